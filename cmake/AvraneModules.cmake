@@ -1,0 +1,28 @@
+# Adds each named folder under `parent` that holds a CMakeLists.txt, in the order given.
+function(avrane_add_subdirectories parent)
+  foreach(dir IN LISTS ARGN)
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${parent}/${dir}/CMakeLists.txt")
+      add_subdirectory("${parent}/${dir}")
+    endif()
+  endforeach()
+endfunction()
+
+# avrane_add_test(<name> SOURCES ... LIBRARIES ... [THREADED] [LABELS ...])
+# One GoogleTest executable registered test by test with CTest. THREADED marks suites that
+# also run under ThreadSanitizer; they are collected in the `avrane_threaded_tests` target.
+function(avrane_add_test name)
+  cmake_parse_arguments(T "THREADED" "TIMEOUT" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gmock GTest::gtest_main)
+  set(labels ${T_LABELS})
+  if(T_THREADED)
+    list(APPEND labels threaded)
+    add_dependencies(avrane_threaded_tests ${name})
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+endfunction()

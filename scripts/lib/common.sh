@@ -1,0 +1,41 @@
+# Shared by the scripts: the project root and the Debian packages each job needs.
+# shellcheck shell=bash
+
+AVRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# What building and running the programs needs.
+AVRANE_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev)
+# What the test suite adds: GoogleTest, Google Benchmark, clang with its sanitizer and fuzzer
+# runtimes, and dbus-daemon for the private buses some tests start.
+AVRANE_TEST_PACKAGES=("${AVRANE_RUN_PACKAGES[@]}" clang libclang-rt-14-dev libgtest-dev
+                      libgmock-dev libbenchmark-dev dbus-daemon)
+
+# Installs the named packages that are missing; quiet when everything is there.
+avrane_ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "error: missing packages (${missing[*]}) and no sudo to install them" >&2
+            return 1
+        fi
+        sudo=(sudo)
+    fi
+    echo "Installing ${missing[*]} ..."
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+# avrane_configure <dir> [cmake options...]: configures build/<dir> with Ninja.
+avrane_configure() {
+    local dir=$1; shift
+    cmake -S "$AVRANE_ROOT" -B "$AVRANE_ROOT/build/$dir" -G Ninja -Wno-dev "$@" >/dev/null
+}
