@@ -7,13 +7,19 @@ function(avrane_add_subdirectories parent)
   endforeach()
 endfunction()
 
-# avrane_add_test(<name> SOURCES ... LIBRARIES ... [THREADED] [LABELS ...])
+# avrane_add_test(<name> SOURCES ... LIBRARIES ... [THREADED] [CUSTOM_MAIN] [LABELS ...]
+#                  [TIMEOUT seconds])
 # One GoogleTest executable registered test by test with CTest. THREADED marks suites that
 # also run under ThreadSanitizer; they are collected in the `avrane_threaded_tests` target.
+# CUSTOM_MAIN is for suites that bring their own main (for example to create a Qt
+# application object first).
 function(avrane_add_test name)
-  cmake_parse_arguments(T "THREADED" "TIMEOUT" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;CUSTOM_MAIN" "TIMEOUT" "SOURCES;LIBRARIES;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gmock)
+  if(NOT T_CUSTOM_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   set(labels ${T_LABELS})
   if(T_THREADED)
     list(APPEND labels threaded)
