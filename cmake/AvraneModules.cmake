@@ -28,7 +28,9 @@ function(avrane_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+  set(properties TIMEOUT ${T_TIMEOUT})
+  if(labels)
+    list(APPEND properties LABELS "${labels}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
 endfunction()

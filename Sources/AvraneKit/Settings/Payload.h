@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <optional>
 #include <type_traits>
 
@@ -25,7 +26,13 @@ std::optional<T> decodePayload(ByteView param) {
     }
 }
 
+// Read-only records (device information, bulk parts) have no encoder.
 template <class T>
+concept EncodablePayload = std::is_enum_v<T> || requires(const T& value) {
+    { value.param() } -> std::same_as<Bytes>;
+};
+
+template <EncodablePayload T>
 Bytes encodePayload(const T& value) {
     if constexpr (std::is_enum_v<T>) {
         return Bytes{rawValue(value)};

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "AvraneKit/Protocol/Packet.h"
+#include "Support/HexBytes.h"
+
+namespace avrane {
+namespace {
+
+using testing::hexBytes;
+using Kind = Packet::DecodeError::Kind;
+
+struct GoldenFrame {
+    const char* name;
+    const char* wire;
+    Packet packet;
+};
+
+const GoldenFrame goldenFrames[] = {
+    {"get headphoneVolume", "01 00 FC 08 96 C3 41 21 01 05 00 C1",
+     Packet::command(EventID::headphoneVolume, EventType::get, 5)},
+    {"ret headphoneVolume", "04 FF 0C 00 96 C3 14 21 10 05 00 00 0F 32 E4",
+     Packet{PacketType::event, Address::receiver, Address::pc, EventID::headphoneVolume,
+            EventType::ret, 5, hexBytes("00 0F 32")}},
+    {"get connectStatus2GHz", "01 00 FC 08 96 C3 21 01 01 00 01 7D",
+     Packet::command(EventID::connectStatus2GHz, EventType::get, 0x0100)},
+};
+
+TEST(PacketTest, GoldenFramesEncodeAndDecode) {
+    for (const auto& row : goldenFrames) {
+        SCOPED_TRACE(row.name);
+        const Bytes wire = hexBytes(row.wire);
+        EXPECT_EQ(hexDump(row.packet.encoded()), hexDump(wire));
+        const auto decoded = Packet::decode(wire);
+        ASSERT_TRUE(decoded) << decoded.error().description();
+        EXPECT_EQ(*decoded, row.packet);
+    }
+}
+
+TEST(PacketTest, RequestsGoToTheDongleOnlyForItsOwnItems) {
+    for (const EventID id : allCases<EventID>()) {
+        const auto frame = Packet::command(id, EventType::get, 1).encoded();
+        const bool onDongle = id == EventID::bootStatus || id == EventID::connectStatus2GHz;
+        EXPECT_EQ(frame[6], onDongle ? 0x21 : 0x41) << caseName(id);
+    }
+}
+
+// Frames with a correct checksum but one bad field; the first failing check names it.
+struct BadFrame {
+    const char* name;
+    const char* wireWithoutChecksum;  // the checksum byte is appended by the test
+    Kind kind;
+    std::uint8_t value;
+    const char* description;
+};
+
+Bytes withChecksum(const char* hex) {
+    Bytes frame = hexBytes(hex);
+    frame.push_back(0);
+    frame.back() = Packet::checksum(frame, frame[0] == 0x04 ? PacketType::event : PacketType::command);
+    return frame;
+}
+
+TEST(PacketTest, DecodeChecksHeaderFieldsInOrder) {
+    const BadFrame rows[] = {
+        {"source nibble before destination", "01 00 FC 08 96 C3 00 21 01 05 00",
+         Kind::unknownAddress, 0x00, "unknown address nibble 0x00"},
+        {"bad destination nibble", "01 00 FC 08 96 C3 31 21 01 05 00", Kind::unknownAddress, 0x03,
+         "unknown address nibble 0x03"},
+        {"address before event id", "01 00 FC 08 96 C3 51 00 01 05 00", Kind::unknownAddress, 0x05,
+         "unknown address nibble 0x05"},
+        {"event id 0x00", "01 00 FC 08 96 C3 41 00 01 05 00", Kind::unknownEventID, 0x00,
+         "unknown event id 0x00"},
+        {"event id 0x0A", "01 00 FC 08 96 C3 41 0A 01 05 00", Kind::unknownEventID, 0x0A,
+         "unknown event id 0x0A"},
+        {"event id 0x26", "01 00 FC 08 96 C3 41 26 01 05 00", Kind::unknownEventID, 0x26,
+         "unknown event id 0x26"},
+        {"event id 0x44", "01 00 FC 08 96 C3 41 44 01 05 00", Kind::unknownEventID, 0x44,
+         "unknown event id 0x44"},
+        {"event id 0x90", "01 00 FC 08 96 C3 41 90 01 05 00", Kind::unknownEventID, 0x90,
+         "unknown event id 0x90"},
+        {"event id 0xA1 before event type", "01 00 FC 08 96 C3 41 A1 00 05 00",
+         Kind::unknownEventID, 0xA1, "unknown event id 0xA1"},
+        {"event type 0x00", "01 00 FC 08 96 C3 41 21 00 05 00", Kind::unknownEventType, 0x00,
+         "unknown event type 0x00"},
+        {"event type 0x03", "04 FF 09 00 96 C3 14 21 03 05 00", Kind::unknownEventType, 0x03,
+         "unknown event type 0x03"},
+        {"event type 0x11", "04 FF 09 00 96 C3 14 21 11 05 00", Kind::unknownEventType, 0x11,
+         "unknown event type 0x11"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto result = Packet::decode(withChecksum(row.wireWithoutChecksum));
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().kind(), row.kind);
+        EXPECT_EQ(result.error().value(), row.value);
+        EXPECT_EQ(result.error().description(), row.description);
+    }
+}
+
+TEST(PacketTest, LengthTypeAndChecksumComeBeforeEverythingElse) {
+    auto tooShort = Packet::decode(hexBytes("01 00 FC 08 96 C3 41 21 01 05 00"));
+    ASSERT_FALSE(tooShort);
+    EXPECT_EQ(tooShort.error().description(), "frame too short (11 bytes)");
+    EXPECT_EQ(Packet::decode(Bytes{}).error(), Packet::DecodeError::tooShort(0));
+
+    // The packet type is judged on byte 0 alone, whatever follows.
+    const auto badType = Packet::decode(hexBytes("02 00 00 00 00 00 00 00 00 00 00 00"));
+    ASSERT_FALSE(badType);
+    EXPECT_EQ(badType.error().description(), "unknown packet type 0x02");
+
+    // A wrong checksum wins over an invalid address, event id and event type.
+    const auto badEverything = Packet::decode(hexBytes("01 00 FC 08 96 C3 00 00 00 05 00 00"));
+    ASSERT_FALSE(badEverything);
+    EXPECT_EQ(badEverything.error().kind(), Kind::badChecksum);
+
+    const auto badSum = Packet::decode(hexBytes("01 00 FC 08 96 C3 41 21 01 05 00 00"));
+    ASSERT_FALSE(badSum);
+    EXPECT_EQ(badSum.error(), Packet::DecodeError::badChecksum(0xC1, 0x00));
+    EXPECT_EQ(badSum.error().description(), "checksum mismatch (expected 0xC1, found 0x00)");
+}
+
+TEST(PacketTest, DecoderIgnoresMarkerAndLengthAndAcceptsOddAddresses) {
+    // Marker bytes 00 00 and a wrong length byte: still a frame when the sum is right.
+    const auto decoded = Packet::decode(withChecksum("04 FF 55 00 00 00 44 04 20 07 00 01 32"));
+    ASSERT_TRUE(decoded) << decoded.error().description();
+    EXPECT_EQ(decoded->source, Address::receiver);
+    EXPECT_EQ(decoded->destination, Address::receiver);  // the headset to itself
+    EXPECT_EQ(decoded->eventType, EventType::ntfy);
+    EXPECT_EQ(decoded->transactionID, 7);
+    EXPECT_EQ(decoded->param, hexBytes("01 32"));
+
+    const auto empty = Packet::decode(withChecksum("01 00 FC 08 96 C3 41 04 01 FF FF"));
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->param.empty());
+    EXPECT_EQ(empty->transactionID, 0xFFFF);
+}
+
+TEST(PacketTest, ChecksumAndFrameLengthOnShortBuffers) {
+    EXPECT_EQ(Packet::checksum(Bytes{}, PacketType::event), 0);
+    EXPECT_EQ(Packet::checksum(hexBytes("04 FF 0C 00"), PacketType::event), 0);
+    EXPECT_EQ(Packet::checksum(hexBytes("01 00 FC 08 96"), PacketType::command), 0);
+
+    EXPECT_EQ(Packet::frameLength(hexBytes("01 00 FC 08")), 12u);
+    EXPECT_EQ(Packet::frameLength(hexBytes("04 FF 0C")), 15u);
+    EXPECT_EQ(Packet::frameLength(hexBytes("04 FF")), std::nullopt);
+    EXPECT_EQ(Packet::frameLength(hexBytes("01 00 FC")), std::nullopt);
+    EXPECT_EQ(Packet::frameLength(hexBytes("02 00 FC 08")), std::nullopt);
+    EXPECT_EQ(Packet::frameLength(Bytes{}), std::nullopt);
+}
+
+TEST(PacketTest, EncoderRefusesParamsTheLengthByteCannotCarry) {
+    Packet event{PacketType::event, Address::receiver, Address::pc, EventID::impressData,
+                 EventType::ret, 1, Bytes(246, 0xAB)};
+    EXPECT_EQ(event.encoded().size(), 258u);
+    event.param.push_back(0);
+    EXPECT_THROW(event.encoded(), Packet::EncodeError);
+
+    Packet command = Packet::command(EventID::impressData, EventType::set, 1, Bytes(247, 0x01));
+    const Bytes longest = command.encoded();
+    EXPECT_EQ(longest.size(), 259u);
+    EXPECT_EQ(longest[3], 0xFF);
+    command.param.push_back(0);
+    try {
+        (void)command.encoded();
+        FAIL() << "a 248-byte param was encoded";
+    } catch (const Packet::EncodeError& error) {
+        EXPECT_EQ(error.description(),
+                  "param of 248 bytes does not fit in a command frame (at most 247 bytes)");
+    }
+}
+
+TEST(PacketTest, RandomPacketsRoundTrip) {
+    std::mt19937 random(20261206);
+    const auto ids = allCases<EventID>();
+    const auto types = allCases<EventType>();
+    const auto addresses = allCases<Address>();
+    for (int i = 0; i < 5000; ++i) {
+        Packet packet;
+        packet.type = random() % 2 ? PacketType::event : PacketType::command;
+        packet.source = addresses[random() % addresses.size()];
+        packet.destination = addresses[random() % addresses.size()];
+        packet.eventID = ids[random() % ids.size()];
+        packet.eventType = types[random() % types.size()];
+        packet.transactionID = static_cast<std::uint16_t>(random());
+        packet.param.resize(random() % (Packet::maximumParamLength(packet.type) + 1));
+        for (auto& byte : packet.param) byte = static_cast<std::uint8_t>(random());
+
+        const auto decoded = Packet::decode(packet.encoded());
+        ASSERT_TRUE(decoded) << decoded.error().description();
+        ASSERT_EQ(*decoded, packet) << hexDump(packet.encoded());
+    }
+}
+
+TEST(HexDumpTest, FormatsBytes) {
+    EXPECT_EQ(hexDump(Bytes{}), "");
+    EXPECT_EQ(hexDump(Bytes{0x01, 0xAB}), "01 AB");
+    EXPECT_EQ(hexDump(Bytes{0x00}), "00");
+}
+
+TEST(EventIDTest, TableCoversExactlyTheProtocolIds) {
+    const auto ids = allCases<EventID>();
+    ASSERT_EQ(ids.size(), 36u);
+    int known = 0;
+    for (int raw = 0; raw < 256; ++raw) {
+        if (const auto id = fromRaw<EventID>(static_cast<std::uint8_t>(raw))) {
+            ++known;
+            EXPECT_EQ(rawValue(*id), raw);
+            EXPECT_FALSE(caseName(*id).empty());
+        }
+    }
+    EXPECT_EQ(known, 36);
+    EXPECT_EQ(caseName(EventID::gameChatMixBalance), "gameChatMixBalance");
+    EXPECT_EQ(caseName(EventID::wearingStatusDetectorExtendedParam),
+              "wearingStatusDetectorExtendedParam");
+    for (std::size_t i = 1; i < ids.size(); ++i) EXPECT_LT(rawValue(ids[i - 1]), rawValue(ids[i]));
+}
+
+}  // namespace
+}  // namespace avrane

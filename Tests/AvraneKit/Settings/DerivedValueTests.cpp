@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "AvraneKit/Settings/AmbientSetting.h"
+#include "AvraneKit/Settings/BatteryInfo.h"
+#include "AvraneKit/Settings/ByteSettings.h"
+#include "AvraneKit/Settings/FirmwareVersion.h"
+#include "AvraneKit/Settings/GameChatBalance.h"
+#include "AvraneKit/Settings/ModelInfo.h"
+
+namespace avrane {
+namespace {
+
+TEST(ModelInfoTest, NamesComeFromTheModelTable) {
+    const ModelInfo h9{0, 1, 0x1234, 2, 0};
+    EXPECT_EQ(h9.model(), ModelInfo::Model::hdx2959);
+    EXPECT_EQ(h9.deviceName(), "AVRANE H9");
+    EXPECT_EQ(h9.modelCode(), "HDX-2959");
+
+    const ModelInfo last{7, 0, 0, 0, 0};
+    EXPECT_EQ(last.deviceName(), "AVRANE H6 Air");
+    EXPECT_EQ(last.modelCode(), "YY2990");
+
+    const ModelInfo unknown{0x08, 0, 0, 0, 0};
+    EXPECT_EQ(unknown.model(), std::nullopt);
+    EXPECT_EQ(unknown.deviceName(), "unknown model 0x08");
+    EXPECT_EQ(unknown.modelCode(), "-");
+    EXPECT_EQ((ModelInfo{0xAB, 0, 0, 0, 0}).deviceName(), "unknown model 0xAB");
+}
+
+TEST(FirmwareVersionTest, TextPadsAndDashesOverwideFields) {
+    EXPECT_EQ((FirmwareVersion::Version{2, 1, 5}).text(), "02.001.005");
+    EXPECT_EQ((FirmwareVersion::Version{3, 2, 16}).text(), "03.002.016");
+    EXPECT_EQ((FirmwareVersion::Version{100, 1000, 12}).text(), "--.---.012");
+    EXPECT_EQ((FirmwareVersion::Version{99, 999, 999}).text(), "99.999.999");
+    EXPECT_EQ((FirmwareVersion::Version{255, 4095, 4095}).text(), "--.---.---");
+}
+
+TEST(BatteryInfoTest, OnlyStatusOneIsCharging) {
+    EXPECT_TRUE((BatteryInfo{1, 100}).isCharging());
+    EXPECT_FALSE((BatteryInfo{0, 50}).isCharging());
+    EXPECT_FALSE((BatteryInfo{2, std::nullopt}).isCharging());
+    EXPECT_FALSE((BatteryInfo{7, 50}).isCharging());
+    EXPECT_EQ((BatteryInfo{2, std::nullopt}).status(), BatteryInfo::Status::error);
+    EXPECT_EQ((BatteryInfo{7, 50}).status(), std::nullopt);
+}
+
+TEST(GameChatBalanceTest, SliderValuesRoundHalvesAwayFromZero) {
+    const struct {
+        double uiValue;
+        std::uint8_t raw;
+    } rows[] = {
+        {0.0, 50}, {-5.0, 0}, {5.0, 100}, {0.25, 53}, {-0.25, 47}, {7.0, 100}, {-7.0, 0},
+        {0.5, 55}, {-0.05, 49}, {0.04, 50}, {1e300, 100}, {-std::numeric_limits<double>::infinity(), 0},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(GameChatBalance::fromUIValue(row.uiValue).rawValue, row.raw) << row.uiValue;
+    }
+    EXPECT_EQ(GameChatBalance(45).uiValue(), -0.5);
+    EXPECT_EQ(GameChatBalance(200).rawValue, 100);
+    for (int raw = 0; raw <= 100; ++raw) {
+        const GameChatBalance balance(static_cast<std::uint8_t>(raw));
+        EXPECT_EQ(GameChatBalance::fromUIValue(balance.uiValue()), balance) << raw;
+    }
+}
+
+TEST(EnumerationTables, LabelsAndCaseOrder) {
+    EXPECT_EQ(label(AutoPowerOff::after180Minutes), "180 min");
+    EXPECT_EQ(label(BluetoothSoundMode::connectionPriority), "Connection priority");
+    EXPECT_EQ(label(NoiseCancellingStartupMode::modeAtPowerOff), "Mode at power off");
+    EXPECT_EQ(label(NoiseCancellingMode::noiseCancelling), "Noise Cancelling");
+    const auto delays = allCases<AutoPowerOff>();
+    ASSERT_EQ(delays.size(), 6u);
+    EXPECT_EQ(delays.front(), AutoPowerOff::off);
+    EXPECT_EQ(delays.back(), AutoPowerOff::after180Minutes);
+    EXPECT_EQ(allCases<BluetoothStartupMode>().size(), 3u);
+}
+
+}  // namespace
+}  // namespace avrane
