@@ -1,6 +1,7 @@
 // Arbitrary bytes from the serial line: cut into frames in pieces of varying size, every
 // frame decoded, every param run through every payload decoder. A decoded packet must
 // encode back to the very frame it came from, and the reassembler must keep its bound.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,7 @@ using namespace avrane;
 
 template <class... T>
 void decodeAll(ByteView param) {
-    (void)(decodePayload<T>(param), ...);
+    ((void)decodePayload<T>(param), ...);
     // Derived texts read every field; they must not trip on any decoded value.
     if (const auto model = ModelInfo::decode(param)) (void)model->deviceName();
     if (const auto firmware = FirmwareVersion::decode(param)) (void)firmware->headset.text();
@@ -38,9 +39,11 @@ void checkFrame(const Bytes& frame) {
               AllFunctionSettingsPart1, AllFunctionSettingsPart2, AllFunctionSettingsPart3>(
         packet->param);
 
-    // The decoder ignores bytes 1-5, so compare from the address byte on.
+    // The decoder ignores bytes 1-5 (which an event frame's checksum covers in part), so
+    // compare the address byte up to the param's end.
     const Bytes again = packet->encoded();
-    if (again.size() != frame.size() || !std::equal(again.begin() + 6, again.end(), frame.begin() + 6)) {
+    if (again.size() != frame.size() ||
+        !std::equal(again.begin() + 6, again.end() - 1, frame.begin() + 6)) {
         std::abort();
     }
 }
