@@ -65,11 +65,5 @@ TEST_F(ConnectTests, OverrideSkipsDiscoveryAndLeavesTheLineAlone) {
     EXPECT_THROW(HeadsetClient::connect(tree.roots()), SerialPort::Failure);
 }
 
-TEST_F(ConnectTests, OverrideToAMissingDeviceFailsAtOpen) {
-    const auto failure = errorOf<SerialPort::Failure>(
-        [&] { HeadsetClient::connect("/nonexistent/avrane", tree.roots()); });
-    EXPECT_EQ(failure.kind(), SerialPort::Failure::Kind::open);
-}
-
 }  // namespace
 }  // namespace avrane

@@ -27,7 +27,6 @@ FakeDeviceTree::FakeDeviceTree() {
     sysfs_ = root_ / "sys";
     dev_ = root_ / "dev";
     fs::create_directories(sysfs_ / "class" / "tty");
-    fs::create_directories(sysfs_ / "devices" / "platform");
     fs::create_directories(dev_);
 }
 
@@ -54,11 +53,6 @@ void FakeDeviceTree::addUsbTty(const std::string& name, std::int64_t vendor, std
     fs::path device = below / (port + ":1.0");
     if (layout == Layout::usbSerial) device /= name;
     addTty(name, device, device / "tty" / name, devNode);
-}
-
-void FakeDeviceTree::addPlatformTty(const std::string& name) {
-    const fs::path device = sysfs_ / "devices" / "platform" / ("serial8250-" + name);
-    addTty(name, device, device / "tty" / name, true);
 }
 
 void FakeDeviceTree::addVirtualTty(const std::string& name) {

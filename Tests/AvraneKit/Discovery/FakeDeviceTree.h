@@ -27,8 +27,7 @@ public:
     void addUsbTty(const std::string& name, std::int64_t vendor, std::int64_t product,
                    std::optional<std::string> serial = std::nullopt,
                    Layout layout = Layout::cdcAcm, int extraLevels = 0, bool devNode = true);
-    // A tty without a USB device (a built-in UART) and one without any device link.
-    void addPlatformTty(const std::string& name);
+    // A tty without a device link (a virtual console).
     void addVirtualTty(const std::string& name);
     // Makes /dev/<name> a link to `target` (a pseudo-terminal, say).
     void linkDevNode(const std::string& name, const std::filesystem::path& target);

@@ -12,8 +12,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "CSerialShim/cserial.h"
-
 namespace avrane {
 namespace {
 
@@ -35,15 +33,10 @@ struct Pty {
         if (master >= 0) ::close(master);
         master = -1;
     }
-    Bytes readMaster(std::size_t count) {
-        Bytes bytes(count);
-        std::size_t got = 0;
-        while (got < count) {
-            const auto n = ::read(master, bytes.data() + got, count - got);
-            if (n <= 0) break;
-            got += static_cast<std::size_t>(n);
-        }
-        bytes.resize(got);
+    // What the port wrote: one write of the port, drained, arrives in one piece.
+    Bytes readMaster() {
+        Bytes bytes(256);
+        bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(0, ::read(master, bytes.data(), 256))));
         return bytes;
     }
 };
@@ -88,15 +81,19 @@ std::optional<int> errnoOfUnprivilegedOpen(const std::string& path) {
     return WEXITSTATUS(status);
 }
 
-TEST(SerialPortTests, MissingDeviceFailsAtOpenWithItsPath) {
+TEST(SerialPortTests, FailuresCarryTheirTexts) {
     SerialPort port("/dev/avrane-no-such-device", false);
     const auto failure = failureOf([&] { port.open(); });
     EXPECT_EQ(failure.kind(), Kind::open);
-    EXPECT_EQ(failure.errorNumber(), ENOENT);
     EXPECT_EQ(failure.description(),
               "cannot open /dev/avrane-no-such-device: No such file or directory");
     EXPECT_STREQ(failure.what(), failure.description().c_str());
     EXPECT_FALSE(port.isOpen());
+    port.close();  // closing a closed port, twice, is harmless
+    port.close();
+    port.flushInput();
+    EXPECT_EQ(failureOf([&] { port.write(Bytes{1}); }).description(), "port is closed");
+    EXPECT_EQ(failureOf([&] { port.read(0.01); }).kind(), Kind::closed);
 }
 
 // A pty refuses the modem-line request, so a port that wants the dongle's line settings fails
@@ -129,7 +126,7 @@ TEST(SerialPortTests, ExclusiveWhileOpenAndReleasedOnClose) {
     EXPECT_EQ(*whileOpen, EBUSY);
 
     port.write(Bytes{0x42});  // the first holder stays usable
-    EXPECT_EQ(pty.readMaster(1), Bytes{0x42});
+    EXPECT_EQ(pty.readMaster(), Bytes{0x42});
 
     port.close();
     EXPECT_EQ(errnoOfUnprivilegedOpen(pty.slave), 0);
@@ -137,6 +134,8 @@ TEST(SerialPortTests, ExclusiveWhileOpenAndReleasedOnClose) {
 
 TEST(SerialPortTests, WritesAndReadsRawBytes) {
     Pty pty;
+    // Opened first: once the port holds the line, only root could open it.
+    const int watcher = ::open(pty.slave.c_str(), O_RDONLY | O_NOCTTY);
     SerialPort port(pty.slave, false);
     port.open();
     port.open();  // already open: neither reopens nor fails
@@ -145,7 +144,7 @@ TEST(SerialPortTests, WritesAndReadsRawBytes) {
     // Bytes a cooked terminal would translate or swallow: CR, NL, ^C, ^S, ^Q, DEL.
     const Bytes special{0x0D, 0x0A, 0x03, 0x13, 0x11, 0x7F, 0x00, 0xFF};
     port.write(special);
-    EXPECT_EQ(pty.readMaster(special.size()), special);
+    EXPECT_EQ(pty.readMaster(), special);
 
     ASSERT_EQ(::write(pty.master, special.data(), special.size()), ssize_t(special.size()));
     Bytes received;
@@ -156,13 +155,25 @@ TEST(SerialPortTests, WritesAndReadsRawBytes) {
     }
     EXPECT_EQ(received, special);
     port.write({});  // only drains
+
+    // Input the port has not read yet is discarded by a flush. The other descriptor of the
+    // terminal tells when the line holds it.
+    ASSERT_EQ(::write(pty.master, special.data(), 3), 3);
+    pollfd readable{watcher, POLLIN, 0};
+    ASSERT_EQ(::poll(&readable, 1, 5000), 1);
+    ::close(watcher);
+    port.flushInput();
+    EXPECT_TRUE(port.read(0.05).empty());
+    port.close();
+    port.open();  // a closed port opens again
+    EXPECT_TRUE(port.isOpen());
 }
 
 TEST(SerialPortTests, ReadWaitsForItsTimeoutWhenNothingArrives) {
     Pty pty;
     SerialPort port(pty.slave, false);
     port.open();
-    for (const double timeout : {0.05, 0.12}) {
+    for (const double timeout : {0.05, 0.12}) {  // fractions of a second are kept
         const auto start = Clock::now();
         EXPECT_TRUE(port.read(timeout).empty());
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
@@ -182,22 +193,6 @@ TEST(SerialPortTests, HangUpOfTheFarSideIsAReadFailure) {
     EXPECT_EQ(failure.kind(), Kind::read);
     EXPECT_EQ(failure.description(), "read failed: Input/output error");
     EXPECT_EQ(failureOf([&] { port.write(Bytes{1}); }).kind(), Kind::write);
-    port.close();
-    EXPECT_FALSE(port.isOpen());
-}
-
-TEST(SerialPortTests, ClosedPortRefusesTransfersAndClosingTwiceIsHarmless) {
-    Pty pty;
-    SerialPort port(pty.slave, false);
-    EXPECT_EQ(failureOf([&] { port.read(0.01); }).description(), "port is closed");
-    port.open();
-    port.close();
-    port.close();
-    port.flushInput();
-    EXPECT_EQ(failureOf([&] { port.write(Bytes{1}); }).kind(), Kind::closed);
-    EXPECT_EQ(failureOf([&] { port.read(0.01); }).kind(), Kind::closed);
-    port.open();  // a closed port opens again
-    EXPECT_TRUE(port.isOpen());
 }
 
 TEST(SerialPortTests, CloseRestoresTheAttributesTheDeviceHad) {
@@ -220,44 +215,9 @@ TEST(SerialPortTests, CloseRestoresTheAttributesTheDeviceHad) {
     port.close();
     termios after{};
     ::tcgetattr(watcher, &after);
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
-    EXPECT_EQ(after.c_cflag, before.c_cflag);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_TRUE(after.c_iflag == before.c_iflag && after.c_oflag == before.c_oflag &&
+                after.c_cflag == before.c_cflag && after.c_lflag == before.c_lflag);
     ::close(watcher);
-}
-
-TEST(SerialPortTests, FlushDiscardsPendingInput) {
-    Pty pty;
-    SerialPort port(pty.slave, false);
-    port.open();
-    const std::uint8_t stale[] = {1, 2, 3};
-    ASSERT_EQ(::write(pty.master, stale, 3), 3);
-    // Another descriptor of the same terminal sees the input once the line holds it.
-    const int watcher = ::open(pty.slave.c_str(), O_RDONLY | O_NOCTTY);
-    pollfd readable{watcher, POLLIN, 0};
-    ASSERT_EQ(::poll(&readable, 1, 5000), 1);
-    ::close(watcher);
-    port.flushInput();
-    EXPECT_TRUE(port.read(0.05).empty());
-}
-
-TEST(CustomSpeedTests, SetsAnArbitrarySpeedOrReportsWhyNot) {
-    Pty pty;
-    const int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(avrane_set_custom_speed(fd, 460800), 0);
-    termios attributes{};
-    ::tcgetattr(fd, &attributes);
-    constexpr tcflag_t bother = 0010000;  // Linux: speed taken from the arbitrary-speed fields
-    EXPECT_EQ(attributes.c_cflag & CBAUD, bother);
-
-    errno = 0;
-    EXPECT_EQ(avrane_set_custom_speed(fd, 0), -1);
-    EXPECT_EQ(errno, EINVAL);
-    ::close(fd);
-    EXPECT_EQ(avrane_set_custom_speed(fd, 460800), -1);
-    EXPECT_EQ(errno, EBADF);
 }
 
 }  // namespace
