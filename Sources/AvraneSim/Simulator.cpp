@@ -17,6 +17,9 @@ namespace {
 
 // Bounds a delay from a fault switch so the time arithmetic stays finite.
 constexpr double longestDelay = 3600.0;
+// Writes waiting for the line. With nobody reading the slave the line fills up; beyond this
+// the simulator drops what it would send, as a full serial line would.
+constexpr std::size_t outputLimit = 4096;
 
 Simulator::Clock::duration seconds(double value) {
     if (!(value > 0)) return {};
@@ -111,7 +114,7 @@ void Simulator::send(const Packet& packet) {
 
 void Simulator::sendRaw(Bytes bytes) {
     const std::lock_guard lock(mutex_);
-    if (!pluggedIn_ || bytes.empty()) return;
+    if (!pluggedIn_ || bytes.empty() || output_.size() >= outputLimit) return;
     auto due = Clock::now();
     if (!output_.empty()) due = std::max(due, output_.back().due);
     output_.push_back(Outgoing{due, std::move(bytes)});
@@ -424,7 +427,7 @@ void Simulator::handleRequest(const Packet& request, Clock::time_point arrival) 
 }
 
 void Simulator::queueLocked(const std::vector<Bytes>& frames, double delay) {
-    if (!pluggedIn_ || frames.empty()) return;
+    if (!pluggedIn_ || frames.empty() || output_.size() >= outputLimit) return;
     auto due = Clock::now() + seconds(delay);
     if (!output_.empty()) due = std::max(due, output_.back().due);
 

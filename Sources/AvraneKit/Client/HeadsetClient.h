@@ -170,8 +170,11 @@ public:
     static Failure malformedReply(EventID eventID, Bytes param);
 
     Kind kind() const { return kind_; }
+    // noDongleFound: the dongles in other modes (possibly none).
     const std::vector<DiscoveredDongle>& otherModes() const { return otherModes_; }
+    // timeout, malformedReply: the item asked for.
     EventID eventID() const { return eventID_; }
+    // malformedReply: the payload that did not decode.
     const Bytes& param() const { return param_; }
 
     const std::string& description() const { return description_; }
