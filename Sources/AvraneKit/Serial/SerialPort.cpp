@@ -1,0 +1,176 @@
+#include "AvraneKit/Serial/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+#include "CSerialShim/cserial.h"
+
+namespace avrane {
+namespace {
+
+// The longest single wait the port accepts; anything longer is clamped (a caller passing
+// infinity still gets a finite, valid wait).
+constexpr double longestWait = 86400.0;
+
+[[noreturn]] void throwConfigure(const char* step, int errorNumber) {
+    throw SerialPort::Failure::configureFailed(step, errorNumber);
+}
+
+}  // namespace
+
+SerialPort::SerialPort(std::string path, bool usesCustomBaudRate)
+    : path_(std::move(path)), usesCustomBaudRate_(usesCustomBaudRate) {}
+
+SerialPort::~SerialPort() { close(); }
+
+void SerialPort::open() {
+    if (fd_ >= 0) return;
+    // O_CLOEXEC on top: a child process (the installer, a helper) must not inherit the line
+    // and keep it busy after we let go.
+    const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw Failure::openFailed(path_, errno);
+    fd_ = fd;
+    try {
+        configure();
+    } catch (...) {
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+        fd_ = -1;
+        throw;
+    }
+}
+
+void SerialPort::configure() {
+    if (::ioctl(fd_, TIOCEXCL) == -1) throwConfigure("exclusive access", errno);
+    // Blocking from here on; reads are bounded by waitReadable only.
+    if (::fcntl(fd_, F_SETFL, 0) == -1) throwConfigure("clearing O_NONBLOCK", errno);
+    if (::tcgetattr(fd_, &savedAttributes_) == -1) throwConfigure("reading attributes", errno);
+
+    termios raw = savedAttributes_;
+    ::cfmakeraw(&raw);  // no processing, no echo, 8 bits, a read returns after one byte
+    raw.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    raw.c_cflag |= CS8 | CREAD | CLOCAL;
+    raw.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+    // The speed fields stay as read: the standard speed is never changed here.
+    if (::tcsetattr(fd_, TCSANOW, &raw) == -1) throwConfigure("writing attributes", errno);
+
+    if (usesCustomBaudRate_) {
+        // After the raw attributes, since applying attributes would reset a custom speed.
+        if (::avrane_set_custom_speed(fd_, baudRate) == -1) {
+            throwConfigure(("setting " + std::to_string(baudRate) + " baud").c_str(), errno);
+        }
+        int lines = TIOCM_DTR | TIOCM_RTS;
+        if (::ioctl(fd_, TIOCMBIS, &lines) == -1) throwConfigure("asserting RTS/DTR", errno);
+    }
+    ::tcflush(fd_, TCIOFLUSH);
+}
+
+void SerialPort::close() noexcept {
+    if (fd_ < 0) return;
+    ::tcdrain(fd_);
+    ::tcsetattr(fd_, TCSANOW, &savedAttributes_);
+    // Some terminals (ptys among them) keep the exclusive flag after the last close, which
+    // would lock everyone else out of the device once we are gone.
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void SerialPort::write(ByteView bytes) {
+    if (fd_ < 0) throw Failure::closed();
+    std::size_t offset = 0;
+    while (offset < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + offset, bytes.size() - offset);
+        if (n >= 0) {
+            offset += static_cast<std::size_t>(n);
+        } else if (errno != EINTR) {
+            throw Failure::writeFailed(errno);
+        }
+    }
+    ::tcdrain(fd_);
+}
+
+bool SerialPort::waitReadable(double timeout) {
+    // NaN and negative waits poll once; the split into seconds and nanoseconds needs a
+    // finite value.
+    if (!(timeout > 0)) timeout = 0;
+    if (timeout > longestWait) timeout = longestWait;
+    const double whole = std::floor(timeout);
+    timespec limit{};
+    limit.tv_sec = static_cast<time_t>(whole);
+    limit.tv_nsec = static_cast<long>((timeout - whole) * 1e9);
+
+    pollfd line{.fd = fd_, .events = POLLIN, .revents = 0};
+#if defined(__linux__)
+    const int ready = ::ppoll(&line, 1, &limit, nullptr);
+#else
+    const int ready = ::poll(&line, 1, static_cast<int>(std::ceil(timeout * 1000.0)));
+#endif
+    if (ready < 0) {
+        if (errno == EINTR) return false;
+        throw Failure::readFailed(errno);
+    }
+    return ready > 0;
+}
+
+Bytes SerialPort::read(double timeout) {
+    if (fd_ < 0) throw Failure::closed();
+    if (!waitReadable(timeout)) return {};
+
+    std::uint8_t buffer[1024];
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0) {
+        if (errno == EINTR || errno == EAGAIN) return {};
+        throw Failure::readFailed(errno);
+    }
+    // The line said readable yet holds nothing: the far side has gone (USB unplugged, pty
+    // master closed). Every later read would do the same at once, so report it instead of
+    // letting the caller spin on empty reads.
+    if (n == 0) throw Failure::readFailed(EIO);
+    return Bytes(buffer, buffer + n);
+}
+
+void SerialPort::flushInput() noexcept {
+    if (fd_ >= 0) ::tcflush(fd_, TCIFLUSH);
+}
+
+SerialPort::Failure::Failure(Kind kind, std::string path, std::string step, int errorNumber)
+    : kind_(kind), path_(std::move(path)), step_(std::move(step)), errorNumber_(errorNumber) {
+    const std::string reason = errorNumber ? std::strerror(errorNumber) : "";
+    switch (kind_) {
+        case Kind::open: description_ = "cannot open " + path_ + ": " + reason; break;
+        case Kind::configure:
+            description_ = "cannot configure port (" + step_ + "): " + reason;
+            break;
+        case Kind::write: description_ = "write failed: " + reason; break;
+        case Kind::read: description_ = "read failed: " + reason; break;
+        case Kind::closed: description_ = "port is closed"; break;
+    }
+}
+
+SerialPort::Failure SerialPort::Failure::openFailed(std::string path, int errorNumber) {
+    return Failure(Kind::open, std::move(path), {}, errorNumber);
+}
+
+SerialPort::Failure SerialPort::Failure::configureFailed(std::string step, int errorNumber) {
+    return Failure(Kind::configure, {}, std::move(step), errorNumber);
+}
+
+SerialPort::Failure SerialPort::Failure::writeFailed(int errorNumber) {
+    return Failure(Kind::write, {}, {}, errorNumber);
+}
+
+SerialPort::Failure SerialPort::Failure::readFailed(int errorNumber) {
+    return Failure(Kind::read, {}, {}, errorNumber);
+}
+
+SerialPort::Failure SerialPort::Failure::closed() { return Failure(Kind::closed, {}, {}, 0); }
+
+}  // namespace avrane

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <termios.h>
+
+#include <exception>
+#include <string>
+
+#include "AvraneKit/Support/Bytes.h"
+
+namespace avrane {
+
+// Owner of one serial character device: the dongle's control channel or a device named
+// through AVRANE_PORT. Opens it for exclusive use in raw 8-bit mode, optionally forcing the
+// dongle's line speed and raising DTR/RTS, and gives the device its old attributes back on
+// close. Knows nothing of frames. Not locked: its owner serialises every call.
+class SerialPort {
+public:
+    class Failure;
+
+    static constexpr unsigned baudRate = 460800;
+
+    // Does not touch the device. `usesCustomBaudRate` is true for a discovered dongle: the
+    // line speed is forced and the modem lines raised. A port named from outside keeps
+    // whatever speed and modem lines the device has.
+    SerialPort(std::string path, bool usesCustomBaudRate);
+    ~SerialPort();
+
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Opens and configures; nothing when already open. Throws Failure (open, configure);
+    // a failed configuration leaves the port closed.
+    void open();
+    // Drains output, restores the saved attributes, releases exclusive use and closes.
+    // Every error is ignored: a device that went away must still be let go.
+    void close() noexcept;
+
+    // Writes every byte, then waits until they are transmitted. Throws Failure (closed,
+    // write).
+    void write(ByteView bytes);
+    // Waits up to `timeout` seconds for input and returns what one read delivers (at most
+    // 1024 bytes); empty when nothing arrived or the wait was interrupted. Throws Failure
+    // (closed, read), and reports a hang-up of the far side as a read failure with EIO.
+    Bytes read(double timeout);
+    // Discards input received but not yet read; nothing when closed.
+    void flushInput() noexcept;
+
+    const std::string& path() const { return path_; }
+    bool usesCustomBaudRate() const { return usesCustomBaudRate_; }
+    bool isOpen() const { return fd_ >= 0; }
+
+private:
+    void configure();
+    // The one place that waits for the line: true when it is readable (or hung up), false
+    // on time-out or interruption. Throws Failure (read) on any other error.
+    bool waitReadable(double timeout);
+
+    int fd_ = -1;
+    termios savedAttributes_{};
+    const std::string path_;
+    const bool usesCustomBaudRate_;
+};
+
+// Why the port failed. `description()` (and `what()`) gives the text shown in the log.
+class SerialPort::Failure : public std::exception {
+public:
+    enum class Kind { open, configure, write, read, closed };
+
+    static Failure openFailed(std::string path, int errorNumber);
+    static Failure configureFailed(std::string step, int errorNumber);
+    static Failure writeFailed(int errorNumber);
+    static Failure readFailed(int errorNumber);
+    static Failure closed();
+
+    Kind kind() const { return kind_; }
+    // open: the device path.
+    const std::string& path() const { return path_; }
+    // configure: the step that failed, e.g. "asserting RTS/DTR".
+    const std::string& step() const { return step_; }
+    // The errno of the failing call; 0 for `closed`.
+    int errorNumber() const { return errorNumber_; }
+
+    const std::string& description() const { return description_; }
+    const char* what() const noexcept override { return description_.c_str(); }
+
+private:
+    Failure(Kind kind, std::string path, std::string step, int errorNumber);
+
+    Kind kind_;
+    std::string path_;
+    std::string step_;
+    int errorNumber_;
+    std::string description_;
+};
+
+}  // namespace avrane

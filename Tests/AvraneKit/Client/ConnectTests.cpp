@@ -1,0 +1,69 @@
+#include <cstdlib>
+
+#include "FakeDeviceTree.h"
+#include "SimulatedHeadset.h"
+
+namespace avrane {
+namespace {
+
+using testing::errorOf;
+using testing::FakeDeviceTree;
+
+class ConnectTests : public ::testing::Test {
+protected:
+    void SetUp() override { sim.start(); }
+    void TearDown() override { ::unsetenv("AVRANE_PORT"); }
+
+    sim::Simulator sim;
+    FakeDeviceTree tree;
+};
+
+TEST_F(ConnectTests, NoDongleNamesTheOnesInOtherModes) {
+    using Failure = HeadsetClient::Failure;
+    const auto none = errorOf<Failure>([&] { HeadsetClient::connect("", tree.roots()); });
+    EXPECT_EQ(none.kind(), Failure::Kind::noDongleFound);
+    EXPECT_EQ(none.description(), "no AVRANE dongle found (is the USB transceiver plugged in?)");
+
+    tree.addUsbTty("ttyACM0", 0x054C, 0x0E4C);
+    EXPECT_EQ(errorOf<Failure>([&] { HeadsetClient::connect("", tree.roots()); }).description(),
+              "found an AVRANE dongle in a mode without a serial control channel (AVRANE H9 / H7 "
+              "(console mode)). Switch the transceiver's slide switch to PC.");
+
+    tree.addUsbTty("ttyACM1", 0x054C, 0x0E61);
+    const auto two = errorOf<Failure>([&] { HeadsetClient::connect("", tree.roots()); });
+    EXPECT_EQ(two.otherModes().size(), 2u);
+    EXPECT_EQ(two.description(),
+              "found an AVRANE dongle in a mode without a serial control channel (AVRANE H9 / H7 "
+              "(console mode), AVRANE H9 / H7 (update mode)). Switch the transceiver's slide "
+              "switch to PC.");
+}
+
+// The discovered device is the simulator's pty: connecting asks for the dongle's line
+// settings, which a pty refuses at the modem lines.
+TEST_F(ConnectTests, DiscoveredDongleIsOpenedWithTheDonglesLineSettings) {
+    tree.addUsbTty("ttyACM0", 0x054C, 0x0E53, "S1");
+    tree.linkDevNode("ttyACM0", sim.slavePath());
+    const auto failure = errorOf<SerialPort::Failure>([&] { HeadsetClient::connect("", tree.roots()); });
+    EXPECT_EQ(failure.description(),
+              "cannot configure port (asserting RTS/DTR): Inappropriate ioctl for device");
+}
+
+TEST_F(ConnectTests, OverrideSkipsDiscoveryAndLeavesTheLineAlone) {
+    tree.addUsbTty("ttyACM0", 0x054C, 0x0E53);
+    tree.linkDevNode("ttyACM0", sim.slavePath());
+
+    ::setenv("AVRANE_PORT", sim.slavePath().c_str(), 1);
+    const auto client = HeadsetClient::connect(tree.roots());
+    EXPECT_EQ(client->dongle(),
+              (DiscoveredDongle{DongleModel::virtualPort, sim.slavePath(), std::nullopt}));
+    EXPECT_FALSE(client->port().usesCustomBaudRate());
+    EXPECT_EQ(client->batteryInfo().percent, 80);
+    client->close();
+
+    // Set but empty counts as unset.
+    ::setenv("AVRANE_PORT", "", 1);
+    EXPECT_THROW(HeadsetClient::connect(tree.roots()), SerialPort::Failure);
+}
+
+}  // namespace
+}  // namespace avrane

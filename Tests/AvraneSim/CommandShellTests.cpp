@@ -1,0 +1,66 @@
+#include "AvraneSim/CommandShell.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace avrane::sim {
+namespace {
+
+TEST(CommandShellTests, CommandsChangeTheHeadsetAndTheFaults) {
+    Simulator sim;
+    std::vector<std::string> printed;
+    CommandShell shell(sim, [&](const std::string& line) { printed.push_back(line); });
+    for (const char* line : {"battery 35", "charging on", "volume 30", "anc ambientSound",
+                             "poweroff after5Minutes", "btlink pairing", "# comment", "",
+                             "silent batteryInfo 0x21", "malformed ledSetting 02 ff", "split on 3"}) {
+        EXPECT_TRUE(shell.execute(line)) << line;
+    }
+    EXPECT_TRUE(printed.empty());
+    const auto m = sim.model();
+    EXPECT_EQ(m.battery, (BatteryInfo{.statusCode = 1, .percent = 35}));
+    EXPECT_EQ(m.headphoneVolume, (HeadphoneVolume{false, 30, 100}));
+    EXPECT_EQ(m.ambient.mode, NoiseCancellingMode::ambientSound);
+    EXPECT_EQ(m.autoPowerOff, AutoPowerOff::after5Minutes);
+    EXPECT_EQ(m.bluetooth.link, BluetoothStatus::Link::pairing);
+    const auto f = sim.faults();
+    EXPECT_EQ(f.silentItems, (std::set<EventID>{EventID::batteryInfo, EventID::headphoneVolume}));
+    EXPECT_EQ(f.malformedReplies.at(EventID::ledSetting), (Bytes{0x02, 0xFF}));
+    EXPECT_DOUBLE_EQ(f.byteGap, 0.003);
+
+    // Bad input changes nothing and says why, with the usage.
+    shell.execute("clear");
+    shell.execute("battery 101");
+    shell.execute("anc loud");
+    shell.execute("frobnicate");
+    ASSERT_EQ(printed.size(), 3u);
+    EXPECT_EQ(printed[0], "error: expected a number from 0 to 100, got \"101\" (usage: battery <0-100>)");
+    EXPECT_NE(printed[1].find("expected one of off, noiseCancelling, ambientSound"), std::string::npos);
+    EXPECT_EQ(printed[2], "unknown command \"frobnicate\"; type help for the list");
+    EXPECT_EQ(sim.model(), m);
+    EXPECT_EQ(sim.faults(), Faults{});
+
+    shell.add({"lively", "on|off", "a scenario", [](const CommandShell::Arguments&) {}});
+    EXPECT_NE(shell.helpText().find("  lively on|off "), std::string::npos);
+    EXPECT_FALSE(shell.execute("quit"));
+}
+
+TEST(SimulatorLinkTests, LinkFollowsTheDeviceAcrossUnplugAndReplug) {
+    const auto link = std::filesystem::temp_directory_path() /
+                      ("avrane-sim-link-" + std::to_string(::getpid()));
+    Simulator::Options options;
+    options.linkPath = link;
+    Simulator sim(options);
+    sim.start();
+    EXPECT_EQ(std::filesystem::read_symlink(link), sim.slavePath());
+    sim.hangUp();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    sim.replug();
+    EXPECT_EQ(std::filesystem::read_symlink(link), sim.slavePath());
+    sim.stop();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+}  // namespace
+}  // namespace avrane::sim
