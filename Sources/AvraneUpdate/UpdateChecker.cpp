@@ -229,11 +229,13 @@ void UpdateChecker::checkIfDue() {
     if (!length) return;
     const auto last = options_.defaults.date(lastCheckKey);
     if (last) {
-        // In floating point: a stored date far from now must not overflow the subtraction.
-        using Seconds = std::chrono::duration<double>;
-        const double elapsed = Seconds(options_.clock().time_since_epoch()).count() -
-                               Seconds(last->time_since_epoch()).count();
-        if (elapsed < *length) return;
+        // In milliseconds, the stored precision: exact at the boundary, and no stored date
+        // can make the subtraction overflow.
+        using std::chrono::duration_cast;
+        using std::chrono::milliseconds;
+        const auto elapsed = duration_cast<milliseconds>(options_.clock().time_since_epoch()) -
+                             duration_cast<milliseconds>(last->time_since_epoch());
+        if (static_cast<double>(elapsed.count()) < *length * 1000) return;
     }
     check(false);
 }

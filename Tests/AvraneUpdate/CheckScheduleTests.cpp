@@ -45,7 +45,7 @@ TEST_F(UpdateCheckerTest, checkIfDueFollowsTheStoredSchedule) {
         if (row.checks) {
             ASSERT_TRUE(settle());
             EXPECT_EQ(server.requests(manifestPath), requestsBefore + 1);
-            EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), now);
+            EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), storedNow());
         }
     }
 }
@@ -65,7 +65,7 @@ TEST_F(UpdateCheckerTest, failedAutomaticCheckWaitsAWholeInterval) {
     checker->checkIfDue();
     ASSERT_TRUE(settle());
     EXPECT_EQ(checker->state(), State{UpdateChecker::Idle{}});
-    const TimePoint failedAt = now;
+    const TimePoint failedAt = storedNow();
     EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), failedAt);
 
     now += 59min;
@@ -84,7 +84,7 @@ TEST_F(UpdateCheckerTest, neverStillAllowsACheckFromThePanel) {
     checker->check(true);
     ASSERT_TRUE(settle());
     EXPECT_EQ(checker->state(), State{UpdateChecker::UpToDate{now}});
-    EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), now);
+    EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), storedNow());
 }
 
 TEST(UpdateCheckInterval, storedAsItsRawText) {

@@ -57,6 +57,11 @@ protected:
         });
     }
 
+    // `now` as the settings file keeps it.
+    TimePoint storedNow() const {
+        return std::chrono::time_point_cast<std::chrono::milliseconds>(now);
+    }
+
     // Until no transfer runs and every change has been delivered.
     bool settle() {
         return waitUntil([this] {
@@ -66,7 +71,8 @@ protected:
 
     TestHttpServer server;
     UserDefaults defaults{freshFilePath()};
-    TimePoint now{std::chrono::seconds(1'700'000'000)};
+    // Not a whole second, so that boundaries are checked at full precision.
+    TimePoint now{std::chrono::nanoseconds(1'700'000'000'123'456'789)};
     std::vector<State> changes;
     bool offMainThread = false;
     std::unique_ptr<UpdateChecker> checker;

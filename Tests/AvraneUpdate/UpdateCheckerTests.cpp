@@ -59,7 +59,7 @@ TEST_F(UpdateCheckerTest, manifestAnswersEndInTheirStates) {
         checker->check(row.userInitiated);
         ASSERT_TRUE(settle());
         EXPECT_THAT(changes, ElementsAre(State{UpdateChecker::Checking{}}, row.expected));
-        EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), at);
+        EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), storedNow());
     }
     EXPECT_FALSE(offMainThread);
 }
@@ -80,14 +80,14 @@ TEST_F(UpdateCheckerTest, transferFailuresShowOnlyWhenTheUserAsked) {
     ASSERT_NE(failed, nullptr);
     EXPECT_FALSE(failed->message.isEmpty());
     EXPECT_NE(failed->message, UpdateChecker::manifestUnreadableMessage);
-    EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), now);
+    EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), storedNow());
 
     now += 10s;
     changes.clear();
     checker->check(false);
     ASSERT_TRUE(settle());
     EXPECT_THAT(changes, ElementsAre(State{UpdateChecker::Checking{}}, State{UpdateChecker::Idle{}}));
-    EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), now);
+    EXPECT_EQ(defaults.date(UpdateChecker::lastCheckKey), storedNow());
 }
 
 TEST_F(UpdateCheckerTest, stalledTransfersTimeOut) {
