@@ -2,20 +2,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
-// Every Qt suite runs with its settings and downloads inside a folder of its own, so that
-// no test reads or writes the user's files and parallel test processes do not meet.
+// Each Qt suite keeps its settings (XDG_CONFIG_HOME) and temporary files (TMPDIR) in a folder
+// of its own, so no test touches the user's files and parallel test processes never meet.
 int main(int argc, char** argv) {
     QTemporaryDir home;
-    if (!home.isValid()) qFatal("cannot create a temporary folder");
-    const QString root = home.path();
-    QDir().mkpath(root + QStringLiteral("/config"));
-    QDir().mkpath(root + QStringLiteral("/tmp"));
-    qputenv("AVRANE_TEST_HOME", root.toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toLocal8Bit());
-    qputenv("TMPDIR", (root + QStringLiteral("/tmp")).toLocal8Bit());
-
+    if (!home.isValid() || !QDir(home.path()).mkpath("config") || !QDir(home.path()).mkpath("tmp")) qFatal("no test folder");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    qputenv("TMPDIR", QFile::encodeName(home.filePath("tmp")));
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
