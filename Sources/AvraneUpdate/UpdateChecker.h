@@ -26,7 +26,8 @@ struct UpdateCheckerOptions {
     using TimePoint = std::chrono::system_clock::time_point;
 
     QUrl manifestURL = defaultManifestURL();
-    // Not owned; the checker makes its own when none is given.
+    // Used as given and not owned; by default the checker makes its own, keeping no cache,
+    // cookies or credentials.
     QNetworkAccessManager* network = nullptr;
     UserDefaults defaults = UserDefaults::standard();
     // "Now", for the last-check time, `upToDate` and the schedule.
