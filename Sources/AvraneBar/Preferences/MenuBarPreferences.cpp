@@ -1,0 +1,17 @@
+#include "AvraneBar/Preferences/MenuBarPreferences.h"
+
+#include "AvraneBar/Notifications/NotificationCenter.h"
+
+namespace avrane {
+
+bool MenuBarPreferences::flag(const QString& key, bool defaultValue, const UserDefaults& defaults) {
+    return defaults.boolean(key).value_or(defaultValue);
+}
+
+void MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefaults& defaults) {
+    if (defaults.boolean(key) == value) return;
+    defaults.setBoolean(key, value);
+    NotificationCenter::defaultCenter().post(didChange);
+}
+
+}  // namespace avrane

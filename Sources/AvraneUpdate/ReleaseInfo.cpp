@@ -1,0 +1,63 @@
+#include "AvraneUpdate/ReleaseInfo.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+namespace avrane {
+
+namespace {
+
+std::optional<QUrl> readPackageURL(const QJsonValue& value) {
+    if (!value.isString()) return std::nullopt;
+    const QString text = value.toString();
+    const QUrl url(text, QUrl::StrictMode);
+    // QUrl folds the scheme to lower case; the manifest must spell it "https" itself.
+    if (!url.isValid() || url.scheme() != QLatin1String("https") ||
+        !text.startsWith(QLatin1String("https:"))) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+std::optional<QUrl> readNotesURL(const QJsonValue& value) {
+    if (!value.isString() || value.toString().isEmpty()) return std::nullopt;
+    const QUrl url(value.toString(), QUrl::StrictMode);
+    if (!url.isValid()) return std::nullopt;
+    return url;
+}
+
+}  // namespace
+
+bool ReleaseInfo::isUsableVersion(QStringView version) {
+    for (const QChar c : version) {
+        const bool allowed = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                             (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'_' ||
+                             c == u'+';
+        if (!allowed) return false;
+    }
+    return true;
+}
+
+std::optional<ReleaseInfo> ReleaseInfo::decode(QByteArrayView manifest) {
+    if (manifest.size() > maximumManifestSize) return std::nullopt;
+
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(manifest.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    const QJsonObject object = document.object();
+
+    const QJsonValue version = object.value(QLatin1String("version"));
+    if (!version.isString() || !isUsableVersion(version.toString())) return std::nullopt;
+    auto package = readPackageURL(object.value(QLatin1String("package_url")));
+    if (!package) return std::nullopt;
+
+    ReleaseInfo info{version.toString(), std::move(*package), std::nullopt, std::nullopt};
+    if (const QJsonValue sha = object.value(QLatin1String("sha256")); sha.isString()) {
+        info.sha256 = sha.toString();
+    }
+    info.notesURL = readNotesURL(object.value(QLatin1String("notes_url")));
+    return info;
+}
+
+}  // namespace avrane

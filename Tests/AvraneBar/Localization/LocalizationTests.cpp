@@ -1,0 +1,108 @@
+#include <gmock/gmock.h>
+
+#include "AvraneBar/Localization/Localization.h"
+#include "AvraneBar/Notifications/NotificationCenter.h"
+#include "QtSupport/QtTestSupport.h"
+
+namespace avrane {
+namespace {
+
+using namespace std::chrono_literals;
+using TimePoint = Localization::TimePoint;
+
+struct Desk {
+    UserDefaults defaults{testing::freshFilePath()};
+    QStringList preferred = {"en-US"};
+    TimePoint now{1'700'000'000'987'654'321ns};  // not a whole second: boundaries at full precision
+
+    Localization make(QStringList desktop) {
+        preferred = std::move(desktop);
+        return Localization({defaults, [this] { return preferred; }, [this] { return now; }});
+    }
+};
+
+TEST(Localization, effectiveLanguageFromTheChoiceAndTheDesktop) {
+    // stored choice, desktop's preferred languages, resulting choice, whether texts are Korean
+    const std::tuple<const char*, QStringList, Language, bool> rows[] = {
+        {nullptr, {"ko-KR", "en-US"}, Language::system, true},
+        {nullptr, {}, Language::system, false},
+        {nullptr, {"en-US", "ko-KR"}, Language::system, false},  // the first one counts
+        {"system", {"ko_KR"}, Language::system, true},
+        {"system", {"kok-IN"}, Language::system, false},  // Konkani
+        {"korean", {"en-US"}, Language::korean, true},
+        {"english", {"ko"}, Language::english, false},
+        {"Korean", {"en-GB"}, Language::system, false},  // not a raw value: follows the desktop
+        {"englsh", {"ko-KR"}, Language::system, true},
+    };
+    for (const auto& [stored, desktop, choice, korean] : rows) {
+        SCOPED_TRACE(stored ? stored : "nothing stored");
+        Desk desk;
+        if (stored) desk.defaults.setText(Localization::languageKey, stored);
+        const Localization localization = desk.make(desktop);
+        EXPECT_EQ(localization.language(), choice);
+        EXPECT_EQ(localization.text(Str::quit), korean ? QString("종료") : QString("Quit"));
+        EXPECT_EQ(desk.defaults.text(Localization::languageKey).value_or("-"), stored ? stored : "-");  // never rewritten
+    }
+}
+
+TEST(Localization, choosingALanguageStoresAndAnnouncesRealChangesOnly) {
+    Desk desk;
+    desk.defaults.setText(Localization::languageKey, "englsh");
+    Localization localization = desk.make({"en-US"});
+    QObject context;
+    int announced = 0;
+    NotificationCenter::defaultCenter().observe(Localization::didChange, &context, [&] { ++announced; });
+
+    localization.setLanguage(Language::system);  // already the choice
+    localization.setLanguage(Language::korean);
+    localization.setLanguage(Language::korean);
+    EXPECT_EQ(announced, 1);
+    EXPECT_EQ(localization.text(Str::cancel), QString("취소"));
+    EXPECT_EQ(desk.make({}).language(), Language::korean);
+}
+
+TEST(Localization, elapsedTimeAtItsBoundaries) {
+    // how long ago (negative: still to come), English, Korean
+    const std::tuple<std::chrono::nanoseconds, const char*, const char*> rows[] = {
+        {59s, "just now", "방금"},          {60s, "1 min ago", "1분 전"},
+        {59min + 59s, "59 min ago", "59분 전"}, {60min, "1 h ago", "1시간 전"},
+        {119min, "1 h ago", "1시간 전"},      {72h, "72 h ago", "72시간 전"},
+        {1000 * 24h, "24000 h ago", "24000시간 전"},  // no digit grouping
+        {-1s, "just now", "방금"},
+    };
+    Desk desk;
+    for (const auto& [ago, english, korean] : rows) {
+        EXPECT_EQ(desk.make({"en"}).elapsed(desk.now - ago), QString::fromUtf8(english));
+        EXPECT_EQ(desk.make({"ko"}).elapsed(desk.now - ago), QString::fromUtf8(korean));
+    }
+    EXPECT_TRUE(desk.make({"en"}).elapsed(TimePoint::min()).endsWith(" h ago"));  // no overflow
+}
+
+TEST(Localization, textsWithNumbersInBothLanguages) {
+    Desk desk;
+    const Localization english = desk.make({"en"});
+    EXPECT_EQ(english.minutes(0), QString("Off"));
+    EXPECT_EQ(english.minutes(180), QString("180 min"));
+    EXPECT_EQ(english.updateAvailable(u"1.4.0"), QString("Version 1.4.0 is available"));
+    EXPECT_EQ(english.updateAvailable(u"%2"), QString("Version %2 is available"));
+    EXPECT_EQ(english.menuLabel(Language::system), QString("System"));
+    EXPECT_EQ(english.menuLabel(Language::korean), QString("한국어"));
+
+    const Localization korean = desk.make({"ko"});
+    EXPECT_EQ(korean.minutes(0), QString("사용 안 함"));
+    EXPECT_EQ(korean.minutes(180), QString("180분"));
+    EXPECT_EQ(korean.updateAvailable(u"1.4.0"), QString("새 버전 1.4.0 이(가) 있습니다"));
+    EXPECT_EQ(korean.menuLabel(Language::system), QString("시스템 설정"));
+    EXPECT_EQ(korean.menuLabel(Language::english), QString("English"));
+}
+
+TEST(Localization, sharedInstanceReadsTheUsersSettings) {
+    // The one test that creates the shared instance, after storing the choice.
+    UserDefaults::standard().setText(Localization::languageKey, "korean");
+    EXPECT_EQ(Localization::shared().language(), Language::korean);
+    EXPECT_EQ(localizedMinutes(5), QString("5분"));
+    EXPECT_EQ(localizedElapsed(std::chrono::system_clock::now() - 2h), QString("2시간 전"));
+}
+
+}  // namespace
+}  // namespace avrane

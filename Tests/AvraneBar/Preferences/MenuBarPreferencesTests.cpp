@@ -1,0 +1,39 @@
+#include <gmock/gmock.h>
+
+#include "AvraneBar/Notifications/NotificationCenter.h"
+#include "AvraneBar/Preferences/MenuBarPreferences.h"
+#include "QtSupport/QtTestSupport.h"
+
+namespace avrane {
+namespace {
+
+TEST(MenuBarPreferences, firstLaunchReadsTheDefaults) {
+    EXPECT_TRUE(MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true));
+    EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false));
+    EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false));
+}
+
+TEST(MenuBarPreferences, onlyRealChangesAreWrittenAndAnnounced) {
+    // As a restart leaves them: flags as text, and a value that is no flag.
+    const QString path = testing::freshFilePath();
+    testing::writeFile(path, "[General]\napp.showsDockIcon=true\nmenubar.showsBatteryText=yes\n");
+    const UserDefaults defaults(path);
+    QObject context;
+    int announced = 0;
+    NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, &context, [&] { ++announced; });
+
+    EXPECT_TRUE(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, defaults));
+    MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, true, defaults);
+    EXPECT_EQ(announced, 0);
+    EXPECT_EQ(testing::readFile(path), "[General]\napp.showsDockIcon=true\nmenubar.showsBatteryText=yes\n");
+
+    EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, false, defaults));
+    MenuBarPreferences::setFlag(MenuBarPreferences::showsBatteryText, false, defaults);
+    MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, false, defaults);
+    EXPECT_EQ(announced, 2);
+    EXPECT_EQ(defaults.boolean(MenuBarPreferences::showsBatteryText), false);
+    EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, true, defaults));
+}
+
+}  // namespace
+}  // namespace avrane

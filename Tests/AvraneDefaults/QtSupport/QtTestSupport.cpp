@@ -1,0 +1,39 @@
+#include "QtSupport/QtTestSupport.h"
+
+#include <atomic>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+namespace avrane::testing {
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.start(deadline);
+    while (!condition()) {
+        if (!guard.isActive()) return false;
+        // Blocks until an event arrives; the guard's expiry is one.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+QString freshFilePath(const QString& suffix) {
+    static std::atomic<int> counter{0};
+    return QDir::temp().filePath(QStringLiteral("test-file-%1%2").arg(++counter).arg(suffix));
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) qFatal("cannot write %s", qPrintable(path));
+}
+
+}  // namespace avrane::testing
