@@ -100,10 +100,6 @@ Bytes hexBytes(Arguments::const_iterator first, Arguments::const_iterator last) 
     return bytes;
 }
 
-std::uint8_t percentOf(unsigned level, unsigned top) {
-    return static_cast<std::uint8_t>(std::min(100u, (level * 100 + top / 2) / top));
-}
-
 std::string describe(const HeadsetModel& m) {
     std::ostringstream out;
     const auto flag = [](bool on) { return on ? "on" : "off"; };
@@ -227,7 +223,7 @@ void CommandShell::addBuiltIns() {
              const auto level = byteNumber(a, 0, 30);
              headset(EventID::headphoneVolume, [=](HeadsetModel& m) {
                  m.headphoneVolume.level = level;
-                 m.headphoneVolume.reportedPercent = percentOf(level, 30);
+                 m.headphoneVolume.reportedPercent = percentOfSteps(level, 30);
              });
          }});
     add({"mute", "on|off", "headphones muted", [=](const Arguments& a) {
@@ -238,7 +234,7 @@ void CommandShell::addBuiltIns() {
              const auto level = byteNumber(a, 0, 30);
              headset(EventID::micVolume, [=](HeadsetModel& m) {
                  m.microphoneVolume.level = level;
-                 m.microphoneVolume.reportedPercent = percentOf(level, 30);
+                 m.microphoneVolume.reportedPercent = percentOfSteps(level, 30);
              });
          }});
     add({"micmute", "on|off", "microphone muted (the mute button)", [=](const Arguments& a) {
@@ -254,7 +250,7 @@ void CommandShell::addBuiltIns() {
              const auto level = byteNumber(a, 0, 10);
              headset(EventID::sidetoneVolume, [=](HeadsetModel& m) {
                  m.sidetoneVolume.level = level;
-                 m.sidetoneVolume.reportedPercent = percentOf(level, 10);
+                 m.sidetoneVolume.reportedPercent = percentOfSteps(level, 10);
              });
          }});
     add({"anc", "off|noiseCancelling|ambientSound", "the noise-cancelling button",
@@ -266,7 +262,7 @@ void CommandShell::addBuiltIns() {
              const auto level = byteNumber(a, 1, 20);
              headset(EventID::ambSetting, [=](HeadsetModel& m) {
                  m.ambient.ambientLevel = level;
-                 m.ambient.reportedPercent = percentOf(level, 20);
+                 m.ambient.reportedPercent = percentOfSteps(level, 20);
              });
          }});
     add({"focus", "on|off", "voice focus of the ambient sound", [=](const Arguments& a) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <optional>
 
@@ -16,6 +18,11 @@
 #include "AvraneKit/Support/Bytes.h"
 
 namespace avrane::sim {
+
+// The percentage the headset reports for a step of a scale with `top` steps, rounded.
+inline std::uint8_t percentOfSteps(unsigned level, unsigned top) {
+    return static_cast<std::uint8_t>(std::min(100u, (level * 100 + top / 2) / top));
+}
 
 // What the simulated headset (and its dongle) knows, with the defaults of a headset fresh
 // out of the box: an H9 at 80 % and discharging, mid volume, noise cancelling on.

@@ -5,21 +5,29 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "AvraneSim/CommandShell.h"
+#include "AvraneSim/LivelyScenario.h"
 #include "AvraneSim/Simulator.h"
 
 namespace {
 
 constexpr const char* usage =
-    "usage: avrane-sim [--link PATH]\n"
+    "usage: avrane-sim [--link PATH] [--scenario lively]\n"
     "  Simulates an AVRANE dongle with its headset on a pseudo-terminal and prints its path.\n"
-    "  --link PATH  keep a symbolic link at PATH to the current device (it follows re-plugs)\n"
+    "  --link PATH        keep a symbolic link at PATH to the current device (it follows\n"
+    "                     re-plugs)\n"
+    "  --scenario lively  the headset changes by itself: the battery drains a percent every\n"
+    "                     3 s (and recharges when low), the volume buttons are pressed every\n"
+    "                     7 s, the noise-cancelling button every 11 s\n"
     "Then reads commands from standard input (help lists them) until quit, Ctrl-C or a\n"
     "termination signal.\n";
 
@@ -36,10 +44,14 @@ void printLine(const std::string& line) {
 
 int main(int argc, char** argv) {
     avrane::sim::Simulator::Options options;
+    bool lively = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--link" && i + 1 < argc) {
             options.linkPath = argv[++i];
+        } else if (arg == "--scenario" && i + 1 < argc && std::string(argv[i + 1]) == "lively") {
+            lively = true;
+            ++i;
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(usage, stdout);
             return 0;
@@ -76,16 +88,32 @@ int main(int argc, char** argv) {
     if (!options.linkPath.empty()) printLine("link: " + options.linkPath.string());
     printLine("Point the program at it with AVRANE_PORT=" + device + "; type help for commands.");
 
+    using Clock = avrane::sim::LivelyScenario::Clock;
+    std::unique_ptr<avrane::sim::LivelyScenario> scenario;
+    if (lively) {
+        scenario = std::make_unique<avrane::sim::LivelyScenario>(
+            simulator, Clock::now(), avrane::sim::LivelyScenario::Periods{}, printLine);
+        printLine("Scenario lively: the headset changes by itself every few seconds.");
+    }
+
     avrane::sim::CommandShell shell(simulator, printLine);
     std::string pending;
     bool inputOpen = true;
     bool running = true;
     while (running) {
+        int timeoutMs = -1;
+        if (scenario) {
+            const auto wait = scenario->advance(Clock::now()) - Clock::now();
+            timeoutMs = std::max(0, static_cast<int>(std::ceil(
+                                        std::chrono::duration<double, std::milli>(wait).count())));
+        }
         pollfd fds[2] = {{signalFd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        if (poll(fds, inputOpen ? 2 : 1, -1) < 0) {
+        const int ready = poll(fds, inputOpen ? 2 : 1, timeoutMs);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
+        if (ready == 0) continue;
         if (fds[0].revents & POLLIN) break;
         if (!inputOpen || !(fds[1].revents & (POLLIN | POLLHUP))) continue;
         char buffer[1024];

@@ -6,9 +6,10 @@ AVRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # What building and running the programs needs.
 AVRANE_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev)
 # What the test suite adds: GoogleTest, Google Benchmark, clang with its sanitizer and fuzzer
-# runtimes, and dbus-daemon for the private buses some tests start.
+# runtimes, dbus-daemon for the private buses some tests start, and python3 whose strict JSON
+# parser checks the command-line tool's output.
 AVRANE_TEST_PACKAGES=("${AVRANE_RUN_PACKAGES[@]}" clang libclang-rt-14-dev libgtest-dev
-                      libgmock-dev libbenchmark-dev dbus-daemon)
+                      libgmock-dev libbenchmark-dev dbus-daemon python3)
 
 # Installs the named packages that are missing; quiet when everything is there.
 avrane_ensure_packages() {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "AvraneKit/Protocol/EventID.h"
+#include "avranectl/SettingTable.h"
+
+namespace avrane::ctl {
+
+// A command line the tool cannot take; the message says what it accepts instead.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Command { help, version, list, status, get, set, watch, rawGet, rawSet };
+
+// A command line, fully checked: a value that `set` would refuse is refused here, before
+// anything is sent to the headset.
+struct Invocation {
+    Command command = Command::help;
+    std::optional<std::string> port;  // --port
+    bool json = false;
+    bool waybar = false;
+    const Setting* setting = nullptr;  // get, set
+    std::string value;                 // set: the value as typed
+    SettingWrite write;                // set: what it does
+    EventID eventID = EventID::modelInfo;  // raw
+    std::uint8_t byte = 0;                 // raw set
+};
+
+// `args` without the program name. Throws UsageError.
+Invocation parseCommandLine(std::span<const std::string> args);
+
+// The text of --help.
+std::string usageText();
+
+}  // namespace avrane::ctl

@@ -1,0 +1,274 @@
+#include "avranectl/SettingTable.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace avrane::ctl {
+namespace {
+
+using Write = std::optional<SettingWrite>;
+
+// The words a setting uses for the cases of an enumeration.
+template <class E>
+struct Word {
+    std::string_view word;
+    E value;
+};
+
+using NC = NoiseCancellingMode;
+constexpr std::array<Word<NC>, 3> ncWords{{
+    {"off", NC::off}, {"nc", NC::noiseCancelling}, {"ambient", NC::ambientSound}}};
+
+using APO = AutoPowerOff;
+constexpr std::array<Word<APO>, 6> powerOffWords{{{"off", APO::off},
+                                                  {"5", APO::after5Minutes},
+                                                  {"15", APO::after15Minutes},
+                                                  {"30", APO::after30Minutes},
+                                                  {"60", APO::after60Minutes},
+                                                  {"180", APO::after180Minutes}}};
+
+using BSM = BluetoothSoundMode;
+constexpr std::array<Word<BSM>, 2> soundWords{{
+    {"quality", BSM::soundQualityPriority}, {"connection", BSM::connectionPriority}}};
+
+using BSU = BluetoothStartupMode;
+constexpr std::array<Word<BSU>, 3> btStartupWords{{
+    {"off", BSU::off}, {"on", BSU::on}, {"last", BSU::lastState}}};
+
+using NCS = NoiseCancellingStartupMode;
+constexpr std::array<Word<NCS>, 4> ncStartupWords{{{"off", NCS::off},
+                                                   {"nc", NCS::noiseCancelling},
+                                                   {"ambient", NCS::ambientSound},
+                                                   {"last", NCS::modeAtPowerOff}}};
+
+constexpr std::array<Word<bool>, 2> onOffWords{{{"on", true}, {"off", false}}};
+
+template <class E, std::size_t N>
+std::optional<E> fromWord(const std::array<Word<E>, N>& words, std::string_view text) {
+    for (const auto& w : words) {
+        if (w.word == text) return w.value;
+    }
+    return std::nullopt;
+}
+
+template <class E, std::size_t N>
+SettingValue toWord(const std::array<Word<E>, N>& words, E value) {
+    for (const auto& w : words) {
+        if (w.value == value) {
+            const bool isNumber = !w.word.empty() && w.word[0] >= '0' && w.word[0] <= '9';
+            return {std::string(w.word), isNumber, {}};
+        }
+    }
+    return {"unknown", false, {}};  // every case has a word; kept total all the same
+}
+
+template <class T, class F>
+std::optional<SettingValue> showIf(const std::optional<T>& field, F&& show) {
+    if (!field) return std::nullopt;
+    return show(*field);
+}
+
+// A decimal integer from `least` to `most`, the whole text and nothing else.
+std::optional<std::uint8_t> integerIn(std::string_view text, int least, int most) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < least ||
+        value > most) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+// -5.0 to 5.0 in steps of 0.5, written as plain decimals ("-2.5", "3", "+1.0").
+std::optional<double> balanceIn(std::string_view text) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    const std::size_t digitsFrom = !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::size_t point = text.find('.');
+    const auto allDigits = [](std::string_view s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!allDigits(text.substr(digitsFrom, point - digitsFrom)) ||
+        (point != std::string_view::npos && !allDigits(text.substr(point + 1)))) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    if (!(value >= -5.0 && value <= 5.0) || std::round(value * 2) != value * 2) return std::nullopt;
+    return value;
+}
+
+std::string percentNote(std::uint8_t percent) { return std::to_string(percent) + " %"; }
+
+SettingValue levelValue(std::uint8_t level, std::string note) {
+    return {std::to_string(level), true, std::move(note)};
+}
+
+SettingValue balanceValue(const GameChatBalance& balance) {
+    const double ui = balance.uiValue();
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", ui);
+    return {text, true, ui == 0 ? "even" : ui < 0 ? "towards game" : "towards chat"};
+}
+
+// Read the record, change one field, write the record back.
+template <class Record, class Change>
+SettingWrite readModifyWrite(Record (HeadsetClient::*read)(),
+                             void (HeadsetClient::*write)(const Record&), Change change) {
+    return [=](HeadsetClient& client) {
+        Record record = (client.*read)();
+        change(record);
+        (client.*write)(record);
+    };
+}
+
+const std::array<Setting, 12> table{{
+    {"volume", "0-30",
+     [](HeadsetClient& c, HeadsetState& s) { s.headphoneVolume = c.headphoneVolume(); },
+     [](const HeadsetState& s) {
+         return showIf(s.headphoneVolume, [](const HeadphoneVolume& v) {
+             return levelValue(v.level, percentNote(v.reportedPercent) + (v.isMuted ? ", muted" : ""));
+         });
+     },
+     [](std::string_view text) -> Write {
+         const auto level = integerIn(text, 0, 30);
+         if (!level) return std::nullopt;
+         return readModifyWrite(&HeadsetClient::headphoneVolume, &HeadsetClient::setHeadphoneVolume,
+                                [l = *level](HeadphoneVolume& v) { v.level = l; });
+     }},
+    {"balance", "-5.0 to 5.0 in steps of 0.5 (below 0 leans to game audio, above to chat)",
+     [](HeadsetClient& c, HeadsetState& s) { s.gameChatBalance = c.gameChatBalance(); },
+     [](const HeadsetState& s) { return showIf(s.gameChatBalance, balanceValue); },
+     [](std::string_view text) -> Write {
+         const auto value = balanceIn(text);
+         if (!value) return std::nullopt;
+         // The slider's own conversion: raw 50 + 10 x value.
+         return [b = GameChatBalance::fromUIValue(*value)](HeadsetClient& c) {
+             c.setGameChatBalance(b);
+         };
+     }},
+    {"sidetone", "0-10",
+     [](HeadsetClient& c, HeadsetState& s) { s.sidetoneVolume = c.sidetoneVolume(); },
+     [](const HeadsetState& s) {
+         return showIf(s.sidetoneVolume, [](const SidetoneVolume& v) {
+             return levelValue(v.level, percentNote(v.reportedPercent));
+         });
+     },
+     [](std::string_view text) -> Write {
+         const auto level = integerIn(text, 0, 10);
+         if (!level) return std::nullopt;
+         return readModifyWrite(&HeadsetClient::sidetoneVolume, &HeadsetClient::setSidetoneVolume,
+                                [l = *level](SidetoneVolume& v) { v.level = l; });
+     }},
+    {"anc", "off|nc|ambient",
+     [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
+     [](const HeadsetState& s) {
+         return showIf(s.ambient, [](const AmbientSetting& a) { return toWord(ncWords, a.mode); });
+     },
+     [](std::string_view text) -> Write {
+         const auto mode = fromWord(ncWords, text);
+         if (!mode) return std::nullopt;
+         return [m = *mode](HeadsetClient& c) { c.setNoiseCancellingMode(m); };
+     }},
+    {"ambient-level", "1-20",
+     [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
+     [](const HeadsetState& s) {
+         return showIf(s.ambient, [](const AmbientSetting& a) {
+             return levelValue(a.ambientLevel, percentNote(a.reportedPercent));
+         });
+     },
+     [](std::string_view text) -> Write {
+         const auto level = integerIn(text, 1, 20);
+         if (!level) return std::nullopt;
+         return readModifyWrite(&HeadsetClient::ambientSetting, &HeadsetClient::setAmbientSetting,
+                                [l = *level](AmbientSetting& a) { a.ambientLevel = l; });
+     }},
+    {"voice-focus", "on|off",
+     [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
+     [](const HeadsetState& s) {
+         return showIf(s.ambient, [](const AmbientSetting& a) { return toWord(onOffWords, a.voiceFocus); });
+     },
+     [](std::string_view text) -> Write {
+         const auto on = fromWord(onOffWords, text);
+         if (!on) return std::nullopt;
+         return readModifyWrite(&HeadsetClient::ambientSetting, &HeadsetClient::setAmbientSetting,
+                                [f = *on](AmbientSetting& a) { a.voiceFocus = f; });
+     }},
+    {"auto-power-off", "off|5|15|30|60|180 (minutes)",
+     [](HeadsetClient& c, HeadsetState& s) { s.autoPowerOff = c.autoPowerOff(); },
+     [](const HeadsetState& s) {
+         return showIf(s.autoPowerOff, [](AutoPowerOff a) { return toWord(powerOffWords, a); });
+     },
+     [](std::string_view text) -> Write {
+         const auto value = fromWord(powerOffWords, text);
+         if (!value) return std::nullopt;
+         return [v = *value](HeadsetClient& c) { c.setAutoPowerOff(v); };
+     }},
+    {"led", "on|off",
+     [](HeadsetClient& c, HeadsetState& s) { s.led = c.ledSetting(); },
+     [](const HeadsetState& s) {
+         return showIf(s.led, [](const LEDSetting& l) { return toWord(onOffWords, l.isOn); });
+     },
+     [](std::string_view text) -> Write {
+         const auto on = fromWord(onOffWords, text);
+         if (!on) return std::nullopt;
+         return [v = LEDSetting{*on}](HeadsetClient& c) { c.setLEDSetting(v); };
+     }},
+    {"bt-sound", "quality|connection",
+     [](HeadsetClient& c, HeadsetState& s) { s.bluetoothSoundMode = c.bluetoothSoundMode(); },
+     [](const HeadsetState& s) {
+         return showIf(s.bluetoothSoundMode, [](BluetoothSoundMode m) { return toWord(soundWords, m); });
+     },
+     [](std::string_view text) -> Write {
+         const auto value = fromWord(soundWords, text);
+         if (!value) return std::nullopt;
+         return [v = *value](HeadsetClient& c) { c.setBluetoothSoundMode(v); };
+     }},
+    {"bt-startup", "off|on|last",
+     [](HeadsetClient& c, HeadsetState& s) { s.bluetoothStartupMode = c.bluetoothStartupMode(); },
+     [](const HeadsetState& s) {
+         return showIf(s.bluetoothStartupMode,
+                       [](BluetoothStartupMode m) { return toWord(btStartupWords, m); });
+     },
+     [](std::string_view text) -> Write {
+         const auto value = fromWord(btStartupWords, text);
+         if (!value) return std::nullopt;
+         return [v = *value](HeadsetClient& c) { c.setBluetoothStartupMode(v); };
+     }},
+    {"nc-startup", "off|nc|ambient|last",
+     [](HeadsetClient& c, HeadsetState& s) { s.ncStartupMode = c.ncStartupMode(); },
+     [](const HeadsetState& s) {
+         return showIf(s.ncStartupMode,
+                       [](NoiseCancellingStartupMode m) { return toWord(ncStartupWords, m); });
+     },
+     [](std::string_view text) -> Write {
+         const auto value = fromWord(ncStartupWords, text);
+         if (!value) return std::nullopt;
+         return [v = *value](HeadsetClient& c) { c.setNCStartupMode(v); };
+     }},
+    {"mic", "muted|live (can only be read)",
+     [](HeadsetClient& c, HeadsetState& s) { s.microphoneVolume = c.microphoneVolume(); },
+     [](const HeadsetState& s) {
+         return showIf(s.microphoneVolume, [](const MicrophoneVolume& m) {
+             return SettingValue{m.isMuted ? "muted" : "live", false,
+                                 "level " + std::to_string(m.level) + ", " +
+                                     percentNote(m.reportedPercent)};
+         });
+     },
+     nullptr},
+}};
+
+}  // namespace
+
+std::span<const Setting> settingTable() { return table; }
+
+const Setting* findSetting(std::string_view name) {
+    const auto it = std::find_if(table.begin(), table.end(),
+                                 [&](const Setting& s) { return s.name == name; });
+    return it == table.end() ? nullptr : &*it;
+}
+
+}  // namespace avrane::ctl

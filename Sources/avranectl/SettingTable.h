@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "AvraneKit/Client/HeadsetClient.h"
+#include "AvraneKit/Client/HeadsetState.h"
+
+namespace avrane::ctl {
+
+// A setting's value in the words `get` prints and `set` takes ("15", "-2.5", "nc").
+struct SettingValue {
+    std::string text;
+    bool isNumber = false;  // JSON writes it as a number rather than a string
+    std::string note;       // what status adds in brackets: "50 %, muted"
+};
+
+// A write checked and ready to go: everything about the value was settled before the
+// headset is touched.
+using SettingWrite = std::function<void(HeadsetClient&)>;
+
+// One row of the table of settings that get and set know.
+struct Setting {
+    std::string_view name;
+    std::string_view accepted;  // the values `set` takes, for help and error texts
+    // One typed read that fills the fields `show` looks at.
+    void (*read)(HeadsetClient& client, HeadsetState& state);
+    // The value as found in `state`; nothing when the headset did not report it.
+    std::optional<SettingValue> (*show)(const HeadsetState& state);
+    // The write for a value as typed, or nothing when the value is not accepted. Null for
+    // settings that can only be read. Writes that change one field of a record read the
+    // record first and write it back whole.
+    std::optional<SettingWrite> (*parse)(std::string_view value);
+};
+
+// In the order help and status list them.
+std::span<const Setting> settingTable();
+const Setting* findSetting(std::string_view name);
+
+}  // namespace avrane::ctl

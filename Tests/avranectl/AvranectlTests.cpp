@@ -1,0 +1,299 @@
+// The built avranectl against the simulated dongle on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "AvraneKit/Serial/SerialPort.h"
+#include "AvraneSim/Simulator.h"
+#include "Subprocess.h"
+
+namespace avrane {
+namespace {
+
+using testing::Finished;
+using testing::parseJson;
+using testing::Subprocess;
+using Strings = std::vector<std::string>;
+
+// Rows of `status` text: name -> value.
+std::map<std::string, std::string> rows(const std::string& text) {
+    std::map<std::string, std::string> result;
+    const std::regex row("^(\\S+)  +(.*)$");
+    std::smatch m;
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        if (std::regex_match(line, m, row)) result[m[1]] = m[2];
+    }
+    return result;
+}
+
+class AvranectlTests : public ::testing::Test {
+protected:
+    void SetUp() override { sim.start(); }
+
+    Subprocess::Options options(std::map<std::string, std::string> environment = {}) {
+        // Short reply waits: the silent-headset cases wait every one of them out.
+        environment.emplace("AVRANECTL_REPLY_TIMEOUT", "0.2");
+        return {.environment = std::move(environment), .input = {}, .asUser = {}};
+    }
+    Subprocess start(Strings args) {
+        args.insert(args.begin(), {"--port", sim.slavePath()});
+        return Subprocess(AVRANECTL_PATH, args, options());
+    }
+    Finished run(Strings args) { return start(std::move(args)).wait(); }
+
+    sim::Simulator sim;
+};
+
+TEST_F(AvranectlTests, StatusShowsTheWholeHeadset) {
+    sim::HeadsetModel m;
+    m.battery = {.statusCode = 1, .percent = 42};
+    m.headphoneVolume = {.isMuted = true, .level = 12, .reportedPercent = 40};
+    m.gameChatBalance = GameChatBalance(45);
+    m.microphoneVolume.isMuted = true;
+    m.ambient = {.mode = NoiseCancellingMode::ambientSound, .ambientLevel = 7, .voiceFocus = true,
+                 .reportedPercent = 35};
+    m.autoPowerOff = AutoPowerOff::after180Minutes;
+    m.led.isOn = false;
+    m.ncToggle.includesOff = false;
+    sim.setModel(m);
+
+    // The device named by AVRANE_PORT, as the application would take it.
+    const Finished text =
+        Subprocess(AVRANECTL_PATH, {"status"}, options({{"AVRANE_PORT", sim.slavePath()}})).wait();
+    ASSERT_EQ(text.status, 0) << text.err;
+    const std::map<std::string, std::string> expected{
+        {"dongle", "virtual port at " + sim.slavePath()},
+        {"model", "AVRANE H9 (HDX-2959)"},
+        {"firmware", "headset 02.001.005, dongle 01.003.007"},
+        {"battery", "42 %, charging"},
+        {"volume", "12 (40 %, muted)"},
+        {"balance", "-0.5 (towards game)"},
+        {"sidetone", "5 (50 %)"},
+        {"anc", "ambient"},
+        {"ambient-level", "7 (35 %)"},
+        {"voice-focus", "on"},
+        {"auto-power-off", "180"},
+        {"led", "off"},
+        {"bt-sound", "connection"},
+        {"bt-startup", "last"},
+        {"nc-startup", "last"},
+        {"mic", "muted (level 10, 66 %)"},
+        {"nc-toggle", "nc, ambient"},
+        {"bluetooth", "on, unconnected"},
+    };
+    EXPECT_EQ(rows(text.out), expected) << text.out;
+
+    // --port wins over AVRANE_PORT.
+    const Finished json = Subprocess(AVRANECTL_PATH, {"--json", "--port", sim.slavePath(), "status"},
+                                     options({{"AVRANE_PORT", "/dev/avrane-nothing"}}))
+                              .wait();
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto doc = parseJson(json.out);
+    const std::map<std::string, std::string> values{
+        {"battery.percent", "42"},          {"battery.isCharging", "true"},
+        {"headphoneVolume.isMuted", "true"}, {"gameChatBalance.uiValue", "-0.5"},
+        {"ambient.mode", "\"ambientSound\""}, {"autoPowerOff", "\"after180Minutes\""},
+        {"model.deviceName", "\"AVRANE H9\""}, {"firmware.dongle.build", "7"},
+        {"dongle.serialNumber", "null"},     {"usedBulkRead", "true"},
+    };
+    for (const auto& [path, value] : values) EXPECT_EQ(doc.count(path) ? doc.at(path) : "", value) << path;
+}
+
+TEST_F(AvranectlTests, ValuesTheHeadsetDoesNotGiveAreNotReported) {
+    sim.updateFaults([](sim::Faults& f) {
+        f.bulkUnsupported = true;
+        f.malformedReplies = {{EventID::ledSetting, {}}, {EventID::fwVersion, {1, 2}}};
+    });
+    const Finished text = run({"status"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(rows(text.out)["led"], "not reported");
+    EXPECT_EQ(rows(text.out)["firmware"], "not reported");
+    EXPECT_EQ(rows(text.out)["volume"], "15 (50 %)");
+
+    const auto doc = parseJson(run({"--json", "status"}).out);
+    EXPECT_EQ(doc.at("led"), "null");
+    EXPECT_EQ(doc.at("firmware"), "null");
+    EXPECT_EQ(doc.at("usedBulkRead"), "false");
+}
+
+// In order, against one headset: each write is checked on the headset's side, as the
+// payload it now reports, and read back through get.
+TEST_F(AvranectlTests, SetReachesTheHeadsetAndGetReadsItBack) {
+    struct Row {
+        Strings set;
+        EventID item;
+        const char* param;
+        Strings get;
+        const char* readBack;
+    };
+    const Row table[] = {
+        // Volume: read, replace the level, write back: the reported percent is kept.
+        {{"set", "volume", "22"}, EventID::headphoneVolume, "00 16 32", {"get", "volume"}, "22"},
+        {{"set", "balance", "-2.5"}, EventID::gameChatMixBalance, "19", {"get", "balance"}, "-2.5"},
+        {{"set", "balance", "+5"}, EventID::gameChatMixBalance, "64", {"get", "balance"}, "5.0"},
+        {{"set", "sidetone", "10"}, EventID::sidetoneVolume, "0A 32", {"get", "sidetone"}, "10"},
+        {{"set", "anc", "ambient"}, EventID::ambSetting, "02 0A 32 00", {"get", "anc"}, "ambient"},
+        {{"set", "ambient-level", "17"}, EventID::ambSetting, "02 11 32 00", {"get", "ambient-level"}, "17"},
+        {{"set", "voice-focus", "on"}, EventID::ambSetting, "02 11 32 01", {"get", "voice-focus"}, "on"},
+        {{"set", "anc", "off"}, EventID::ambSetting, "00 11 32 01", {"get", "anc"}, "off"},
+        {{"set", "auto-power-off", "180"}, EventID::autoPowerOffSetting, "B4", {"get", "auto-power-off"}, "180"},
+        {{"set", "auto-power-off", "off"}, EventID::autoPowerOffSetting, "00", {"get", "auto-power-off"}, "off"},
+        {{"set", "led", "off"}, EventID::ledSetting, "00", {"get", "led"}, "off"},
+        {{"set", "bt-sound", "quality"}, EventID::btSoundQuality, "01", {"get", "bt-sound"}, "quality"},
+        {{"set", "bt-startup", "on"}, EventID::btStartupMode, "01", {"get", "bt-startup"}, "on"},
+        {{"set", "nc-startup", "ambient"}, EventID::ncStartupMode, "02", {"get", "nc-startup"}, "ambient"},
+        {{"set", "nc-startup", "last"}, EventID::ncStartupMode, "03", {"get", "nc-startup"}, "last"},
+        {{"raw", "set", "0x83", "7"}, EventID::vpLanguageSetting, "07", {"raw", "get", "vpLanguageSetting"}, "07"},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.set[1] + " " + row.set.back());
+        const Finished set = run(row.set);
+        EXPECT_EQ(set.status, 0) << set.err;
+        EXPECT_EQ(set.out, "");
+        EXPECT_EQ(hexDump(sim.model().param(row.item).value_or(Bytes{})), row.param);
+        const Finished get = run(row.get);
+        EXPECT_EQ(get.status, 0) << get.err;
+        EXPECT_EQ(get.out, std::string(row.readBack) + "\n");
+    }
+    EXPECT_EQ(run({"get", "mic"}).out, "live\n");
+    EXPECT_EQ(parseJson(run({"--json", "get", "balance"}).out),
+              (std::map<std::string, std::string>{{"setting", "\"balance\""}, {"value", "5"}}));
+}
+
+TEST_F(AvranectlTests, UsageErrorsExitTwoWithoutTouchingTheHeadset) {
+    const std::pair<Strings, const char*> table[] = {
+        {{}, "commands: list, status, get, set, watch, raw"},
+        {{"frob"}, "unknown command \"frob\"; commands: list, status, get, set, watch, raw"},
+        {{"get", "bass"}, "unknown setting \"bass\"; settings: volume, balance, sidetone, anc, "
+                          "ambient-level, voice-focus, auto-power-off, led, bt-sound, bt-startup, "
+                          "nc-startup, mic"},
+        {{"set", "volume", "31"}, "invalid value \"31\" for volume; accepted: 0-30"},
+        {{"set", "balance", "0.3"}, "accepted: -5.0 to 5.0 in steps of 0.5"},
+        {{"set", "anc", "loud"}, "accepted: off|nc|ambient"},
+        {{"set", "auto-power-off", "10"}, "accepted: off|5|15|30|60|180"},
+        {{"set", "mic", "live"}, "mic can only be read; settings that can be set: volume,"},
+        {{"set", "led"}, "accepted: on|off"},
+        {{"raw", "get", "0x30"}, "0x21 headphoneVolume"},
+        {{"raw", "set", "21", "100"}, "accepted: 00 to FF in hex"},
+        {{"--bogus", "status"}, "options: --port PATH, --json, --waybar"},
+        {{"--json", "set", "led", "on"}, "--json goes with list, status, get and watch"},
+    };
+    for (const auto& [args, message] : table) {
+        const Finished result = run(args);
+        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    // The simulator handles requests in arrival order: once this one is in, any earlier
+    // write would have been recorded before it.
+    ASSERT_EQ(run({"raw", "get", "modelInfo"}).status, 0);
+    ASSERT_EQ(sim.requestCount(), 1u);
+    EXPECT_EQ(sim.requests()[0].packet.eventID, EventID::modelInfo);
+}
+
+TEST_F(AvranectlTests, LinkFailuresExitOneWithTheirDescriptionButNeverUpsetABar) {
+    sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
+    const Finished silent = run({"status"});
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_EQ(silent.err, "avranectl: no reply to batteryInfo (the headset may be off or out of range)\n");
+    EXPECT_EQ(silent.out, "");
+
+    const Finished bar = run({"status", "--waybar"});
+    EXPECT_EQ(bar.status, 0);
+    const auto doc = parseJson(bar.out);
+    EXPECT_EQ(doc.at("class"), "\"unreachable\"");
+    EXPECT_EQ(doc.at("tooltip"), "\"Headset not responding\\nno reply to batteryInfo (the headset "
+                                 "may be off or out of range)\"");
+    EXPECT_EQ(doc.count("percentage"), 0u);
+
+    const Strings missing{"--port", "/dev/avrane-nothing", "status"};
+    const Finished gone = Subprocess(AVRANECTL_PATH, missing, options()).wait();
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.err, "avranectl: cannot open /dev/avrane-nothing: No such file or directory\n");
+}
+
+TEST_F(AvranectlTests, BarShowsBatteryAndItsClass) {
+    const std::tuple<BatteryInfo, const char*, const char*> table[] = {
+        {{.statusCode = 0, .percent = 80}, "\"80%\"", "\"\""},
+        {{.statusCode = 1, .percent = 9}, "\"9%\\u26a1\"", "\"charging\""},
+        {{.statusCode = 0, .percent = 14}, "\"14%\"", "\"low\""},
+        {{.statusCode = 0, .percent = 15}, "\"15%\"", "\"\""},
+    };
+    for (const auto& [battery, text, cssClass] : table) {
+        sim::HeadsetModel model = sim.model();
+        model.battery = battery;
+        sim.setModel(model);
+        const auto doc = parseJson(run({"status", "--waybar"}).out);
+        EXPECT_EQ(doc.at("text"), text);
+        EXPECT_EQ(doc.at("class"), cssClass);
+        EXPECT_EQ(doc.at("percentage"), std::to_string(*battery.percent));
+        EXPECT_EQ(doc.at("tooltip").substr(0, 12), "\"AVRANE H9\\n");
+    }
+}
+
+TEST_F(AvranectlTests, WatchPrintsEachChangeUntilInterrupted) {
+    Subprocess json = start({"--json", "watch"});
+    // The three bulk reads have gone out: the state watch compares with is being read.
+    ASSERT_TRUE(sim.waitForRequests(3));
+    sim.change(EventID::headphoneVolume, [](sim::HeadsetModel& m) { m.headphoneVolume.level = 20; });
+    const auto first = parseJson(json.readLine().value_or(""));
+    EXPECT_EQ(first.at("event"), "\"headphoneVolume\"");
+    EXPECT_EQ(first.at("headphoneVolume.level"), "20");
+    EXPECT_TRUE(std::regex_match(first.at("time"), std::regex("\"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\"")));
+    // The same value again is no change; the battery that follows is.
+    sim.announce(EventID::headphoneVolume);
+    sim.change(EventID::batteryInfo, [](sim::HeadsetModel& m) { m.battery.percent = 55; });
+    EXPECT_EQ(parseJson(json.readLine().value_or("")).at("battery.percent"), "55");
+    json.signal(SIGINT);
+    const Finished stopped = json.wait();
+    EXPECT_EQ(stopped.status, 0) << stopped.err;
+    EXPECT_EQ(stopped.out, "");
+
+    // Text lines; pulling the dongle out ends the watch as a link failure.
+    sim.clearRequests();
+    Subprocess text = start({"watch"});
+    ASSERT_TRUE(sim.waitForRequests(3));
+    sim.change(EventID::ambSetting, [](sim::HeadsetModel& m) {
+        m.ambient.mode = NoiseCancellingMode::ambientSound;
+    });
+    EXPECT_TRUE(std::regex_match(text.readLine().value_or(""), std::regex("\\d\\d:\\d\\d:\\d\\d  anc ambient")));
+    sim.hangUp();
+    const Finished unplugged = text.wait();
+    EXPECT_EQ(unplugged.status, 1);
+    EXPECT_EQ(unplugged.err, "avranectl: read failed: Input/output error\n");
+}
+
+TEST_F(AvranectlTests, JsonStaysValidWhateverThePathHolds) {
+    const auto dir = std::filesystem::temp_directory_path() / ("avranectl-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "say \"hi\" \\ tab\t bell\x07 bad\xFF").string();
+    std::filesystem::create_symlink(sim.slavePath(), path);
+    const Finished result =
+        Subprocess(AVRANECTL_PATH, {"--json", "--port", path, "status"}, options()).wait();
+    std::filesystem::remove_all(dir);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(parseJson(result.out).at("dongle.devicePath"),
+              "\"" + dir.string() + "/say \\\"hi\\\" \\\\ tab\\t bell\\u0007 bad\\ufffd\"");
+}
+
+// Exclusive use does not hold back root, so the second program runs as nobody.
+TEST_F(AvranectlTests, BusyDongleIsSaidPlainly) {
+    SerialPort holder(sim.slavePath(), false);
+    holder.open();
+    ::chmod(sim.slavePath().c_str(), 0666);
+    const Finished result = Subprocess(AVRANECTL_PATH, {"--port", sim.slavePath(), "status"},
+                                       {.environment = {}, .input = {}, .asUser = 65534})
+                                .wait();
+    if (::geteuid() != 0 || result.status == 125) GTEST_SKIP() << "cannot run as nobody here";
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "avranectl: the dongle is in use by another program (cannot open " +
+                              sim.slavePath() + ": Device or resource busy)\n");
+}
+
+}  // namespace
+}  // namespace avrane
