@@ -20,9 +20,11 @@ public:
 
     static constexpr std::string_view switchVariable = "AVRANE_BAR_LOG";
 
-    // `sink` empty: standard error, one write per line. `enabled` absent: the environment
-    // switch, read the first time a line could be written and kept for the process.
-    explicit Trace(Sink sink = {}, std::optional<bool> enabled = std::nullopt);
+    // Lines to standard error, one write each, when the environment switch is on (read the
+    // first time a line could be written, and kept for the process).
+    Trace() = default;
+    // `sink` empty: standard error. `enabled` absent: the environment switch.
+    explicit Trace(Sink sink, std::optional<bool> enabled = std::nullopt);
 
     // Whether a value of the switch turns diagnostics on ("1" and nothing else).
     static bool isOnFor(const char* value);

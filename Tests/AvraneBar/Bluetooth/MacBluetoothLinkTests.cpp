@@ -1,54 +1,95 @@
 #include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QEventLoop>
-#include <QMetaObject>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 
+#include <atomic>
 #include <cstdlib>
-#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "AvraneBar/Bluetooth/MacBluetoothLink.h"
-#include "PrivateBus.h"
 
 namespace avrane {
 namespace {
 
 using Device = MacBluetoothLink::Device;
-using testing::FakeBluez;
 
-// Set up by main before any test: the private bus stands in for the system bus.
-FakeBluez* bluez = nullptr;
+// bluetoothd's object tree, answering GetManagedObjects on "/" with objects in the order
+// given (each with one interface), with an answer of the wrong shape, or never.
+class FakeBluez : public QDBusVirtualObject {
+public:
+    enum class Mode { answer, wrongSignature, silent };
+    struct Object {
+        QString path, interface;
+        QVariantMap properties;
+    };
+
+    explicit FakeBluez(const QString& address)
+        : bus_(QDBusConnection::connectToBus(address, QStringLiteral("fake-bluez"))) {
+        qDBusRegisterMetaType<QMap<QString, QVariantMap>>();
+        serving_ = bus_.registerVirtualObject(QStringLiteral("/"), this) && setNameOwned(true);
+    }
+    bool serving() const { return serving_; }
+    bool setNameOwned(bool owned) {
+        return owned ? bus_.registerService(QStringLiteral("org.bluez"))
+                     : bus_.unregisterService(QStringLiteral("org.bluez"));
+    }
+
+    std::vector<Object> objects;
+    std::atomic<Mode> mode{Mode::answer};
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != QLatin1String("GetManagedObjects") || mode == Mode::silent) return true;
+        if (mode == Mode::wrongSignature) return connection.send(message.createReply(QStringLiteral("no tree")));
+        QDBusArgument tree;
+        tree.beginMap(QMetaType::fromType<QDBusObjectPath>(), QMetaType::fromType<QMap<QString, QVariantMap>>());
+        for (const Object& object : objects) {
+            tree.beginMapEntry();
+            tree << QDBusObjectPath(object.path) << QMap<QString, QVariantMap>{{object.interface, object.properties}};
+            tree.endMapEntry();
+        }
+        tree.endMap();
+        return connection.send(message.createReply(QVariant::fromValue(tree)));
+    }
+
+private:
+    QDBusConnection bus_;
+    bool serving_ = false;
+};
+
+FakeBluez* bluez = nullptr;                // set up by main
+MacBluetoothLink beforeApplicationObject;  // main asked before there was one
 
 TEST(MacBluetoothLinkTests, ChoosesTheConnectedHeadsetElseTheFirst) {
-    const MacBluetoothLink none;
+    const auto paired = [](const char* name, bool connected) {
+        return MacBluetoothLink{.isPaired = true, .isConnected = connected, .name = name};
+    };
     const struct {
-        const char* name;
         std::vector<Device> devices;
         MacBluetoothLink expected;
     } rows[] = {
-        {"nothing paired", {}, none},
-        {"one match among others",
-         {{"Office Speaker", false}, {"Avrane H9", false}},
-         {.isPaired = true, .isConnected = false, .name = "Avrane H9"}},
-        {"the connected match wins",
-         {{"AVRANE H9", false}, {"avrane h7", true}},
-         {.isPaired = true, .isConnected = true, .name = "avrane h7"}},
-        {"else the first match", {{"AVRANE one", false}, {"AVRANE two", false}},
-         {.isPaired = true, .isConnected = false, .name = "AVRANE one"}},
-        {"the word anywhere", {{"my avrane headset", false}},
-         {.isPaired = true, .isConnected = false, .name = "my avrane headset"}},
-        {"not split", {{"AVRA NE", true}}, none},
-        {"nameless devices never match", {{std::nullopt, true}, {"Avrane", false}},
-         {.isPaired = true, .isConnected = false, .name = "Avrane"}},
+        {{}, {}},
+        {{{"Office Speaker", true}, {"Avrane H9", false}}, paired("Avrane H9", false)},
+        {{{"AVRANE H9", false}, {"avrane h7", true}}, paired("avrane h7", true)},
+        {{{"AVRANE one", false}, {"AVRANE two", false}}, paired("AVRANE one", false)},
+        {{{std::nullopt, true}, {"AVRA NE", true}, {"my avrane headset", false}},
+         paired("my avrane headset", false)},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(MacBluetoothLink::choose(row.devices), row.expected) << row.name;
-    }
+    for (const auto& row : rows) EXPECT_EQ(MacBluetoothLink::choose(row.devices), row.expected);
 }
 
-// Runs the lookup on a thread of its own while this (Qt's main) thread runs its event loop,
-// as the controller's queue does it.
+// On a thread of its own while this (Qt's main) thread runs its event loop, as the
+// controller's queue asks.
 MacBluetoothLink lookUpFromAnotherThread() {
     MacBluetoothLink result;
     QEventLoop loop;
@@ -66,62 +107,75 @@ FakeBluez::Object device(const char* path, QVariantMap properties) {
 }
 
 TEST(MacBluetoothLinkTests, ReadsPairedDevicesFromBluezInTheirOrder) {
-    const auto b = [](bool value) { return QVariant(value); };
-    // Listed out of path order: the answer's order is the system's.
-    bluez->setObjects({
-        {"/org/bluez/hci0", "org.bluez.Adapter1", {{"Name", "AVRANE-laptop"}, {"Powered", b(true)}}},
-        device("/org/bluez/hci0/dev_CC", {{"Name", "Office Speaker"}, {"Paired", b(true)}, {"Connected", b(true)}}),
-        device("/org/bluez/hci0/dev_BB", {{"Name", "AVRANE H9"}, {"Paired", b(true)}, {"Connected", b(false)}}),
-        device("/org/bluez/hci0/dev_AA", {{"Name", "Avrane H7"}, {"Paired", b(true)}, {"Connected", b(false)}}),
-    });
-    EXPECT_EQ(lookUpFromAnotherThread(),
-              (MacBluetoothLink{.isPaired = true, .isConnected = false, .name = "AVRANE H9"}));
+    const QVariant yes(true), no(false);
+    bluez->objects = {  // out of path order: the answer's order is the system's
+        {"/org/bluez/hci0", "org.bluez.Adapter1", {{"Name", "AVRANE-laptop"}}},
+        device("/org/bluez/hci0/dev_CC", {{"Name", "AVRANE H9"}, {"Paired", yes}, {"Connected", no}}),
+        device("/org/bluez/hci0/dev_AA", {{"Name", "Avrane H7"}, {"Paired", yes}, {"Connected", no}}),
+    };
+    EXPECT_EQ(lookUpFromAnotherThread(), (MacBluetoothLink{.isPaired = true, .isConnected = false, .name = "AVRANE H9"}));
 
-    bluez->setObjects({
-        device("/org/bluez/hci0/dev_AA", {{"Name", "AVRANE seen"}, {"Paired", b(false)}, {"Connected", b(true)}}),
-        device("/org/bluez/hci0/dev_BB", {{"Name", "AVRANE odd"}, {"Paired", "yes"}, {"Connected", b(true)}}),
-        device("/org/bluez/hci0/dev_CC", {{"Alias", "my avrane headset"}, {"Paired", b(true)}, {"Connected", b(true)}}),
-    });
+    bluez->objects = {
+        device("/org/bluez/hci0/dev_AA", {{"Name", "AVRANE seen"}, {"Paired", no}, {"Connected", yes}}),
+        device("/org/bluez/hci0/dev_BB", {{"Name", "AVRANE odd"}, {"Paired", "yes"}, {"Connected", yes}}),
+        device("/org/bluez/hci0/dev_CC", {{"Alias", "my avrane headset"}, {"Paired", yes}, {"Connected", yes}}),
+    };
     EXPECT_EQ(lookUpFromAnotherThread(),
               (MacBluetoothLink{.isPaired = true, .isConnected = true, .name = "my avrane headset"}));
 }
 
 TEST(MacBluetoothLinkTests, AnyFailureGivesTheEmptyValue) {
-    bluez->setObjects({device("/org/bluez/hci0/dev_AA",
-                              {{"Name", "AVRANE H9"}, {"Paired", QVariant(true)}})});
+    EXPECT_EQ(beforeApplicationObject, MacBluetoothLink{});
+    bluez->objects = {device("/org/bluez/hci0/dev_AA", {{"Name", "AVRANE H9"}, {"Paired", true}})};
     ASSERT_TRUE(lookUpFromAnotherThread().isPaired);
-
-    bluez->setMode(FakeBluez::Mode::wrongSignature);
+    for (const auto mode : {FakeBluez::Mode::wrongSignature, FakeBluez::Mode::silent}) {
+        bluez->mode = mode;  // silent: ended by the one-second limit
+        EXPECT_EQ(lookUpFromAnotherThread(), MacBluetoothLink{});
+    }
+    bluez->mode = FakeBluez::Mode::answer;
+    ASSERT_TRUE(bluez->setNameOwned(false));  // bluetoothd not running
     EXPECT_EQ(lookUpFromAnotherThread(), MacBluetoothLink{});
-    bluez->setMode(FakeBluez::Mode::silent);  // answered by the one-second limit
-    EXPECT_EQ(lookUpFromAnotherThread(), MacBluetoothLink{});
-    bluez->setMode(FakeBluez::Mode::answer);
-    bluez->setNameOwned(false);  // bluetoothd not running
-    EXPECT_EQ(lookUpFromAnotherThread(), MacBluetoothLink{});
-    bluez->setNameOwned(true);
-    EXPECT_TRUE(lookUpFromAnotherThread().isPaired);
+    ASSERT_TRUE(bluez->setNameOwned(true));
 }
 
 }  // namespace
 }  // namespace avrane
 
+// A dbus-daemon of our own stands in for the system bus: QtDBus reads the address when the
+// system bus is first asked for, which nothing has done before.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    avrane::beforeApplicationObject = avrane::MacBluetoothLink::current();
     QCoreApplication app(argc, argv);
-    avrane::testing::PrivateBus bus;
-    if (bus.address().isEmpty()) {
-        fprintf(stderr, "cannot start dbus-daemon for a private bus\n");
-        return 1;
+    QTemporaryDir directory;
+    QFile config(directory.filePath(QStringLiteral("bus.conf")));
+    if (!config.open(QIODevice::WriteOnly)) return 1;
+    config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:path=%1/bus</listen>"
+                                "<auth>EXTERNAL</auth><policy context=\"default\">"
+                                "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                                "<allow own=\"*\"/></policy></busconfig>\n")
+                     .arg(directory.path())
+                     .toUtf8());
+    config.close();
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+                   QStringLiteral("--print-address")});
+    while (daemon.waitForReadyRead(5000) && !daemon.canReadLine()) {
     }
-    // Read by QtDBus when the system bus is first asked for, which no code has done yet.
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8().constData(), 1);
-    auto bluez = std::make_unique<avrane::testing::FakeBluez>(bus.address());
-    if (!bluez->isServing()) {
-        fprintf(stderr, "cannot serve org.bluez on the private bus\n");
-        return 1;
+    const QByteArray address = daemon.readLine().trimmed();
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.constData(), 1);
+    int result = 1;
+    {
+        avrane::FakeBluez bluez(QString::fromUtf8(address));
+        if (bluez.serving()) {
+            avrane::bluez = &bluez;
+            result = RUN_ALL_TESTS();
+        } else {
+            fprintf(stderr, "no private bus: cannot run dbus-daemon or serve org.bluez on it\n");
+        }
     }
-    avrane::bluez = bluez.get();
-    const int result = RUN_ALL_TESTS();
-    avrane::bluez = nullptr;
+    daemon.terminate();
+    daemon.waitForFinished(5000);
     return result;
 }
