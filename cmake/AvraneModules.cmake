@@ -1,11 +1,12 @@
 # Adds each named folder under `parent` that holds a CMakeLists.txt, in the order given.
-function(avrane_add_subdirectories parent)
-  foreach(dir IN LISTS ARGN)
-    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${parent}/${dir}/CMakeLists.txt")
-      add_subdirectory("${parent}/${dir}")
+# A macro, so that a folder's `set(... PARENT_SCOPE)` reaches the caller's scope.
+macro(avrane_add_subdirectories parent)
+  foreach(_avrane_dir ${ARGN})
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${parent}/${_avrane_dir}/CMakeLists.txt")
+      add_subdirectory("${parent}/${_avrane_dir}")
     endif()
   endforeach()
-endfunction()
+endmacro()
 
 # avrane_add_test(<name> SOURCES ... LIBRARIES ... [THREADED] [CUSTOM_MAIN] [LABELS ...]
 #                  [TIMEOUT seconds])

@@ -115,9 +115,9 @@ std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, std::uint16_t t
     return std::nullopt;
 }
 
-void HeadsetClient::pumpNotifications(double timeout) {
+void HeadsetClient::pumpNotifications(double timeout, int wakeFd) {
     const std::lock_guard guard(lock_);
-    const Bytes bytes = port_->read(timeout);
+    const Bytes bytes = port_->read(timeout, wakeFd);
     if (bytes.empty()) return;
     for (const Bytes& frame : reassembler_.append(bytes)) {
         const auto decoded = Packet::decode(frame);

@@ -92,8 +92,9 @@ public:
     Packet exchange(EventID eventID, EventType eventType, Bytes param = {});
 
     // One bounded read that only hands notifications to `onNotification`. Throws the
-    // port's read failure (a hang-up included).
-    void pumpNotifications(double timeout);
+    // port's read failure (a hang-up included). A readable `wakeFd` ends the wait early,
+    // without error (see SerialPort::read).
+    void pumpNotifications(double timeout, int wakeFd = -1);
 
     // Typed reads: a `get` decoded with the item's payload type; a payload that does not
     // decode throws Failure::malformedReply, without retrying.

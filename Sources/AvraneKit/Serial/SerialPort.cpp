@@ -97,7 +97,7 @@ void SerialPort::write(ByteView bytes) {
     ::tcdrain(fd_);
 }
 
-bool SerialPort::waitReadable(double timeout) {
+bool SerialPort::waitReadable(double timeout, int wakeFd) {
     // NaN and negative waits poll once; the split into seconds and nanoseconds needs a
     // finite value.
     if (!(timeout > 0)) timeout = 0;
@@ -107,22 +107,25 @@ bool SerialPort::waitReadable(double timeout) {
     limit.tv_sec = static_cast<time_t>(whole);
     limit.tv_nsec = static_cast<long>((timeout - whole) * 1e9);
 
-    pollfd line{.fd = fd_, .events = POLLIN, .revents = 0};
+    pollfd fds[2] = {{.fd = fd_, .events = POLLIN, .revents = 0},
+                     {.fd = wakeFd, .events = POLLIN, .revents = 0}};
+    const nfds_t count = wakeFd >= 0 ? 2 : 1;
 #if defined(__linux__)
-    const int ready = ::ppoll(&line, 1, &limit, nullptr);
+    const int ready = ::ppoll(fds, count, &limit, nullptr);
 #else
-    const int ready = ::poll(&line, 1, static_cast<int>(std::ceil(timeout * 1000.0)));
+    const int ready = ::poll(fds, count, static_cast<int>(std::ceil(timeout * 1000.0)));
 #endif
     if (ready < 0) {
         if (errno == EINTR) return false;
         throw Failure::readFailed(errno);
     }
-    return ready > 0;
+    // Input (or a hang-up) on the line wins over a wake-up that came at the same time.
+    return (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-Bytes SerialPort::read(double timeout) {
+Bytes SerialPort::read(double timeout, int wakeFd) {
     if (fd_ < 0) throw Failure::closed();
-    if (!waitReadable(timeout)) return {};
+    if (!waitReadable(timeout, wakeFd)) return {};
 
     std::uint8_t buffer[1024];
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);

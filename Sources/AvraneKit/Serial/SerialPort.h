@@ -41,7 +41,9 @@ public:
     // Waits up to `timeout` seconds for input and returns what one read delivers (at most
     // 1024 bytes); empty when nothing arrived or the wait was interrupted. Throws Failure
     // (closed, read), and reports a hang-up of the far side as a read failure with EIO.
-    Bytes read(double timeout);
+    // When `wakeFd` is a descriptor, its becoming readable also ends the wait (empty result,
+    // unless the line has input too); it is only watched, never read.
+    Bytes read(double timeout, int wakeFd = -1);
     // Discards input received but not yet read; nothing when closed.
     void flushInput() noexcept;
 
@@ -52,8 +54,9 @@ public:
 private:
     void configure();
     // The one place that waits for the line: true when it is readable (or hung up), false
-    // on time-out or interruption. Throws Failure (read) on any other error.
-    bool waitReadable(double timeout);
+    // on time-out, interruption or a readable `wakeFd`. Throws Failure (read) on any other
+    // error.
+    bool waitReadable(double timeout, int wakeFd);
 
     int fd_ = -1;
     termios savedAttributes_{};

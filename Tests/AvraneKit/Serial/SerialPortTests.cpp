@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -182,6 +183,25 @@ TEST(SerialPortTests, ReadWaitsForItsTimeoutWhenNothingArrives) {
     }
     EXPECT_TRUE(port.read(0).empty());
     EXPECT_TRUE(port.read(-1.5).empty());
+}
+
+// A wake-up descriptor cuts a long wait short, is left for its owner to clear, and does
+// not hide input that is waiting on the line.
+TEST(SerialPortTests, WakeDescriptorEndsTheWaitWithoutHidingInput) {
+    Pty pty;
+    SerialPort port(pty.slave, false);
+    port.open();
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    ASSERT_GE(wake, 0);
+    const std::uint64_t one = 1;
+    ASSERT_EQ(::write(wake, &one, sizeof one), static_cast<ssize_t>(sizeof one));
+
+    EXPECT_TRUE(port.read(3600, wake).empty());  // would hang the suite if the wake were ignored
+    EXPECT_TRUE(port.read(3600, wake).empty());  // still set: the port never reads it
+
+    ASSERT_EQ(::write(pty.master, "\x42", 1), 1);
+    EXPECT_EQ(port.read(5.0, wake), Bytes{0x42});
+    ::close(wake);
 }
 
 TEST(SerialPortTests, HangUpOfTheFarSideIsAReadFailure) {

@@ -1,0 +1,36 @@
+#include "AvraneBar/Controller/SerialQueue.h"
+
+#include "AvraneBar/Controller/ThreadName.h"
+
+namespace avrane {
+
+SerialQueue::SerialQueue(std::string label)
+    : label_(std::move(label)), worker_([this](std::stop_token stop) { run(stop); }) {}
+
+SerialQueue::~SerialQueue() {
+    worker_.request_stop();
+    worker_.join();
+}
+
+void SerialQueue::async(Job job) {
+    {
+        const std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    ready_.notify_one();
+}
+
+void SerialQueue::run(std::stop_token stop) {
+    nameCurrentThread(label_);
+    std::unique_lock lock(mutex_);
+    while (ready_.wait(lock, stop, [this] { return !jobs_.empty(); }) && !stop.stop_requested()) {
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        lock.unlock();
+        job();
+        job = nullptr;  // its captures go on the queue's thread, before the next job
+        lock.lock();
+    }
+}
+
+}  // namespace avrane

@@ -1,0 +1,54 @@
+// The controller as the application runs it: started, with its own pump thread, delivering
+// to a main loop that the test thread runs.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "ControllerHarness.h"
+
+namespace avrane {
+namespace {
+
+class ControllerRunTests : public testing::ControllerHarness {
+protected:
+    bool runUntilLast(const std::function<bool(const HeadsetSnapshot&)>& wanted) {
+        return main.runUntil([&] { return !published.empty() && wanted(published.back()); });
+    }
+};
+
+TEST_F(ControllerRunTests, StartedControllerDeliversEverySnapshotInOrder) {
+    HeadsetController& c = controller();
+    c.start();
+    // The launch read: a copy, whatever the queue is doing at that moment.
+    EXPECT_NE(c.snapshot().availability.kind(), HeadsetSnapshot::Availability::Kind::headsetUnreachable);
+    ASSERT_TRUE(runUntilLast([](const HeadsetSnapshot& s) { return s.batteryPercent == 80; }));
+    std::set<std::string> threadNames;  // the names cut to the 15 bytes Linux keeps
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        threadNames.insert(name);
+    }
+    EXPECT_TRUE(threadNames.contains("avrane.controll") && threadNames.contains("avrane.notifica"));
+    // A sync overwrites what notifications brought in while it read: let the two after the
+    // connect finish (three bulk parts, model and firmware, then the bulk parts again).
+    ASSERT_TRUE(sim.waitForRequests(8));
+    c.waitUntilIdle();
+
+    for (const std::uint8_t percent : {60, 59, 58}) {
+        sim.change(EventID::batteryInfo, [=](sim::HeadsetModel& m) { m.battery.percent = percent; });
+    }
+    ASSERT_TRUE(runUntilLast([](const HeadsetSnapshot& s) { return s.batteryPercent == 58; }));
+    std::vector<std::uint8_t> percents;
+    for (const auto& s : published) percents.push_back(s.batteryPercent.value_or(0));
+    percents.erase(std::unique(percents.begin(), percents.end()), percents.end());
+    EXPECT_EQ(percents, (std::vector<std::uint8_t>{80, 60, 59, 58}));
+
+    c.apply({EventID::headphoneVolume}, [](HeadsetClient& client) {
+        client.setHeadphoneVolume({.isMuted = true, .level = 7, .reportedPercent = 23});
+    });
+    ASSERT_TRUE(runUntilLast([](const HeadsetSnapshot& s) { return s.volume && s.volume->level == 7; }));
+}
+
+}  // namespace
+}  // namespace avrane

@@ -1,0 +1,291 @@
+// The controller stepped by hand: one pump step at a time on its queue, time from a manual
+// clock, the real client over a pty to the simulated headset.
+#include <algorithm>
+
+#include "ControllerHarness.h"
+
+namespace avrane {
+namespace {
+
+using Availability = HeadsetSnapshot::Availability;
+using Kind = Availability::Kind;
+using testing::at;
+
+class HeadsetControllerTests : public testing::ControllerHarness {
+protected:
+    void setDongles(std::vector<DiscoveredDongle> list) { locked([&] { dongles = std::move(list); }); }
+    std::vector<std::string> traceLines() { return locked([&] { return trace; }); }
+};
+
+// Attempts at once, then 4, 8, 16, 30, 30 s apart, identical failures published once. A
+// connect resets the delay: when the dongle is no longer the first one found (presence is
+// checked every 2 s), the link is dropped silently, and attempts follow 2 s and 4 s later.
+TEST_F(HeadsetControllerTests, ConnectBacksOffAndResetsTheDelayAfterASuccess) {
+    setDongles({});
+    const HeadsetSnapshot fresh = controller().snapshot();
+    EXPECT_EQ(fresh.availability, Availability::noDongle("Looking for dongle\xE2\x80\xA6"));
+    EXPECT_EQ(fresh, HeadsetSnapshot{});
+
+    const DiscoveredDongle other{DongleModel::h9, "/nonexistent/ttyACM9", "OTHER"};
+    std::vector<int> attempts;
+    for (int t = 0; t <= 160; ++t) {
+        if (t == 130) setDongles({simDongle()});
+        if (t == 150) setDongles({other, simDongle()});
+        const int before = connects;
+        step(t);
+        if (connects > before) attempts.push_back(t);
+    }
+    EXPECT_EQ(attempts, (std::vector<int>{0, 4, 12, 28, 58, 88, 118, 148, 152, 156}));
+    ASSERT_EQ(newlyPublished(), 3u);
+    EXPECT_EQ(published[0].availability,
+              Availability::noDongle("no AVRANE dongle found (is the USB transceiver plugged in?)"));
+    EXPECT_EQ(published[1].availability.kind(), Kind::connected);  // synced in the same step
+    const HeadsetSnapshot& lost = published[2];
+    EXPECT_EQ(lost.availability,
+              Availability::noDongle("cannot open /nonexistent/ttyACM9: No such file or directory"));
+    EXPECT_EQ(lost.dongleName, "AVRANE H9 / H7");
+    EXPECT_FALSE(lost.batteryPercent || lost.volume || lost.model || lost.ambient);
+    EXPECT_EQ(lost.batteryLevelChangedAt, at(152));  // the percent went away
+}
+
+TEST_F(HeadsetControllerTests, ForcedPortIsNeverCheckedForPresence) {
+    tweak = [this](HeadsetController::Options& options) {
+        options.connect = [this] {
+            auto client = std::make_unique<HeadsetClient>(sim.slavePath());
+            client->open();
+            return client;
+        };
+    };
+    setDongles({});
+    connectAt(0);
+    for (const double t : {3.0, 6.0}) step(t);
+    EXPECT_EQ(discoveries, 0);
+    EXPECT_EQ(newlyPublished(), 0u);
+    EXPECT_EQ(last().dongleName, "virtual port");
+}
+
+// The sync queued at start connects, and the connect makes the next step sync again; the
+// model is read again while it keeps failing; identical syncs publish nothing.
+TEST_F(HeadsetControllerTests, FullSyncRightAfterConnectAndEveryMinute) {
+    sim.updateFaults([](sim::Faults& f) { f.silentItems = {EventID::modelInfo}; });
+    auto model = sim.model();
+    model.battery.statusCode = 7;  // no known status: not charging
+    sim.setModel(model);
+    connectAt(0);
+    EXPECT_FALSE(last().model);
+    EXPECT_EQ(last().firmware, model.firmware);
+    EXPECT_EQ(last().batteryCharging, false);
+    EXPECT_EQ(last().batteryLevelChangedAt, at(0));
+    EXPECT_EQ(last().volume, model.headphoneVolume);
+    EXPECT_EQ(last().ncStartupMode, model.ncStartupMode);
+
+    const auto bulkReads = [this] {
+        const auto log = sim.requests();
+        return std::count_if(log.begin(), log.end(), [](const sim::ReceivedRequest& r) {
+            return r.packet.eventID == EventID::allFunctionSettingsPart1;
+        });
+    };
+    sim.setFaults({});
+    step(5);
+    EXPECT_EQ(bulkReads(), 2);
+    ASSERT_EQ(newlyPublished(), 1u);
+    EXPECT_EQ(last().model, model.modelInfo);
+    EXPECT_EQ(last().batteryLevelChangedAt, at(0));
+    step(20);
+    EXPECT_EQ(bulkReads(), 2);
+    step(65);
+    EXPECT_EQ(bulkReads(), 3);
+    EXPECT_EQ(newlyPublished(), 0u);
+}
+
+TEST_F(HeadsetControllerTests, BatteryPollPatchesTheBatteryAndAFailureKeepsTheClient) {
+    connectAt(0);
+    step(1);  // the sync that follows a connect: polls are due from 31 on
+    auto model = sim.model();
+    model.battery.percent = 79;
+    sim.setModel(model);  // no announcement: only the poll sees it
+    step(31);
+    EXPECT_EQ(sim.requests().back().packet.eventID, EventID::batteryInfo);
+    ASSERT_EQ(newlyPublished(), 1u);
+    EXPECT_EQ(last().batteryPercent, 79);
+    EXPECT_EQ(last().batteryLevelChangedAt, at(31));
+
+    step(61);  // a full sync is due, not the poll
+    sim.updateFaults([](sim::Faults& f) { f.silentItems = {EventID::batteryInfo}; });
+    step(91);
+    EXPECT_EQ(last().availability, Availability::headsetUnreachable(
+                                       "no reply to batteryInfo (the headset may be off or out of range)"));
+    EXPECT_FALSE(last().volume);
+    sim.setFaults({});
+    step(121);
+    EXPECT_EQ(last().availability.kind(), Kind::connected);
+    EXPECT_EQ(connects, 1);
+}
+
+// Notifications of a written event are its echo for one second from the write's start;
+// other events are not quieted, and a second write moves the deadline. One trace line per
+// notification, suppressed or not.
+TEST_F(HeadsetControllerTests, WriteEchoesAreSuppressedForOneSecond) {
+    connectAt(0);
+    const auto write = [this](EventID event, std::function<void(HeadsetClient&)> operation) {
+        controller().apply({event}, std::move(operation));
+        controller().waitUntilIdle();
+    };
+    const auto writeVolume = [&](std::uint8_t level) {
+        write(EventID::headphoneVolume, [=](HeadsetClient& client) {
+            client.setHeadphoneVolume({.isMuted = false, .level = level, .reportedPercent = 50});
+        });
+    };
+    // Announces a volume at `t` and returns the volume shown after one pump step.
+    const auto announceVolume = [this](double t, std::uint8_t level) {
+        seconds = t;
+        headsetChanges(EventID::headphoneVolume, [=](sim::HeadsetModel& m) { m.headphoneVolume.level = level; });
+        controller().runPumpStep();
+        return controller().snapshot().volume->level;
+    };
+
+    seconds = 10;
+    writeVolume(20);
+    EXPECT_EQ(controller().snapshot().volume->level, 20);  // from the sync after the write
+    EXPECT_EQ(announceVolume(10.3, 25), 20);
+    EXPECT_EQ(announceVolume(11.5, 26), 26);
+    EXPECT_EQ(traceLines(), (std::vector<std::string>{
+        "2024-05-01T09:30:10Z  NTFY receiver->pc  headphoneVolume  [00 14 32]  (suppressed: our own write)\n",
+        "2024-05-01T09:30:10Z  NTFY receiver->pc  headphoneVolume  [00 19 32]  (suppressed: our own write)\n",
+        "2024-05-01T09:30:11Z  NTFY receiver->pc  headphoneVolume  [00 1A 32]\n"}));
+
+    seconds = 20;
+    write(EventID::ledSetting, [](HeadsetClient& client) { client.setLEDSetting({.isOn = false}); });
+    EXPECT_EQ(announceVolume(20.3, 27), 27);
+
+    seconds = 30;
+    writeVolume(10);
+    seconds = 30.8;
+    writeVolume(11);
+    EXPECT_EQ(announceVolume(31.5, 12), 11);
+    EXPECT_EQ(announceVolume(31.9, 13), 13);
+}
+
+// Each notification patches its own field, in order; the battery time stamp moves with the
+// percent only; events the snapshot does not follow, and unreadable battery payloads,
+// change nothing.
+TEST_F(HeadsetControllerTests, NotificationsPatchTheSnapshotInOrder) {
+    connectAt(0);
+    const auto pumpUntilTraced = [this](std::size_t lines) {
+        for (int i = 0; i < 3 && traceLines().size() < lines; ++i) controller().runPumpStep();
+    };
+    seconds = 5;
+    for (const std::uint8_t percent : {79, 78, 77}) {
+        sim.change(EventID::batteryInfo, [=](sim::HeadsetModel& m) { m.battery.percent = percent; });
+    }
+    ASSERT_TRUE(sim.waitUntilSent());
+    pumpUntilTraced(3);
+    ASSERT_EQ(newlyPublished(), 3u);
+    EXPECT_EQ(published[1].batteryPercent, 79);
+    EXPECT_EQ(published[3].batteryPercent, 77);
+    EXPECT_EQ(published[3].batteryLevelChangedAt, at(5));
+
+    seconds = 6;
+    sim.announce(EventID::batteryInfo);  // the same percent and status again
+    sim.change(EventID::btStatus, [](sim::HeadsetModel& m) { m.bluetooth.link = BluetoothStatus::Link::connected; });
+    sim.send(Packet{.type = PacketType::event, .source = Address::receiver, .destination = Address::pc,
+                    .eventID = EventID::batteryInfo, .eventType = EventType::ntfy, .transactionID = 0,
+                    .param = {}});
+    ASSERT_TRUE(sim.waitUntilSent());
+    pumpUntilTraced(6);
+    EXPECT_EQ(traceLines().size(), 6u);
+    EXPECT_EQ(newlyPublished(), 0u);
+
+    seconds = 7;
+    headsetChanges(EventID::batteryInfo, [](sim::HeadsetModel& m) { m.battery.statusCode = 1; });
+    headsetChanges(EventID::micVolume, [](sim::HeadsetModel& m) { m.microphoneVolume.isMuted = true; });
+    pumpUntilTraced(8);
+    ASSERT_EQ(newlyPublished(), 2u);
+    EXPECT_EQ(last().batteryCharging, true);
+    EXPECT_EQ(last().batteryLevelChangedAt, at(5));
+    EXPECT_EQ(last().micMuted, true);
+    EXPECT_EQ(last().bluetooth, published[0].bluetooth);  // until the next full sync
+}
+
+// A write that fails on the port drops the link; one the headset ignores does not. The
+// trace says so, and the sync after it publishes nothing: the snapshot stays as it was.
+TEST_F(HeadsetControllerTests, WriteFailuresDropTheLinkOnlyWhenThePortFailed) {
+    const struct {
+        std::function<void(sim::Simulator&)> breakLink;
+        std::string description;
+        int reconnects;
+    } rows[] = {
+        {[](sim::Simulator& s) { s.updateFaults([](sim::Faults& f) { f.silentItems = {EventID::sidetoneVolume}; }); },
+         "no reply to sidetoneVolume (the headset may be off or out of range)", 0},
+        {[](sim::Simulator& s) { s.hangUp(); }, "write failed: Input/output error", 1},
+    };
+    double t = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.description);
+        connectAt(t);
+        const int connectsBefore = connects;
+        row.breakLink(sim);
+        seconds = t + 1;
+        controller().apply({EventID::sidetoneVolume, EventID::ledSetting}, [](HeadsetClient& client) {
+            client.setSidetoneVolume({.level = 3, .reportedPercent = 30});
+        });
+        controller().waitUntilIdle();
+        EXPECT_EQ(traceLines().back(), Trace::timestamp(at(t + 1)) +
+                                           "  WRITE FAILED [AvraneKit.EventID.sidetoneVolume, "
+                                           "AvraneKit.EventID.ledSetting]  " + row.description + "\n");
+        EXPECT_EQ(newlyPublished(), 0u);
+        step(t + 2.9);
+        EXPECT_EQ(connects, connectsBefore);
+        step(t + 3);  // 2 s after a drop
+        EXPECT_EQ(connects, connectsBefore + row.reconnects);
+        sim.setFaults({});
+        t += 60;
+    }
+}
+
+// A hang-up is noticed at the next read; connecting fails while the dongle is away and
+// works again once it is back, at the next attempt the back-off allows.
+TEST_F(HeadsetControllerTests, HangUpIsNoticedAtTheNextReadAndReconnectionFollows) {
+    connectAt(0);
+    const std::string oldPath = sim.slavePath();
+    sim.hangUp();
+    step(1);
+    EXPECT_EQ(last().availability, Availability::headsetUnreachable("read failed: Input/output error"));
+    step(3);
+    EXPECT_EQ(last().availability, Availability::noDongle("cannot open " + oldPath + ": No such file or directory"));
+    sim.replug();
+    setDongles({simDongle()});
+    step(6.9);
+    EXPECT_EQ(last().availability.kind(), Kind::noDongle);
+    step(7);
+    EXPECT_EQ(last().availability.kind(), Kind::connected);
+}
+
+// Every 30 s with the panel closed, every 3 s with it open, with or without a dongle; a
+// change publishes only that field.
+TEST_F(HeadsetControllerTests, BluetoothLinkIsCheckedOnItsOwnSchedule) {
+    setDongles({});
+    step(0);
+    step(29.9);
+    EXPECT_EQ(bluetoothLookups, 1);
+    controller().setPanelVisible(true);  // takes effect from the next check on
+    step(30);
+    step(32);
+    EXPECT_EQ(bluetoothLookups, 2);
+    const MacBluetoothLink paired{.isPaired = true, .isConnected = true, .name = "Avrane H9"};
+    locked([&] { macLink = paired; });
+    step(33);
+    ASSERT_EQ(newlyPublished(), 2u);
+    EXPECT_EQ(published[1].macBluetooth, paired);
+    EXPECT_EQ(published[1].availability, published[0].availability);
+}
+
+TEST(TraceSwitchTests, OnlyOneTurnsItOn) {
+    for (const char* value : {"1", "true", "yes", "2", "", " 1"}) {
+        EXPECT_EQ(Trace::isOnFor(value), value == std::string("1")) << value;
+    }
+    EXPECT_FALSE(Trace::isOnFor(nullptr));
+}
+
+}  // namespace
+}  // namespace avrane
