@@ -4,7 +4,7 @@
 #include <QFile>
 
 #include "AvraneDefaults/UserDefaults.h"
-#include "QtSupport/QtTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 namespace avrane {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "AvraneUpdate/AppVersion.h"
 #include "AvraneUpdate/UpdateChecker.h"
-#include "QtSupport/QtTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 namespace avrane {
 namespace {

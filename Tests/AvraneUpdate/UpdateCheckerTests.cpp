@@ -8,7 +8,7 @@
 
 #include "AvraneUpdate/AppVersion.h"
 #include "AvraneUpdate/UpdateChecker.h"
-#include "QtSupport/QtTestSupport.h"
+#include "Support/QtTestSupport.h"
 #include "TestHttpServer.h"
 
 namespace avrane {

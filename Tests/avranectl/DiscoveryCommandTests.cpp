@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "FakeDeviceTree.h"
+#include "Support/FakeDeviceTree.h"
 #include "Subprocess.h"
 #include "avranectl/Tool.h"
 

@@ -2,7 +2,7 @@
 
 #include "AvraneBar/Localization/Localization.h"
 #include "AvraneBar/Notifications/NotificationCenter.h"
-#include "QtSupport/QtTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 namespace avrane {
 namespace {

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 
 #include "AvraneBar/Localization/Str.h"
-#include "QtSupport/QtTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 namespace avrane {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
-#include "QtSupport/QtTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 namespace avrane {
 namespace {

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "FakeDeviceTree.h"
+#include "Support/FakeDeviceTree.h"
 #include "SimulatedHeadset.h"
 
 namespace avrane {

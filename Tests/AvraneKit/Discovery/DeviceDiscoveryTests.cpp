@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeDeviceTree.h"
+#include "Support/FakeDeviceTree.h"
 
 namespace avrane {
 namespace {

@@ -1,4 +1,4 @@
-#include "QtSupport/QtTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "FakeDeviceTree.h"
+#include "Support/FakeDeviceTree.h"
 
 #include <cstdio>
 #include <cstdlib>
