@@ -1,7 +1,11 @@
 #include "AvraneKit/Discovery/DeviceDiscovery.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <climits>
 #include <iterator>
 #include <system_error>
 
@@ -12,8 +16,9 @@ namespace {
 
 // The serial device itself plus this many ancestors are searched for the USB device.
 constexpr int ancestorLimit = 11;
-// Sysfs attributes are one page at most; ids and serial numbers are far shorter.
-constexpr std::streamsize attributeLimit = 4096;
+// Ids are four hex digits and a USB serial-number string is at most 126 UTF-16 units, so
+// this holds every attribute read here; longer text is cut.
+constexpr std::size_t attributeLimit = 512;
 
 struct UsbIdentity {
     std::int64_t vendorID;
@@ -21,20 +26,42 @@ struct UsbIdentity {
     std::optional<std::string> serialNumber;
 };
 
+// Plain descriptors rather than streams: the controller re-runs discovery every 2 s while a
+// dongle is held, and most attributes it looks for do not exist.
 std::optional<std::string> readAttribute(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text(static_cast<std::size_t>(attributeLimit), '\0');
-    in.read(text.data(), attributeLimit);
-    if (in.bad()) return std::nullopt;
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    char buffer[attributeLimit];
+    ssize_t count;
+    do count = ::read(fd, buffer, sizeof buffer);
+    while (count < 0 && errno == EINTR);
+    ::close(fd);
+    if (count < 0) return std::nullopt;
+    return std::string(buffer, static_cast<std::size_t>(count));
 }
 
 std::optional<std::int64_t> readHexAttribute(const fs::path& file) {
     const auto text = readAttribute(file);
     if (!text) return std::nullopt;
     return detail::parseHexAttribute(*text);
+}
+
+// Where a sysfs link leads, by one readlink and lexical normalisation: sysfs links lead to
+// real directories, and canonical() would read every component of every path again, which
+// made the presence check (every 2 s while a dongle is held) cost hundreds of syscalls. A
+// path that is no link is taken as it is; nothing when it does not exist.
+std::optional<fs::path> follow(const fs::path& path) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    if (length < 0) {
+        if (errno == EINVAL) return path;  // a directory, not a link
+        return std::nullopt;
+    }
+    const fs::path link(std::string(target, static_cast<std::size_t>(length)));
+    fs::path resolved = (link.is_absolute() ? link : path.parent_path() / link).lexically_normal();
+    // "a/b/.." normalises to "a/"; without the empty last part the ancestor count stays right.
+    if (resolved.filename().empty()) resolved = resolved.parent_path();
+    return resolved;
 }
 
 bool isInside(const fs::path& path, const fs::path& root) {
@@ -48,7 +75,7 @@ std::optional<UsbIdentity> usbIdentity(fs::path directory, const fs::path& sysfs
     for (int level = 0; level <= ancestorLimit; ++level) {
         if (!isInside(directory, sysfsRoot) || directory == sysfsRoot) return std::nullopt;
         const auto vendor = readHexAttribute(directory / "idVendor");
-        const auto product = readHexAttribute(directory / "idProduct");
+        const auto product = vendor ? readHexAttribute(directory / "idProduct") : std::nullopt;
         if (vendor && product) {
             auto serial = readAttribute(directory / "serial");
             if (serial) {
@@ -101,11 +128,11 @@ std::vector<DiscoveredDongle> findDongles(std::span<const DongleModel> models,
 
     for (const auto& name : names) {
         std::error_code entryError;
-        // Virtual terminals and the like have no device link; they fail here.
-        const fs::path device =
-            fs::canonical(sysfsRoot / "class" / "tty" / name / "device", entryError);
-        if (entryError) continue;
-        const auto identity = usbIdentity(device, sysfsRoot);
+        const auto tty = follow(sysfsRoot / "class" / "tty" / name);
+        // Virtual terminals and the like have no device link; they end here.
+        const auto device = tty ? follow(*tty / "device") : std::nullopt;
+        if (!device) continue;
+        const auto identity = usbIdentity(*device, sysfsRoot);
         if (!identity) continue;
         const auto model = std::find_if(models.begin(), models.end(), [&](const DongleModel& m) {
             return m.vendorID == identity->vendorID && m.productID == identity->productID;
