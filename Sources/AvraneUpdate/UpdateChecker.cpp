@@ -204,6 +204,12 @@ UpdateChecker::State UpdateChecker::installPackage(QNetworkReply* reply, const T
     QTemporaryFile& file = *transfer.file;
     const QByteArray rest = reply->readAll();
     if (file.write(rest) != rest.size() || !file.flush()) return Failed{file.errorString()};
+    // A connection closed early can still end without an error; a package shorter than the
+    // server announced is no package. (Qt hides the length of a body it decompresses.)
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid() && announced.toLongLong() != file.size()) {
+        return Failed{downloadIncompleteMessage};
+    }
     file.close();
 
     const auto destination = packagePath(release.version);

@@ -186,9 +186,8 @@ TEST_F(UpdateCheckerTest, downloadsAreVerifiedBeforeTheyAreOffered) {
         ASSERT_TRUE(settle());
         if (expected) {
             EXPECT_THAT(changes, ElementsAre(downloading, *expected));
-        } else {  // in the platform's words
+        } else {  // in the platform's words, or ours when the close raced the last bytes
             EXPECT_TRUE(std::holds_alternative<UpdateChecker::Failed>(changes.back()));
-            EXPECT_NE(changes.back(), incomplete);
         }
         EXPECT_EQ(readFile(destination), expected == ready ? response.body : QByteArray());
         EXPECT_TRUE(waitUntil([] { return QDir::temp().entryList({"avrane-download-*"}).isEmpty(); }));
