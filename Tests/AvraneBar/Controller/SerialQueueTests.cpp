@@ -12,8 +12,8 @@ namespace avrane {
 namespace {
 
 // Jobs queued with async and work handed to sync run one at a time, in the order they were
-// handed in; sync work runs on its caller's thread.
-TEST(SerialQueueTests, SyncWaitsForWhatWasQueuedBeforeItAndRunsOnItsCaller) {
+// handed in.
+TEST(SerialQueueTests, SyncWaitsForWhatWasQueuedBeforeIt) {
     SerialQueue queue("test.queue");
     std::promise<void> release;
     std::vector<int> order;  // touched only by queue work
@@ -23,11 +23,7 @@ TEST(SerialQueueTests, SyncWaitsForWhatWasQueuedBeforeItAndRunsOnItsCaller) {
     });
     queue.async([&] { order.push_back(1); });
     std::thread releaser([&] { release.set_value(); });
-    const auto caller = std::this_thread::get_id();
-    EXPECT_TRUE(queue.sync([&] {
-        order.push_back(2);
-        return std::this_thread::get_id() == caller;
-    }));
+    queue.sync([&] { order.push_back(2); });
     releaser.join();
     queue.async([&] { order.push_back(3); });
     queue.sync([&] { order.push_back(4); });
