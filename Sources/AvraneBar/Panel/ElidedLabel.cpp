@@ -1,0 +1,35 @@
+#include "AvraneBar/Panel/ElidedLabel.h"
+
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+
+namespace avrane {
+
+ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setTextFormat(Qt::PlainText);
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+    const QString kept = text().right(keptEnd_);
+    return {fontMetrics().horizontalAdvance(QStringLiteral("W\u2026") + kept), QLabel::minimumSizeHint().height()};
+}
+
+void ElidedLabel::setKeptEnd(int characters) {
+    if (characters == keptEnd_) return;
+    keptEnd_ = characters;
+    updateGeometry();
+    update();
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    const QString kept = text().right(keptEnd_);
+    const QString shown =
+        fontMetrics().elidedText(text().chopped(kept.size()), Qt::ElideRight, area.width() - fontMetrics().horizontalAdvance(kept)) + kept;
+    style()->drawItemText(&painter, area, static_cast<int>(alignment()), palette(), isEnabled(), shown, foregroundRole());
+}
+
+}  // namespace avrane

@@ -1,0 +1,128 @@
+#include "AvraneBar/Panel/MenuBarPanel.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "AvraneBar/Panel/PanelViewController.h"
+
+namespace avrane {
+namespace {
+
+Rect toRect(const QRect& r) { return {double(r.x()), double(r.y()), double(r.width()), double(r.height())}; }
+
+// Wayland gives a program no say over where its windows go, and no way to learn where the
+// tray is: the compositor places the panel.
+bool compositorPlacesWindows() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+}  // namespace
+
+MenuBarPanel::MenuBarPanel(PanelViewController* content, UserDefaults defaults)
+    : content_(content), defaults_(std::move(defaults)) {
+    setWindowFlags(flagsFor(false));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    // The content sets the window's limits itself.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    layout->addWidget(content_);
+    const auto scope = bracket_.enter({sizing::initialSize.width, sizing::initialSize.height});
+    resize(int(sizing::initialSize.width), int(sizing::initialSize.height));
+}
+
+Qt::WindowFlags MenuBarPanel::flagsFor(bool taskbarEntry) const {
+    // A tool window stays out of the taskbar and the window switcher; a normal one is in both.
+    const Qt::WindowFlags kind = taskbarEntry ? Qt::Window : Qt::Tool;
+    return kind | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+           Qt::WindowCloseButtonHint;
+}
+
+void MenuBarPanel::setTaskbarEntry(bool shown) {
+    if (shown == taskbarEntry_) return;
+    taskbarEntry_ = shown;
+    const bool visible = isVisible();
+    const QPoint where = pos();
+    // Changing the flags takes the window down; put it back where it was.
+    setWindowFlags(flagsFor(shown));
+    if (visible) {
+        move(where);
+        show();
+    }
+}
+
+void MenuBarPanel::resizeByProgram(QSize size) {
+    const auto scope = bracket_.enter({double(size.width()), double(size.height())});
+    resize(size);
+}
+
+void MenuBarPanel::applyStoredWidth() {
+    const double stored = defaults_.number(contentWidthKey).value_or(0);
+    if (const auto target = sizing::widthToApply(stored, width())) resizeByProgram(QSize(int(*target), height()));
+}
+
+void MenuBarPanel::rememberSize() {
+    if (const auto size = sizing::sizeToRemember({double(width()), double(height())})) {
+        defaults_.setNumber(contentWidthKey, size->width);
+        defaults_.setNumber(contentHeightKey, size->height);
+    }
+}
+
+void MenuBarPanel::resetWidth() {
+    defaults_.remove(contentWidthKey);
+    defaults_.remove(contentHeightKey);
+    if (const auto target = sizing::widthAfterReset(width())) resizeByProgram(QSize(int(*target), height()));
+}
+
+void MenuBarPanel::position(const std::optional<QRect>& trayIcon, const std::optional<QPoint>& pointer) {
+    if (compositorPlacesWindows()) return;
+    QScreen* screen = nullptr;
+    if (trayIcon && trayIcon->isValid()) screen = QGuiApplication::screenAt(trayIcon->center());
+    if (!screen && pointer) screen = QGuiApplication::screenAt(*pointer);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    if (trayIcon) lastButtonFrame_ = *trayIcon;
+
+    // The rules count y upwards from the bottom; flip once against the virtual desktop.
+    const QRect desktop = screen->virtualGeometry();
+    const double extent = desktop.y() + desktop.height();
+    placement::Situation situation;
+    if (trayIcon && trayIcon->isValid()) situation.icon = flipped(toRect(*trayIcon), extent);
+    if (pointer) situation.pointer = flipped(Point{double(pointer->x()), double(pointer->y())}, extent);
+    situation.screen = flipped(toRect(screen->geometry()), extent);
+    situation.visible = flipped(toRect(screen->availableGeometry()), extent);
+    const QRect frame = frameGeometry();
+    situation.panel = {double(frame.width()), double(frame.height())};
+    const Point origin = placement::choose(situation);
+    // The origin is the frame's bottom-left corner; Qt moves its top-left one.
+    move(int(std::lround(origin.x)), int(std::lround(extent - origin.y - frame.height())));
+}
+
+void MenuBarPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (bracket_.isUserResize({double(width()), double(height())})) rememberSize();
+}
+
+void MenuBarPanel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        hide();
+        emit closedByUser();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MenuBarPanel::closeEvent(QCloseEvent* event) {
+    // Hidden, not destroyed: the tray item opens it again.
+    event->accept();
+    emit closedByUser();
+}
+
+bool MenuBarPanel::event(QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate && isVisible()) emit deactivated();
+    return QWidget::event(event);
+}
+
+}  // namespace avrane

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "AvraneBar/Localization/Localization.h"
+#include "AvraneUpdate/UpdateCheckInterval.h"
+
+namespace avrane {
+
+// Every fixed text of the panel in the current language: window and card titles, row titles
+// and hints, footer texts, and the pop-ups' items with the two selections that come from the
+// settings rather than from the headset.
+struct PanelLabels {
+    QString windowTitle;
+
+    QString soundCard, microphoneCard, noiseCancellingCard, bluetoothCard, powerCard, menuBarCard, updatesCard;
+
+    QString volume, balance, balanceHint, sidetone;
+    QString micTitle, micHint;
+    QString ancTitle, ambientLevel, voiceFocusTitle;
+    QString computerLinkTitle, computerLinkHint, btStateTitle, btModeTitle, btStartupTitle;
+    QString ncStartupTitle, autoPowerOffTitle, ledTitle, ledHint;
+    QString batteryTextTitle, volumeTextTitle, dockTitle, dockHint;
+    QString updateIntervalTitle, updateStatusTitle;
+
+    QString languageLabel, resetSize, checkForUpdates, quit, version;
+    QString quitExplanation, quitConfirm, cancel;
+
+    QStringList ancItems, autoPowerOffItems, btModeItems, btStartupItems, ncStartupItems;
+    QStringList updateIntervalItems, languageItems;
+    int updateIntervalIndex = -1;  // the stored interval
+    int languageIndex = -1;        // the chosen language
+
+    bool operator==(const PanelLabels&) const = default;
+};
+
+namespace panel {
+
+// `version`: the running program's version text; `interval`: the stored update interval.
+PanelLabels labels(const Localization& texts, const QString& version, UpdateCheckInterval interval);
+
+}  // namespace panel
+}  // namespace avrane

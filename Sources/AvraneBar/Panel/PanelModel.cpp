@@ -1,0 +1,277 @@
+#include "AvraneBar/Panel/PanelModel.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "AvraneBar/Panel/PopUpLists.h"
+#include "AvraneBar/Preferences/MenuBarPreferences.h"
+#include "AvraneUpdate/AppVersion.h"
+
+namespace avrane {
+namespace {
+
+using Kind = HeadsetSnapshot::Availability::Kind;
+
+// The headset's steps are whole numbers: the nearest one, halves away from zero.
+std::uint8_t step(double value) {
+    return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+}
+
+// The balance moves in half steps.
+double halfStep(double value) { return std::round(value * 2) / 2; }
+
+QString number(unsigned value) { return QString::number(value); }
+
+}  // namespace
+
+PanelModel::PanelModel(Options options) : options_(std::move(options)) {
+    if (!options_.apply || !options_.calls) throw std::invalid_argument("PanelModel needs a controller and timers");
+    if (!options_.texts) options_.texts = &Localization::shared();
+    if (!options_.now) options_.now = [] { return std::chrono::system_clock::now(); };
+    if (!options_.monotonicNow) options_.monotonicNow = [] { return std::chrono::steady_clock::now(); };
+}
+
+PanelModel::~PanelModel() {
+    for (const auto& [key, token] : pending_) options_.calls->cancel(token);
+}
+
+bool PanelModel::isHolding() const { return options_.monotonicNow() < holdUntil_; }
+
+PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
+    PanelUpdate update;
+    const HeadsetSnapshot* old = shown_ ? &*shown_ : nullptr;
+    const auto changed = [&](auto HeadsetSnapshot::*field) { return !old || old->*field != s.*field; };
+
+    if (changed(&HeadsetSnapshot::availability)) {
+        showHeader(update, s);
+        update.battery = panel::batteryLine(s, texts(), options_.now());
+    } else if (changed(&HeadsetSnapshot::model) || changed(&HeadsetSnapshot::firmware) ||
+               changed(&HeadsetSnapshot::dongleName)) {
+        showHeader(update, s);
+    }
+    const bool batteryChanged = changed(&HeadsetSnapshot::batteryPercent) || changed(&HeadsetSnapshot::batteryCharging);
+    if (batteryChanged) update.battery = panel::batteryLine(s, texts(), options_.now());
+    if (changed(&HeadsetSnapshot::macBluetooth)) update.computerLink = panel::computerLinkText(s.macBluetooth, texts());
+    update.switches = {MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true, options_.defaults),
+                       MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false, options_.defaults),
+                       MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, options_.defaults)};
+
+    // Cards of an absent headset are hidden and keep their last values; a user's write in
+    // flight keeps its controls as the hand left them.
+    if (s.availability.kind() != Kind::connected || isHolding()) {
+        shown_ = s;
+        return update;
+    }
+
+    if (changed(&HeadsetSnapshot::volume) && s.volume) update.volume = SliderValue{double(s.volume->level), number(s.volume->level)};
+    if (changed(&HeadsetSnapshot::balance) && s.balance) {
+        const double value = s.balance->uiValue();
+        update.balance = SliderValue{value, panel::balanceText(value, texts())};
+    }
+    if (changed(&HeadsetSnapshot::sidetone) && s.sidetone) {
+        update.sidetone = SliderValue{double(s.sidetone->level), number(s.sidetone->level)};
+    }
+    if (changed(&HeadsetSnapshot::micMuted) && s.micMuted) update.mic = panel::micText(*s.micMuted, texts());
+    if (changed(&HeadsetSnapshot::ambient) && s.ambient) {
+        update.ancIndex = panel::indexIn(panel::ancModes, s.ambient->mode);
+        update.ambientLevel = SliderValue{double(s.ambient->ambientLevel), number(s.ambient->ambientLevel)};
+        update.voiceFocus = s.ambient->voiceFocus;
+        setAmbientRowsVisible(update.visibility, s.ambient->mode == NoiseCancellingMode::ambientSound);
+    }
+    if (changed(&HeadsetSnapshot::autoPowerOff) && s.autoPowerOff) {
+        update.autoPowerOffIndex = panel::indexIn(panel::autoPowerOffChoices, *s.autoPowerOff);
+    }
+    if (changed(&HeadsetSnapshot::led) && s.led) update.led = s.led->isOn;
+    if (changed(&HeadsetSnapshot::bluetooth) && s.bluetooth) update.btState = panel::bluetoothStateText(s.bluetooth, texts());
+    if (changed(&HeadsetSnapshot::bluetoothSoundMode) && s.bluetoothSoundMode) {
+        update.btModeIndex = panel::indexIn(panel::btModes, *s.bluetoothSoundMode);
+    }
+    if (changed(&HeadsetSnapshot::bluetoothStartupMode) && s.bluetoothStartupMode) {
+        update.btStartupIndex = panel::indexIn(panel::btStartups, *s.bluetoothStartupMode);
+    }
+    if (changed(&HeadsetSnapshot::ncStartupMode) && s.ncStartupMode) {
+        update.ncStartupIndex = panel::indexIn(panel::ncStartups, *s.ncStartupMode);
+    }
+    shown_ = s;
+    return update;
+}
+
+void PanelModel::showHeader(PanelUpdate& update, const HeadsetSnapshot& s) {
+    update.header = panel::headerText(s, texts());
+    const bool hidden = update.header->headsetPartsHidden;
+    update.visibility.headsetBluetoothRowsHidden = hidden;
+    if (headsetCardsHidden_ != hidden) {
+        headsetCardsHidden_ = hidden;
+        update.visibility.headsetCardsHidden = hidden;
+        update.visibility.relimit = true;
+    }
+}
+
+void PanelModel::setAmbientRowsVisible(VisibilityChange& change, bool visible) {
+    if (ambientRowsVisible_ == visible) return;
+    ambientRowsVisible_ = visible;
+    change.ambientRowsVisible = visible;
+    change.relimit = true;
+}
+
+PanelLabels PanelModel::labels() const {
+    return panel::labels(texts(), AppVersion::current(), UpdateChecker::interval(options_.defaults));
+}
+
+UpdateRow PanelModel::updateRow(const UpdateChecker::State& state) const { return panel::updateRow(state, texts()); }
+
+std::optional<ReleaseInfo> PanelModel::releaseToDownload(const UpdateChecker::State& state) {
+    if (const auto* available = std::get_if<UpdateChecker::Available>(&state)) return available->release;
+    return std::nullopt;
+}
+
+void PanelModel::scheduleWrite(const std::string& key, std::vector<EventID> events,
+                               HeadsetController::WriteOperation write) {
+    holdUntil_ = options_.monotonicNow() + holdWindow;
+    if (const auto pending = pending_.find(key); pending != pending_.end()) options_.calls->cancel(pending->second);
+    pending_[key] = options_.calls->callAfter(
+        debounceDelay, [this, key, events = std::move(events), write = std::move(write)]() mutable {
+            pending_.erase(key);
+            options_.apply(std::move(events), std::move(write));
+        });
+}
+
+QString PanelModel::volumeChanged(double value) {
+    const std::uint8_t level = step(value);
+    scheduleWrite("volume", {EventID::headphoneVolume}, [level](HeadsetClient& client) {
+        HeadphoneVolume volume = client.headphoneVolume();
+        volume.level = level;
+        client.setHeadphoneVolume(volume);
+    });
+    return number(level);
+}
+
+QString PanelModel::balanceChanged(double value) {
+    const double balance = halfStep(value);
+    scheduleWrite("balance", {EventID::gameChatMixBalance}, [balance](HeadsetClient& client) {
+        client.setGameChatBalance(GameChatBalance::fromUIValue(balance));
+    });
+    return panel::balanceText(balance, texts());
+}
+
+QString PanelModel::sidetoneChanged(double value) {
+    const std::uint8_t level = step(value);
+    scheduleWrite("sidetone", {EventID::sidetoneVolume}, [level](HeadsetClient& client) {
+        SidetoneVolume sidetone = client.sidetoneVolume();
+        sidetone.level = level;
+        client.setSidetoneVolume(sidetone);
+    });
+    return number(level);
+}
+
+QString PanelModel::ambientLevelChanged(double value) {
+    const std::uint8_t level = step(value);
+    scheduleWrite("ambient", {EventID::ambSetting}, [level](HeadsetClient& client) {
+        AmbientSetting ambient = client.ambientSetting();
+        ambient.ambientLevel = level;
+        client.setAmbientSetting(ambient);
+    });
+    return number(level);
+}
+
+VisibilityChange PanelModel::ancChanged(int index) {
+    VisibilityChange change;
+    const auto mode = panel::entryAt(panel::ancModes, index);
+    if (!mode) return change;
+    setAmbientRowsVisible(change, *mode == NoiseCancellingMode::ambientSound);
+    scheduleWrite("anc", {EventID::ambSetting}, [mode = *mode](HeadsetClient& client) {
+        client.setNoiseCancellingMode(mode);
+    });
+    return change;
+}
+
+void PanelModel::voiceFocusChanged(bool on) {
+    scheduleWrite("voiceFocus", {EventID::ambSetting}, [on](HeadsetClient& client) {
+        AmbientSetting ambient = client.ambientSetting();
+        ambient.voiceFocus = on;
+        client.setAmbientSetting(ambient);
+    });
+}
+
+void PanelModel::autoPowerOffChanged(int index) {
+    if (const auto choice = panel::entryAt(panel::autoPowerOffChoices, index)) {
+        scheduleWrite("autoPowerOff", {EventID::autoPowerOffSetting},
+                      [choice = *choice](HeadsetClient& client) { client.setAutoPowerOff(choice); });
+    }
+}
+
+void PanelModel::btModeChanged(int index) {
+    if (const auto mode = panel::entryAt(panel::btModes, index)) {
+        scheduleWrite("btMode", {EventID::btSoundQuality},
+                      [mode = *mode](HeadsetClient& client) { client.setBluetoothSoundMode(mode); });
+    }
+}
+
+void PanelModel::btStartupChanged(int index) {
+    if (const auto mode = panel::entryAt(panel::btStartups, index)) {
+        scheduleWrite("btStartup", {EventID::btStartupMode},
+                      [mode = *mode](HeadsetClient& client) { client.setBluetoothStartupMode(mode); });
+    }
+}
+
+void PanelModel::ncStartupChanged(int index) {
+    if (const auto mode = panel::entryAt(panel::ncStartups, index)) {
+        scheduleWrite("ncStartup", {EventID::ncStartupMode},
+                      [mode = *mode](HeadsetClient& client) { client.setNCStartupMode(mode); });
+    }
+}
+
+void PanelModel::ledChanged(bool on) {
+    scheduleWrite("led", {EventID::ledSetting}, [on](HeadsetClient& client) { client.setLEDSetting(LEDSetting{on}); });
+}
+
+void PanelModel::batteryTextChanged(bool on) {
+    MenuBarPreferences::setFlag(MenuBarPreferences::showsBatteryText, on, options_.defaults);
+}
+
+void PanelModel::volumeTextChanged(bool on) {
+    MenuBarPreferences::setFlag(MenuBarPreferences::showsVolumeText, on, options_.defaults);
+}
+
+void PanelModel::dockChanged(bool on) {
+    MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, on, options_.defaults);
+}
+
+void PanelModel::languageChanged(int index) {
+    if (const auto language = panel::entryAt(allLanguages, index)) options_.texts->setLanguage(*language);
+}
+
+void PanelModel::updateIntervalChanged(int index) {
+    if (const auto interval = panel::entryAt(allUpdateCheckIntervals, index)) {
+        UpdateChecker::setInterval(*interval, options_.defaults);
+    }
+}
+
+std::ostream& operator<<(std::ostream& out, const PanelUpdate& u) {
+    const auto item = [&](const char* name, const auto& value) {
+        if (value) out << ' ' << name << '=' << *value;
+    };
+    out << '{';
+    if (u.header) out << " header=\"" << u.header->device.toStdString() << "\"";
+    item("battery", u.battery);
+    item("computerLink", u.computerLink);
+    if (u.volume) out << " volume=" << u.volume->value;
+    if (u.balance) out << " balance=" << u.balance->value;
+    if (u.sidetone) out << " sidetone=" << u.sidetone->value;
+    if (u.ambientLevel) out << " ambientLevel=" << u.ambientLevel->value;
+    item("mic", u.mic);
+    item("anc", u.ancIndex);
+    item("autoPowerOff", u.autoPowerOffIndex);
+    item("btMode", u.btModeIndex);
+    item("btStartup", u.btStartupIndex);
+    item("ncStartup", u.ncStartupIndex);
+    item("voiceFocus", u.voiceFocus);
+    item("led", u.led);
+    if (u.btState) out << " btState=\"" << u.btState->toStdString() << '"';
+    item("cardsHidden", u.visibility.headsetCardsHidden);
+    item("ambientRows", u.visibility.ambientRowsVisible);
+    if (u.visibility.relimit) out << " relimit";
+    return out << " }";
+}
+
+}  // namespace avrane

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "AvraneBar/Controller/HeadsetController.h"
+#include "AvraneBar/Controller/HeadsetSnapshot.h"
+#include "AvraneBar/Localization/Localization.h"
+#include "AvraneBar/Panel/DelayedCalls.h"
+#include "AvraneBar/Panel/PanelLabels.h"
+#include "AvraneBar/Panel/PanelTexts.h"
+#include "AvraneDefaults/UserDefaults.h"
+#include "AvraneUpdate/UpdateChecker.h"
+
+namespace avrane {
+
+// A slider's position and the value text beside its title.
+struct SliderValue {
+    double value = 0;
+    QString text;
+
+    bool operator==(const SliderValue&) const = default;
+};
+
+// Which groups of views to show. Each member present is a change to make.
+struct VisibilityChange {
+    std::optional<bool> headsetCardsHidden;          // sound, microphone, noise cancelling, power
+    std::optional<bool> headsetBluetoothRowsHidden;  // the headset's own Bluetooth rows
+    std::optional<bool> ambientRowsVisible;          // ambient level and voice focus
+    bool relimit = false;                            // the panel's size limits follow the content
+
+    bool operator==(const VisibilityChange&) const = default;
+};
+
+// The switches of the menu-bar card, which follow the stored preferences at every render.
+struct MenuBarSwitches {
+    bool batteryText = true;
+    bool volumeText = false;
+    bool dock = false;
+
+    bool operator==(const MenuBarSwitches&) const = default;
+};
+
+// What one render changes in the panel. Absent members leave their views alone.
+struct PanelUpdate {
+    std::optional<HeaderText> header;
+    std::optional<BatteryLine> battery;
+    std::optional<ToneText> computerLink;
+    MenuBarSwitches switches;
+    std::optional<SliderValue> volume, balance, sidetone, ambientLevel;
+    std::optional<ToneText> mic;
+    std::optional<int> ancIndex, autoPowerOffIndex, btModeIndex, btStartupIndex, ncStartupIndex;
+    std::optional<bool> voiceFocus, led;
+    std::optional<QString> btState;
+    VisibilityChange visibility;
+
+    bool operator==(const PanelUpdate&) const = default;
+};
+
+// Everything the settings panel decides, without a display: what each snapshot, update state
+// and language shows, and what each control does. A control's change shows at once, is
+// written to the headset 0.15 s after the control last moved (one pending write per
+// control), and keeps snapshots from moving the setting controls for 1 s, so that the
+// headset's answer to an earlier step never pulls a control back under the user's hand.
+// Main thread only.
+class PanelModel {
+public:
+    using SteadyTime = std::chrono::steady_clock::time_point;
+    using Apply = std::function<void(std::vector<EventID>, HeadsetController::WriteOperation)>;
+
+    struct Options {
+        Apply apply;                     // hands a write to the controller; required
+        DelayedCalls* calls = nullptr;   // the debounce timers; required, outlives the model
+        Localization* texts = nullptr;   // nothing: the shared instance
+        UserDefaults defaults = UserDefaults::standard();
+        NowFunction now;                 // wall clock: how long ago the battery changed
+        std::function<SteadyTime()> monotonicNow;  // the hold window
+    };
+
+    static constexpr std::chrono::milliseconds debounceDelay{150};
+    static constexpr std::chrono::milliseconds holdWindow{1000};
+
+    explicit PanelModel(Options options);
+    // Pending writes are dropped, not sent.
+    ~PanelModel();
+    PanelModel(const PanelModel&) = delete;
+    PanelModel& operator=(const PanelModel&) = delete;
+
+    // Only what differs from the snapshot last rendered is shown; while the hold lasts, the
+    // setting controls stay as the user left them and the snapshot is only remembered.
+    PanelUpdate render(const HeadsetSnapshot& snapshot);
+    // The next render then fills every view (after a change of language).
+    void forgetShown() { shown_.reset(); }
+    const std::optional<HeadsetSnapshot>& shown() const { return shown_; }
+    bool isHolding() const;
+
+    PanelLabels labels() const;
+    UpdateRow updateRow(const UpdateChecker::State& state) const;
+    // The release the action button downloads: only in the `available` state.
+    static std::optional<ReleaseInfo> releaseToDownload(const UpdateChecker::State& state);
+
+    // Sliders: each returns the value text to show at once.
+    QString volumeChanged(double value);
+    QString balanceChanged(double value);
+    QString sidetoneChanged(double value);
+    QString ambientLevelChanged(double value);
+    // Pop-ups: an index outside the list (-1 is no selection) does nothing at all. Choosing
+    // ambient sound shows its rows before the headset answers.
+    VisibilityChange ancChanged(int index);
+    void autoPowerOffChanged(int index);
+    void btModeChanged(int index);
+    void btStartupChanged(int index);
+    void ncStartupChanged(int index);
+    void voiceFocusChanged(bool on);
+    void ledChanged(bool on);
+    // Preferences, language and update interval: stored (and announced) at once, no write.
+    void batteryTextChanged(bool on);
+    void volumeTextChanged(bool on);
+    void dockChanged(bool on);
+    void languageChanged(int index);
+    void updateIntervalChanged(int index);
+
+    std::size_t pendingWriteCount() const { return pending_.size(); }
+    bool hasPendingWrite(const std::string& key) const { return pending_.count(key) != 0; }
+
+private:
+    void scheduleWrite(const std::string& key, std::vector<EventID> events, HeadsetController::WriteOperation write);
+    void showHeader(PanelUpdate& update, const HeadsetSnapshot& snapshot);
+    void setAmbientRowsVisible(VisibilityChange& change, bool visible);
+    const Localization& texts() const { return *options_.texts; }
+
+    Options options_;
+    std::optional<HeadsetSnapshot> shown_;
+    SteadyTime holdUntil_ = SteadyTime::min();
+    std::map<std::string, DelayedCalls::Token> pending_;
+    // The views' visibility as last set; all views start shown.
+    bool headsetCardsHidden_ = false;
+    bool ambientRowsVisible_ = true;
+};
+
+std::ostream& operator<<(std::ostream& out, const PanelUpdate& update);
+
+}  // namespace avrane

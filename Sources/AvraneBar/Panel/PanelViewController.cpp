@@ -1,0 +1,645 @@
+#include "AvraneBar/Panel/PanelViewController.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <QWidgetAction>
+
+#include "AvraneBar/Controller/HeadsetController.h"
+#include "AvraneBar/Notifications/NotificationCenter.h"
+#include "AvraneBar/Panel/BatteryBar.h"
+#include "AvraneBar/Panel/Card.h"
+#include "AvraneBar/Panel/ElidedLabel.h"
+#include "AvraneBar/Panel/MenuBarPanel.h"
+#include "AvraneBar/Panel/PanelStyle.h"
+#include "AvraneBar/Panel/SliderRow.h"
+#include "AvraneBar/Panel/ToggleSwitch.h"
+#include "AvraneUpdate/UpdateChecker.h"
+
+namespace avrane {
+namespace {
+
+// The card list is the part that scrolls; it may shrink to nothing in the layout (the panel's
+// size limits keep it from doing so).
+class CardScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override { return {0, 0}; }
+    QSize minimumSizeHint() const override { return {0, 0}; }
+};
+
+// The list inside the scroll area. Its height is the height its cards need at its width; its
+// minimum would be the height at the narrowest width, where wrapped hints take more lines,
+// and the scroll area would then make it taller than its cards.
+class CardList : public QWidget {
+public:
+    QSize minimumSizeHint() const override { return {0, 0}; }
+};
+
+// The card list's scroll bar, in the panel's right margin beside the cards rather than
+// taking width from them, and shown only while the list is taller than its view.
+class MarginScrollBar : public QScrollBar {
+public:
+    MarginScrollBar(QScrollArea* area, QWidget* host) : QScrollBar(Qt::Vertical, host), area_(area) {
+        setObjectName(QStringLiteral("cardScrollBar"));
+        setFixedWidth(10);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        QScrollBar* inner = area->verticalScrollBar();
+        connect(inner, &QScrollBar::rangeChanged, this, [this](int minimum, int maximum) {
+            setRange(minimum, maximum);
+            setVisible(maximum > minimum);
+        });
+        connect(inner, &QScrollBar::valueChanged, this, &QScrollBar::setValue);
+        connect(this, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
+        area->installEventFilter(this);
+        hide();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Move) {
+            const QRect view = area_->geometry();
+            setGeometry(view.right() + 4, view.top(), width(), view.height());
+            setPageStep(area_->verticalScrollBar()->pageStep());
+            setSingleStep(area_->verticalScrollBar()->singleStep());
+        }
+        return false;
+    }
+
+private:
+    QScrollArea* area_;
+};
+
+template <class T>
+T* named(T* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+ElidedLabel* titleLabel(const char* name) { return named(new ElidedLabel, name); }
+
+QLabel* hintLabel(const char* name) {
+    auto* label = named(new QLabel, name);
+    label->setWordWrap(true);
+    label->setFont(style::smallFont(label->font()));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel* valueLabel(const char* name) {
+    auto* label = named(new QLabel, name);
+    label->setAlignment(Qt::AlignCenter);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QComboBox* popUp(const char* name) {
+    auto* box = named(new QComboBox, name);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(6);
+    return box;
+}
+
+QPushButton* smallButton(const char* name) {
+    auto* button = named(new QPushButton, name);
+    button->setFont(style::smallFont(button->font()));
+    button->setAutoDefault(false);
+    return button;
+}
+
+// New items in the new language, the same item selected; no selection stays none.
+void rebuild(QComboBox* box, const QStringList& items) {
+    const QSignalBlocker quiet(box);
+    const int selected = box->currentIndex();
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(selected >= 0 && selected < box->count() ? selected : -1);
+}
+
+void select(QComboBox* box, const std::optional<int>& index) {
+    if (!index) return;
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(*index);
+}
+
+void setText(QLabel* label, const QString& text) {
+    if (label->text() != text) label->setText(text);
+}
+
+void setChecked(ToggleSwitch* toggle, bool on) {
+    if (toggle->isChecked() != on) toggle->setChecked(on);
+}
+
+PanelModel::Options modelOptions(HeadsetController& controller, DelayedCalls& calls) {
+    PanelModel::Options options;
+    options.apply = [&controller](std::vector<EventID> events, HeadsetController::WriteOperation write) {
+        controller.apply(std::move(events), std::move(write));
+    };
+    options.calls = &calls;
+    return options;
+}
+
+// The height the window's content may take on its screen: the free area, less the gaps above
+// and below the panel and the window manager's frame.
+double roomOnScreen(const QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (!screen) return std::numeric_limits<double>::infinity();
+    const int frame = window->frameGeometry().height() - window->height();
+    return screen->availableGeometry().height() - 2 * placement::topMargin - std::max(0, frame);
+}
+
+}  // namespace
+
+PanelViewController::PanelViewController(HeadsetController& controller, UpdateChecker& updateChecker, QWidget* parent)
+    : QWidget(parent),
+      controller_(controller),
+      updateChecker_(updateChecker),
+      calls_(this),
+      model_(modelOptions(controller, calls_)) {
+    setObjectName(QStringLiteral("panelContent"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+
+    deviceLabel_ = titleLabel("deviceLabel");
+    firmwareLabel_ = titleLabel("firmwareLabel");
+    batteryBar_ = named(new BatteryBar, "batteryBar");
+    batteryLabel_ = named(new QLabel, "batteryLabel");
+    volumeRow_ = new SliderRow(0, 30, this);
+    balanceRow_ = new SliderRow(-5, 5, this);
+    sidetoneRow_ = new SliderRow(0, 10, this);
+    ambientRow_ = new SliderRow(1, 20, this);
+    volumeRow_->slider()->setObjectName(QStringLiteral("volumeSlider"));
+    balanceRow_->slider()->setObjectName(QStringLiteral("balanceSlider"));
+    sidetoneRow_->slider()->setObjectName(QStringLiteral("sidetoneSlider"));
+    ambientRow_->slider()->setObjectName(QStringLiteral("ambientSlider"));
+    balanceRow_->slider()->setSingleStep(ValueSlider::stepsPerUnit / 2);
+    balanceRow_->setShowsMidpointTick(true);
+    micValue_ = valueLabel("micValue");
+    micHint_ = hintLabel("micHint");
+    micRowTitle_ = titleLabel("micRowTitle");
+    ancPopUp_ = popUp("ancPopUp");
+    ancRowTitle_ = titleLabel("ancRowTitle");
+    voiceFocusSwitch_ = named(new ToggleSwitch, "voiceFocusSwitch");
+    voiceFocusTitle_ = titleLabel("voiceFocusTitle");
+    btModePopUp_ = popUp("btModePopUp");
+    btModeTitle_ = titleLabel("btModeTitle");
+    btStartupPopUp_ = popUp("btStartupPopUp");
+    btStartupTitle_ = titleLabel("btStartupTitle");
+    btStateValue_ = valueLabel("btStateValue");
+    btStateTitle_ = titleLabel("btStateTitle");
+    computerLinkValue_ = valueLabel("computerLinkValue");
+    computerLinkTitle_ = titleLabel("computerLinkTitle");
+    computerLinkHint_ = hintLabel("computerLinkHint");
+    ncStartupPopUp_ = popUp("ncStartupPopUp");
+    ncStartupTitle_ = titleLabel("ncStartupTitle");
+    autoPowerOffPopUp_ = popUp("autoPowerOffPopUp");
+    autoPowerOffTitle_ = titleLabel("autoPowerOffTitle");
+    ledSwitch_ = named(new ToggleSwitch, "ledSwitch");
+    ledTitle_ = titleLabel("ledTitle");
+    ledHint_ = hintLabel("ledHint");
+    batteryTextSwitch_ = named(new ToggleSwitch, "batteryTextSwitch");
+    batteryTextTitle_ = titleLabel("batteryTextTitle");
+    volumeTextSwitch_ = named(new ToggleSwitch, "volumeTextSwitch");
+    volumeTextTitle_ = titleLabel("volumeTextTitle");
+    dockSwitch_ = named(new ToggleSwitch, "dockSwitch");
+    dockTitle_ = titleLabel("dockTitle");
+    dockHint_ = hintLabel("dockHint");
+    updateIntervalPopUp_ = popUp("updateIntervalPopUp");
+    updateIntervalTitle_ = titleLabel("updateIntervalTitle");
+    updateStatusValue_ = valueLabel("updateStatusValue");
+    updateStatusTitle_ = titleLabel("updateStatusTitle");
+    updateActionButton_ = smallButton("updateActionButton");
+    versionLabel_ = titleLabel("versionLabel");
+    checkUpdateButton_ = smallButton("checkUpdateButton");
+    languagePopUp_ = popUp("languagePopUp");
+    languagePopUp_->setFont(style::smallFont(languagePopUp_->font()));
+    languageLabel_ = named(new QLabel, "languageLabel");
+    resetSizeButton_ = smallButton("resetSizeButton");
+    quitButton_ = smallButton("quitButton");
+
+    build();
+    connectControls();
+    relabel();
+    NotificationCenter::defaultCenter().observe(Localization::didChange, this, [this] { relabel(); });
+    built_ = true;
+}
+
+PanelViewController::~PanelViewController() = default;
+
+QWidget* PanelViewController::row(QWidget* title, QWidget* control, QLabel* hint) {
+    // Pop-ups, sliders and values fill a column of fixed width, so that they line up from row
+    // to row; switches and buttons keep their own width. All sit at the right edge, and the
+    // title gives way first when space is short.
+    QWidget* column = control;
+    const bool fills = qobject_cast<QComboBox*>(control) || qobject_cast<QSlider*>(control) ||
+                       qobject_cast<QLabel*>(control);
+    if (fills) {
+        column = new QWidget;
+        column->setFixedWidth(int(sizing::controlColumnWidth));
+        auto* columnLayout = new QHBoxLayout(column);
+        columnLayout->setContentsMargins(0, 0, 0, 0);
+        columnLayout->addWidget(control, 1, Qt::AlignVCenter);
+    }
+
+    auto* line = new QWidget;
+    auto* lineLayout = new QHBoxLayout(line);
+    lineLayout->setContentsMargins(0, 0, 0, 0);
+    lineLayout->setSpacing(8);
+    title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lineLayout->addWidget(title, 1, Qt::AlignVCenter);
+    lineLayout->addWidget(column, 0, Qt::AlignVCenter);
+    if (!hint) return line;
+
+    auto* rowWidget = new QWidget;
+    auto* rowLayout = new QVBoxLayout(rowWidget);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(2);
+    rowLayout->addWidget(line);
+    rowLayout->addWidget(hint);
+    return rowWidget;
+}
+
+void PanelViewController::build() {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(16, 16, 16, 14);
+    root->setSpacing(10);
+    // The window's limits come from updateContentLimits, not from the layout.
+    root->setSizeConstraint(QLayout::SetNoConstraint);
+
+    auto* header = named(new QWidget, "header");
+    auto* headerLayout = new QVBoxLayout(header);
+    headerLayout->setContentsMargins(2, 0, 2, 2);
+    headerLayout->setSpacing(5);
+    deviceLabel_->setFont(style::headlineFont(font()));
+    firmwareLabel_->setFont(style::smallFont(font()));
+    batteryLabel_->setFont(style::smallFont(font()));
+    batteryLabel_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    headerLayout->addWidget(deviceLabel_);
+    headerLayout->addWidget(firmwareLabel_);
+    auto* batteryLine = new QHBoxLayout;
+    batteryLine->setSpacing(8);
+    batteryLine->addWidget(batteryBar_, 1, Qt::AlignVCenter);
+    batteryLine->addWidget(batteryLabel_, 0, Qt::AlignVCenter);
+    batteryLine->addStretch(0);  // keeps the text at the left while the gauge is hidden
+    headerLayout->addLayout(batteryLine);
+    root->addWidget(header);
+
+    const auto sliderRow = [this](SliderRow* slider, QLabel* hint = nullptr) {
+        return row(slider->title(), slider->slider(), hint);
+    };
+    QWidget* balance = sliderRow(balanceRow_, balanceRow_->hint());
+    balanceRow_->hint()->setObjectName(QStringLiteral("balanceHint"));
+    soundCard_ = new Card({}, {sliderRow(volumeRow_), balance, sliderRow(sidetoneRow_)});
+    micCard_ = new Card({}, {row(micRowTitle_, micValue_, micHint_)});
+    QWidget* ambientLevelRow = sliderRow(ambientRow_);
+    QWidget* voiceFocusRow = row(voiceFocusTitle_, voiceFocusSwitch_);
+    ambientRows_ = {ambientLevelRow, voiceFocusRow};
+    ancCard_ = new Card({}, {row(ancRowTitle_, ancPopUp_), ambientLevelRow, voiceFocusRow});
+    QWidget* btState = row(btStateTitle_, btStateValue_);
+    QWidget* btMode = row(btModeTitle_, btModePopUp_);
+    QWidget* btStartup = row(btStartupTitle_, btStartupPopUp_);
+    headsetBluetoothRows_ = {btState, btMode, btStartup};
+    btCard_ = new Card({}, {row(computerLinkTitle_, computerLinkValue_, computerLinkHint_), btState, btMode, btStartup});
+    powerCard_ = new Card({}, {row(ncStartupTitle_, ncStartupPopUp_), row(autoPowerOffTitle_, autoPowerOffPopUp_),
+                               row(ledTitle_, ledSwitch_, ledHint_)});
+    menuBarCard_ = new Card({}, {row(batteryTextTitle_, batteryTextSwitch_), row(volumeTextTitle_, volumeTextSwitch_),
+                                 row(dockTitle_, dockSwitch_, dockHint_)});
+    updateActionRow_ = row(named(new ElidedLabel, "updateActionTitle"), updateActionButton_);
+    updatesCard_ = new Card({}, {row(updateIntervalTitle_, updateIntervalPopUp_), row(updateStatusTitle_, updateStatusValue_),
+                                 updateActionRow_});
+    cards_ = {soundCard_, micCard_, ancCard_, btCard_, powerCard_, menuBarCard_, updatesCard_};
+    const char* cardNames[] = {"soundCard", "micCard", "ancCard", "btCard", "powerCard", "menuBarCard", "updatesCard"};
+    for (int i = 0; i < cards_.size(); ++i) cards_[i]->setObjectName(QLatin1String(cardNames[i]));
+
+    cardStackView_ = named(new CardList, "cardStack");
+    auto* stack = new QVBoxLayout(cardStackView_);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(10);
+    for (Card* card : cards_) stack->addWidget(card);
+    stack->addStretch(1);
+    cardScrollView_ = named(new CardScrollArea, "cardScroll");
+    cardScrollView_->setFrameShape(QFrame::NoFrame);
+    cardScrollView_->setWidgetResizable(true);
+    cardScrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    cardScrollView_->viewport()->setAutoFillBackground(false);
+    cardStackView_->setAutoFillBackground(false);
+    cardScrollView_->setWidget(cardStackView_);
+    root->addWidget(cardScrollView_, 1);
+    new MarginScrollBar(cardScrollView_, this);
+
+    root->addWidget(named(new SeparatorLine, "footerSeparator"));
+
+    auto* footer1 = new QHBoxLayout;
+    footer1->setSpacing(6);
+    languageLabel_->setFont(style::smallFont(font()));
+    footer1->addWidget(languageLabel_);
+    footer1->addWidget(languagePopUp_);
+    footer1->addStretch(1);
+    footer1->addWidget(resetSizeButton_);
+    root->addLayout(footer1);
+
+    auto* footer2 = new QHBoxLayout;
+    footer2->setSpacing(6);
+    versionLabel_->setFont(style::smallFont(font()));
+    versionLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    footer2->addWidget(versionLabel_, 1);
+    footer2->addWidget(checkUpdateButton_);
+    footer2->addWidget(quitButton_);
+    root->addLayout(footer2);
+
+    // Top to bottom, as the controls appear.
+    const QList<QWidget*> order = {volumeRow_->slider(), balanceRow_->slider(), sidetoneRow_->slider(), ancPopUp_,
+                                   ambientRow_->slider(), voiceFocusSwitch_, btModePopUp_, btStartupPopUp_,
+                                   ncStartupPopUp_, autoPowerOffPopUp_, ledSwitch_, batteryTextSwitch_,
+                                   volumeTextSwitch_, dockSwitch_, updateIntervalPopUp_, updateActionButton_,
+                                   languagePopUp_, resetSizeButton_, checkUpdateButton_, quitButton_};
+    for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+    applySecondaryColours();
+}
+
+void PanelViewController::connectControls() {
+    const auto slider = [](SliderRow* row, QString (PanelModel::*action)(double), PanelModel& model) {
+        row->onChange = [row, action, &model](double value) {
+            row->valueText = (model.*action)(value);
+            row->refreshTitle();
+        };
+    };
+    slider(volumeRow_, &PanelModel::volumeChanged, model_);
+    slider(balanceRow_, &PanelModel::balanceChanged, model_);
+    slider(sidetoneRow_, &PanelModel::sidetoneChanged, model_);
+    slider(ambientRow_, &PanelModel::ambientLevelChanged, model_);
+
+    // `activated` and `clicked` come from the user only, never from the renders.
+    connect(ancPopUp_, &QComboBox::activated, this, [this](int index) { apply(model_.ancChanged(index)); });
+    const auto popUp = [this](QComboBox* box, void (PanelModel::*action)(int)) {
+        connect(box, &QComboBox::activated, this, [this, action](int index) { (model_.*action)(index); });
+    };
+    popUp(autoPowerOffPopUp_, &PanelModel::autoPowerOffChanged);
+    popUp(btModePopUp_, &PanelModel::btModeChanged);
+    popUp(btStartupPopUp_, &PanelModel::btStartupChanged);
+    popUp(ncStartupPopUp_, &PanelModel::ncStartupChanged);
+    popUp(languagePopUp_, &PanelModel::languageChanged);
+    popUp(updateIntervalPopUp_, &PanelModel::updateIntervalChanged);
+    const auto toggle = [this](ToggleSwitch* button, void (PanelModel::*action)(bool)) {
+        connect(button, &QAbstractButton::clicked, this, [this, action](bool on) { (model_.*action)(on); });
+    };
+    toggle(voiceFocusSwitch_, &PanelModel::voiceFocusChanged);
+    toggle(ledSwitch_, &PanelModel::ledChanged);
+    toggle(batteryTextSwitch_, &PanelModel::batteryTextChanged);
+    toggle(volumeTextSwitch_, &PanelModel::volumeTextChanged);
+    toggle(dockSwitch_, &PanelModel::dockChanged);
+
+    connect(checkUpdateButton_, &QPushButton::clicked, this, [this] { updateChecker_.check(true); });
+    connect(updateActionButton_, &QPushButton::clicked, this, [this] {
+        if (const auto release = PanelModel::releaseToDownload(updateChecker_.state())) updateChecker_.download(*release);
+    });
+    connect(resetSizeButton_, &QPushButton::clicked, this, [this] {
+        if (auto* panel = qobject_cast<MenuBarPanel*>(window())) panel->resetWidth();
+    });
+    connect(quitButton_, &QPushButton::clicked, this, [this] { confirmQuit(); });
+}
+
+void PanelViewController::relabel() {
+    labels_ = model_.labels();
+    const PanelLabels& l = labels_;
+    const auto sliderTitle = [](SliderRow* row, const QString& title) {
+        row->titleText = title;
+        row->refreshTitle();
+        row->slider()->setAccessibleName(title);
+    };
+    sliderTitle(volumeRow_, l.volume);
+    sliderTitle(balanceRow_, l.balance);
+    sliderTitle(sidetoneRow_, l.sidetone);
+    sliderTitle(ambientRow_, l.ambientLevel);
+    setText(balanceRow_->hint(), l.balanceHint);
+
+    const QString cardTitles[] = {l.soundCard, l.microphoneCard, l.noiseCancellingCard, l.bluetoothCard,
+                                  l.powerCard, l.menuBarCard, l.updatesCard};
+    for (int i = 0; i < cards_.size(); ++i) cards_[i]->setTitle(cardTitles[i]);
+
+    // A row's title also names its control for assistive technology.
+    const auto titled = [](QLabel* title, QWidget* control, const QString& text) {
+        setText(title, text);
+        control->setAccessibleName(text);
+    };
+    titled(micRowTitle_, micValue_, l.micTitle);
+    setText(micHint_, l.micHint);
+    titled(ancRowTitle_, ancPopUp_, l.ancTitle);
+    titled(voiceFocusTitle_, voiceFocusSwitch_, l.voiceFocusTitle);
+    titled(computerLinkTitle_, computerLinkValue_, l.computerLinkTitle);
+    setText(computerLinkHint_, l.computerLinkHint);
+    titled(btStateTitle_, btStateValue_, l.btStateTitle);
+    titled(btModeTitle_, btModePopUp_, l.btModeTitle);
+    titled(btStartupTitle_, btStartupPopUp_, l.btStartupTitle);
+    titled(ncStartupTitle_, ncStartupPopUp_, l.ncStartupTitle);
+    titled(autoPowerOffTitle_, autoPowerOffPopUp_, l.autoPowerOffTitle);
+    titled(ledTitle_, ledSwitch_, l.ledTitle);
+    setText(ledHint_, l.ledHint);
+    titled(batteryTextTitle_, batteryTextSwitch_, l.batteryTextTitle);
+    titled(volumeTextTitle_, volumeTextSwitch_, l.volumeTextTitle);
+    titled(dockTitle_, dockSwitch_, l.dockTitle);
+    setText(dockHint_, l.dockHint);
+    titled(updateIntervalTitle_, updateIntervalPopUp_, l.updateIntervalTitle);
+    titled(updateStatusTitle_, updateStatusValue_, l.updateStatusTitle);
+    titled(languageLabel_, languagePopUp_, l.languageLabel);
+    resetSizeButton_->setText(l.resetSize);
+    checkUpdateButton_->setText(l.checkForUpdates);
+    quitButton_->setText(l.quit);
+    setText(versionLabel_, l.version);
+
+    rebuild(updateIntervalPopUp_, l.updateIntervalItems);
+    rebuild(ancPopUp_, l.ancItems);
+    rebuild(autoPowerOffPopUp_, l.autoPowerOffItems);
+    rebuild(btModePopUp_, l.btModeItems);
+    rebuild(btStartupPopUp_, l.btStartupItems);
+    rebuild(ncStartupPopUp_, l.ncStartupItems);
+    rebuild(languagePopUp_, l.languageItems);
+    select(updateIntervalPopUp_, l.updateIntervalIndex);
+    select(languagePopUp_, l.languageIndex);
+
+    renderUpdate(updateChecker_.state());
+    model_.forgetShown();
+    render(controller_.snapshot());
+    updateContentLimits();
+}
+
+void PanelViewController::render(const HeadsetSnapshot& snapshot) { apply(model_.render(snapshot)); }
+
+void PanelViewController::showSlider(SliderRow* row, const std::optional<SliderValue>& value) {
+    if (!value) return;
+    row->slider()->setDoubleValue(value->value);
+    row->valueText = value->text;
+    row->refreshTitle();
+}
+
+void PanelViewController::apply(const PanelUpdate& u) {
+    if (u.header) {
+        setText(deviceLabel_, u.header->device);
+        setText(firmwareLabel_, u.header->firmware);
+    }
+    if (u.battery) {
+        batteryBar_->setCharging(u.battery->charging);
+        batteryBar_->setPercent(u.battery->gauge);
+        batteryBar_->setVisible(u.battery->gauge.has_value());
+        setText(batteryLabel_, u.battery->text);
+        style::setTone(batteryLabel_, u.battery->tone);
+    }
+    if (u.computerLink) {
+        setText(computerLinkValue_, u.computerLink->text);
+        style::setTone(computerLinkValue_, u.computerLink->tone);
+    }
+    setChecked(batteryTextSwitch_, u.switches.batteryText);
+    setChecked(volumeTextSwitch_, u.switches.volumeText);
+    setChecked(dockSwitch_, u.switches.dock);
+    showSlider(volumeRow_, u.volume);
+    showSlider(balanceRow_, u.balance);
+    showSlider(sidetoneRow_, u.sidetone);
+    showSlider(ambientRow_, u.ambientLevel);
+    if (u.mic) {
+        setText(micValue_, u.mic->text);
+        style::setTone(micValue_, u.mic->tone);
+    }
+    select(ancPopUp_, u.ancIndex);
+    select(autoPowerOffPopUp_, u.autoPowerOffIndex);
+    select(btModePopUp_, u.btModeIndex);
+    select(btStartupPopUp_, u.btStartupIndex);
+    select(ncStartupPopUp_, u.ncStartupIndex);
+    if (u.voiceFocus) setChecked(voiceFocusSwitch_, *u.voiceFocus);
+    if (u.led) setChecked(ledSwitch_, *u.led);
+    if (u.btState) setText(btStateValue_, *u.btState);
+    apply(u.visibility);
+}
+
+void PanelViewController::apply(const VisibilityChange& change) {
+    if (change.headsetBluetoothRowsHidden) {
+        for (QWidget* view : headsetBluetoothRows_) view->setHidden(*change.headsetBluetoothRowsHidden);
+    }
+    if (change.headsetCardsHidden) {
+        for (Card* card : {soundCard_, micCard_, ancCard_, powerCard_}) card->setHidden(*change.headsetCardsHidden);
+    }
+    if (change.ambientRowsVisible) {
+        for (QWidget* view : ambientRows_) view->setHidden(!*change.ambientRowsVisible);
+    }
+    if (change.relimit) updateContentLimits();
+}
+
+void PanelViewController::renderUpdate(const UpdateChecker::State& state) {
+    const UpdateRow row = model_.updateRow(state);
+    setText(updateStatusValue_, row.status.text);
+    style::setTone(updateStatusValue_, row.status.tone);
+    // A failure's reason shows while it is the state, and not under a later one.
+    updateStatusValue_->setToolTip(row.toolTip.value_or(QString()));
+    checkUpdateButton_->setEnabled(row.checkEnabled);
+    if (row.action) updateActionButton_->setText(*row.action);
+    updateActionRow_->setHidden(!row.action);
+    updateContentLimits();
+}
+
+int PanelViewController::innerWidth() const {
+    const QMargins margins = layout()->contentsMargins();
+    return std::max(0, width() - margins.left() - margins.right());
+}
+
+double PanelViewController::cardAreaHeight() const {
+    QLayout* stack = cardStackView_->layout();
+    const int width = innerWidth();
+    return stack->hasHeightForWidth() ? stack->totalHeightForWidth(width) : stack->totalSizeHint().height();
+}
+
+double PanelViewController::fittingHeight() const {
+    // The layout's own height with the card list at its full height, worked out from the items
+    // so that nothing depends on sizes the window has not laid out yet.
+    // Hiding or showing a row or card, and new texts, ask the layouts to work out their sizes
+    // again later, from the event loop; the height is wanted now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QLayout* root = layout();
+    const QMargins margins = root->contentsMargins();
+    const int width = innerWidth();
+    double height = margins.top() + margins.bottom();
+    int shown = 0;
+    for (int i = 0; i < root->count(); ++i) {
+        QLayoutItem* item = root->itemAt(i);
+        if (item->isEmpty()) continue;
+        ++shown;
+        if (item->widget() == cardScrollView_) {
+            height += cardAreaHeight();
+        } else {
+            height += item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
+        }
+    }
+    return height + root->spacing() * std::max(0, shown - 1);
+}
+
+void PanelViewController::updateContentLimits() {
+    QWidget* window = this->window();
+    // Not yet in the window it will be shown in: limits set now would stay on the content.
+    if (window == this && !isVisible()) return;
+    const double fitting = fittingHeight();
+    if (fitting <= 0) return;
+    auto* panel = qobject_cast<MenuBarPanel*>(window);
+    const UserDefaults defaults = panel ? panel->defaults() : UserDefaults::standard();
+    const double storedHeight = defaults.number(MenuBarPanel::contentHeightKey).value_or(0);
+    const sizing::ContentLimits limits =
+        sizing::contentLimits(fitting, cardAreaHeight(), storedHeight, window->height(), roomOnScreen(window));
+
+    const QSize target(window->width(), int(std::lround(limits.height.value_or(window->height()))));
+    std::optional<sizing::ResizeBracket::Scope> scope;
+    if (panel) {
+        scope.emplace(panel->resizeBracket());
+        panel->resizeBracket().expect({double(target.width()), double(target.height())});
+    }
+    window->setMinimumSize(int(limits.minimum.width), int(std::lround(limits.minimum.height)));
+    window->setMaximumSize(int(limits.maximum.width), int(std::lround(limits.maximum.height)));
+    if (limits.height) window->resize(target);
+}
+
+void PanelViewController::confirmQuit() {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    auto* explanation = new QLabel(labels_.quitExplanation);
+    explanation->setWordWrap(true);
+    explanation->setContentsMargins(12, 6, 12, 6);
+    explanation->setMaximumWidth(300);
+    explanation->setFont(style::smallFont(font()));
+    style::setTone(explanation, Tone::secondary);
+    auto* line = new QWidgetAction(menu);
+    line->setDefaultWidget(explanation);
+    line->setEnabled(false);
+    menu->addAction(line);
+    menu->addSeparator();
+    menu->addAction(labels_.quitConfirm, qApp, &QCoreApplication::quit);
+    menu->addAction(labels_.cancel);
+    menu->setObjectName(QStringLiteral("quitMenu"));
+    menu->popup(quitButton_->mapToGlobal(QPoint(0, quitButton_->height() + 4)));
+}
+
+void PanelViewController::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    updateContentLimits();
+}
+
+void PanelViewController::applySecondaryColours() {
+    for (QLabel* label : {static_cast<QLabel*>(firmwareLabel_), micHint_, computerLinkHint_, ledHint_, dockHint_,
+                          balanceRow_->hint(), static_cast<QLabel*>(versionLabel_), btStateValue_, languageLabel_}) {
+        style::setTone(label, Tone::secondary);
+    }
+}
+
+void PanelViewController::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A new theme: every coloured text again, from the new palette.
+    if (event->type() == QEvent::PaletteChange && built_) style::reapplyTones(this);
+}
+
+}  // namespace avrane

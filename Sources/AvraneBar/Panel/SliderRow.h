@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+
+#include <QLabel>
+#include <QObject>
+#include <QPointer>
+#include <QSlider>
+
+namespace avrane {
+
+class ElidedLabel;
+
+// A slider over a range of doubles. QSlider counts in integers, so the range runs on a scale
+// a hundred times finer: the knob goes where the hand puts it, and the panel snaps only the
+// value it shows and writes.
+class ValueSlider : public QSlider {
+    Q_OBJECT
+    Q_PROPERTY(double value READ doubleValue)
+
+public:
+    static constexpr int stepsPerUnit = 100;
+
+    ValueSlider(double minimum, double maximum, QWidget* parent = nullptr);
+
+    double doubleValue() const { return double(value()) / stepsPerUnit; }
+    // Moves the knob without reporting a change.
+    void setDoubleValue(double value);
+};
+
+// A slider with a title that carries the current value ("Volume  12") and an optional hint
+// under it. Not a view itself: the panel places its parts with its row builder.
+class SliderRow : public QObject {
+    Q_OBJECT
+
+public:
+    SliderRow(double minimum, double maximum, QObject* parent = nullptr);
+    // Deletes the parts that were never placed in a window.
+    ~SliderRow() override;
+
+    ValueSlider* slider() const { return slider_; }
+    ElidedLabel* title() const { return title_; }
+    QLabel* hint() const { return hint_; }
+
+    // Called with the slider's value on every change the user makes.
+    std::function<void(double)> onChange;
+    QString titleText;
+    QString valueText;
+
+    // Ticks at both ends and in the middle, without holding the knob to them.
+    void setShowsMidpointTick(bool shows);
+    // "Title  value", or the title alone without a value; written only when it differs.
+    void refreshTitle();
+
+private:
+    QPointer<ValueSlider> slider_;
+    QPointer<ElidedLabel> title_;
+    QPointer<QLabel> hint_;
+};
+
+}  // namespace avrane

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+
+namespace avrane {
+
+// When the tray item's click opens or closes the panel, and when losing activation closes
+// it. Losing activation stands in for a click elsewhere on the screen, which Linux desktops
+// (Wayland above all) do not let a program see. It is ignored for 0.3 s after opening. And
+// on many desktops a click on the tray item first takes activation from the open panel:
+// that click must not open the panel again right after it closed.
+class PanelToggle {
+public:
+    using Time = std::chrono::steady_clock::time_point;
+    enum class Action { open, close, nothing };
+
+    static constexpr std::chrono::milliseconds openingGrace{300};
+    static constexpr std::chrono::milliseconds reopenGuard{500};
+
+    // The panel opened (from hidden).
+    void opened(Time now) { ignoreDeactivationUntil_ = now + openingGrace; }
+    // The panel lost activation: whether to close it. If so, remembered for `activated`.
+    bool deactivated(Time now) {
+        if (now < ignoreDeactivationUntil_) return false;
+        closedByDeactivationAt_ = now;
+        return true;
+    }
+    // The tray item was activated (clicked).
+    Action activated(Time now, bool panelVisible) const {
+        if (panelVisible) return Action::close;
+        if (now - closedByDeactivationAt_ < reopenGuard) return Action::nothing;
+        return Action::open;
+    }
+
+private:
+    Time ignoreDeactivationUntil_ = Time::min();
+    Time closedByDeactivationAt_ = Time::min() + std::chrono::hours(1);  // far enough back not to overflow
+};
+
+}  // namespace avrane

@@ -1,0 +1,61 @@
+#include "AvraneBar/StatusItem/StatusItemText.h"
+
+#include "AvraneBar/Preferences/MenuBarPreferences.h"
+
+namespace avrane {
+namespace status {
+
+using Kind = HeadsetSnapshot::Availability::Kind;
+
+Flags storedFlags(const UserDefaults& defaults) {
+    return {MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true, defaults),
+            MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false, defaults)};
+}
+
+QString title(const HeadsetSnapshot& s, Flags flags) {
+    if (s.availability.kind() != Kind::connected) return {};
+    QStringList parts;
+    if (flags.showsBattery && s.batteryPercent) {
+        parts << QString::number(*s.batteryPercent) + (s.batteryCharging.value_or(false) ? QStringLiteral("%\u26A1") : QStringLiteral("%"));
+    }
+    if (flags.showsVolume && s.volume) parts << QString::number(s.volume->level);
+    if (parts.isEmpty()) return {};
+    return u' ' + parts.join(QStringLiteral(" \u00B7 "));
+}
+
+QString toolTip(const HeadsetSnapshot& s, const Localization& texts) {
+    switch (s.availability.kind()) {
+    case Kind::noDongle: return texts.text(Str::noDongle);
+    case Kind::headsetUnreachable: return texts.text(Str::headsetNotResponding);
+    case Kind::connected: break;
+    }
+    const QString name = s.model ? QString::fromStdString(s.model->deviceName()) : texts.text(Str::headset);
+    if (!s.batteryPercent) return name;
+    return name + QStringLiteral(" \u2014 ") + texts.text(Str::battery) + u' ' + QString::number(*s.batteryPercent) + u'%';
+}
+
+}  // namespace status
+
+StatusItemModel::Output StatusItemModel::render(const HeadsetSnapshot& snapshot) {
+    latest_ = snapshot;
+    Output output{std::nullopt, status::toolTip(snapshot, texts_)};
+    QString title = status::title(snapshot, status::storedFlags(defaults_));
+    if (renderedTitle_ != title) {
+        renderedTitle_ = title;
+        output.title = std::move(title);
+    }
+    return output;
+}
+
+std::optional<StatusItemModel::Output> StatusItemModel::relabel() {
+    if (!latest_) return std::nullopt;
+    return render(*latest_);
+}
+
+std::optional<StatusItemModel::Output> StatusItemModel::preferencesChanged() {
+    renderedTitle_.reset();
+    if (!latest_) return std::nullopt;
+    return render(*latest_);
+}
+
+}  // namespace avrane
