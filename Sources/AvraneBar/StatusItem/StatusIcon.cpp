@@ -1,0 +1,221 @@
+#include "AvraneBar/StatusItem/StatusIcon.h"
+
+#include <algorithm>
+#include <array>
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace avrane {
+namespace {
+
+constexpr QChar middleDot(0x00B7);
+constexpr QChar highVoltage(0x26A1);
+
+// What the title says, as the digits to draw.
+struct TitleParts {
+    QString battery;
+    bool charging = false;
+    QString volume;
+};
+
+QString digitsOf(const QString& text) {
+    QString digits;
+    for (const QChar c : text) {
+        if (c.isDigit()) digits += c;
+    }
+    return digits;
+}
+
+TitleParts parseTitle(const QString& title) {
+    TitleParts parts;
+    for (const QString& part : title.split(middleDot, Qt::SkipEmptyParts)) {
+        if (part.contains(u'%')) {
+            parts.battery = digitsOf(part);
+            parts.charging = part.contains(highVoltage);
+        } else {
+            parts.volume = digitsOf(part);
+        }
+    }
+    return parts;
+}
+
+QFont digitFont(int pixelSize) {
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Bold);
+    font.setPixelSize(pixelSize);
+    // Puts the tops and bottoms of the digits on whole pixels (full hinting renders them
+    // unhinted on some platforms); grey antialiasing keeps to one colour.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    font.setStyleStrategy(QFont::NoSubpixelAntialias);
+    return font;
+}
+
+// Sized on a wide stand-in so that a number keeps its size as it changes (81 is not drawn
+// larger than 80); 100 is the only three-digit value and is measured itself.
+QString sizingSample(const QString& digits) {
+    return digits.size() >= 3 ? digits : QString(digits.size(), u'0');
+}
+
+// The bolt's width for a given height.
+int boltWidth(int height) {
+    return qRound(height * 10 / 16.0);
+}
+
+// The room a bolt as tall as the digits takes after them, with its gap.
+int boltSpace(int pixelSize, int digitHeight) {
+    return std::max(1, pixelSize / 8) + boltWidth(digitHeight);
+}
+
+// The largest pixel size at which `digits` fit in `box`, at least 1; with `bolt`, leaving
+// room for a bolt of the digits' height after them.
+int fittingPixelSize(const QString& digits, QSize box, bool bolt = false) {
+    const QString sample = sizingSample(digits);
+    for (int size = box.height() * 2; size > 1; --size) {
+        const QRect ink = QFontMetrics(digitFont(size)).tightBoundingRect(sample);
+        const int width = ink.width() + (bolt ? boltSpace(size, ink.height()) : 0);
+        if (width <= box.width() && ink.height() <= box.height()) return size;
+    }
+    return 1;
+}
+
+void drawBolt(QPainter& painter, const QRectF& box) {
+    // A 10 × 16 bolt stretched over `box`, stout enough to read at eight pixels high.
+    static constexpr std::array<QPointF, 6> outline{{{7, 0}, {0, 9.5}, {4.5, 9.5}, {3, 16}, {10, 6.5}, {5.5, 6.5}}};
+    QPolygonF polygon;
+    for (const QPointF& point : outline) {
+        polygon << box.topLeft() + QPointF(point.x() * box.width() / 10, point.y() * box.height() / 16);
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawPolygon(polygon);
+}
+
+// Centred in `box` on whole pixels, so the hinted edges stay sharp; with `bolt`, a bolt as
+// tall as the digits follows them.
+void drawNumber(QPainter& painter, const QString& digits, const QRect& box, int pixelSize, bool bolt = false) {
+    const QFont font = digitFont(pixelSize);
+    const QFontMetrics metrics(font);
+    const QRect ink = metrics.tightBoundingRect(digits);
+    const QRect sample = metrics.tightBoundingRect(sizingSample(digits));
+    const int trailing = bolt ? boltSpace(pixelSize, sample.height()) : 0;
+    const int left = box.left() + (box.width() - ink.width() - trailing) / 2;
+    const int top = box.top() + (box.height() - sample.height()) / 2;
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(left - ink.left(), top - sample.top()), digits);
+    if (bolt) {
+        const int boltLeft = left + ink.width() + trailing - boltWidth(sample.height());
+        drawBolt(painter, QRectF(boltLeft, top, boltWidth(sample.height()), sample.height()));
+    }
+}
+
+// A headband arc over two ear cups, filling `box`. Stroke widths and cup edges are whole
+// pixels on pixel boundaries, so the legs and cups stay sharp.
+void drawHeadphones(QPainter& painter, const QRect& box) {
+    const int w = box.width();
+    const int h = box.height();
+    const int nominal = std::min(w, qRound(h * 1.1));
+    const int stroke = std::max(1, qRound(nominal / 10.0));
+    const int cupWidth = std::max(2, qRound(nominal * 0.26));
+    const int cupHeight = std::max(3, qRound(h * 0.46));
+    const qreal left = box.left();
+    const qreal top = box.top();
+    const qreal right = left + w;
+    const qreal cupTop = top + h - cupHeight;
+    const qreal half = stroke / 2.0;
+    const qreal radiusX = (w - stroke) / 2.0;
+    const qreal radiusY = std::min(radiusX, cupTop + cupHeight / 2.0 - top - half);
+
+    QPainterPath band;
+    band.moveTo(left + half, cupTop + cupHeight / 2.0);
+    band.lineTo(left + half, top + half + radiusY);
+    band.arcTo(QRectF(left + half, top + half, 2 * radiusX, 2 * radiusY), 180, -180);
+    band.lineTo(right - half, cupTop + cupHeight / 2.0);
+    painter.setPen(QPen(Qt::black, stroke, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(band);
+
+    const qreal radius = std::min(cupWidth, cupHeight) * 0.3;
+    QPainterPath cups;
+    cups.addRoundedRect(QRectF(left, cupTop, cupWidth, cupHeight), radius, radius);
+    cups.addRoundedRect(QRectF(right - cupWidth, cupTop, cupWidth, cupHeight), radius, radius);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawPath(cups);
+}
+
+// Draws in opaque black, since overlapping strokes must not add up their alpha.
+void drawShapes(QPainter& painter, const TitleParts& parts, int side) {
+    const int margin = std::max(1, qRound(side / 22.0));
+    const QRect inner(margin, margin, side - 2 * margin, side - 2 * margin);
+    if (parts.battery.isEmpty() && parts.volume.isEmpty()) {
+        drawHeadphones(painter, inner);
+        return;
+    }
+
+    // The glyph row on top, the main number below it as large as fits.
+    const bool both = !parts.battery.isEmpty() && !parts.volume.isEmpty();
+    const QString& mainNumber = parts.battery.isEmpty() ? parts.volume : parts.battery;
+    const int numberHeight = qRound(inner.height() * 0.5);
+    const QRect numberRow(inner.left(), inner.bottom() + 1 - numberHeight, inner.width(), numberHeight);
+    const QRect glyphRow(inner.left(), inner.top(), inner.width(), inner.height() - numberHeight - margin);
+    const bool boltInNumberRow = parts.charging && both;
+    drawNumber(painter, mainNumber, numberRow, fittingPixelSize(mainNumber, numberRow.size(), boltInNumberRow),
+               boltInNumberRow);
+
+    // Beside the glyph: the volume when both are shown (the bolt then went with the battery),
+    // else the bolt when charging, else nothing.
+    const int glyphWidth = std::min(glyphRow.width(), qRound(glyphRow.height() * (both ? 1.1 : 1.2)));
+    int besideWidth = 0;
+    int volumeSize = 0;
+    if (both) {
+        volumeSize = fittingPixelSize(parts.volume, QSize(glyphRow.width() - glyphWidth - margin, glyphRow.height()));
+        besideWidth = QFontMetrics(digitFont(volumeSize)).tightBoundingRect(sizingSample(parts.volume)).width();
+    } else if (parts.charging) {
+        besideWidth = boltWidth(glyphRow.height());
+    }
+    const int gap = besideWidth > 0 ? margin : 0;
+    const int glyphLeft = glyphRow.left() + (glyphRow.width() - glyphWidth - gap - besideWidth) / 2;
+    drawHeadphones(painter, QRect(glyphLeft, glyphRow.top(), glyphWidth, glyphRow.height()));
+    const QRect beside(glyphLeft + glyphWidth + gap, glyphRow.top(), besideWidth, glyphRow.height());
+    if (both) {
+        drawNumber(painter, parts.volume, beside, volumeSize);
+    } else if (parts.charging) {
+        drawBolt(painter, beside);
+    }
+}
+
+}  // namespace
+
+QImage drawStatusIcon(const QString& title, int pixelSize, const QColor& colour, qreal devicePixelRatio) {
+    const int side = qRound(pixelSize * devicePixelRatio);
+    if (side <= 0) return {};
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    drawShapes(painter, parseTitle(title), side);
+    // Recolour what was drawn: the colour, with its own alpha times the coverage.
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), colour);
+    painter.end();
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
+}
+
+QIcon statusIcon(const QString& title, const QColor& colour) {
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 44, 48, 64}) {
+        icon.addPixmap(QPixmap::fromImage(drawStatusIcon(title, size, colour)));
+    }
+    return icon;
+}
+
+}  // namespace avrane
