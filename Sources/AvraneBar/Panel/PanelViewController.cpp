@@ -149,13 +149,20 @@ PanelModel::Options modelOptions(HeadsetController& controller, DelayedCalls& ca
     return options;
 }
 
-// The height the window's content may take on its screen: the free area, less the gaps above
-// and below the panel and the window manager's frame.
+// The height the window's content may take on its screen: from below the tray icon (or the
+// top of the free area) to the bottom of the free area, less the gaps and the window
+// manager's frame. A tray that reserves no room of its own (no window manager) still counts.
 double roomOnScreen(const QWidget* window) {
     const QScreen* screen = window->screen();
     if (!screen) return std::numeric_limits<double>::infinity();
-    const int frame = window->frameGeometry().height() - window->height();
-    return screen->availableGeometry().height() - 2 * placement::topMargin - std::max(0, frame);
+    const QRect free = screen->availableGeometry();
+    int top = free.top();
+    if (const auto* panel = qobject_cast<const MenuBarPanel*>(window)) {
+        const QRect icon = panel->lastButtonFrame();
+        if (icon.isValid() && icon.center().y() < free.center().y()) top = std::max(top, icon.bottom() + 1);
+    }
+    const int frame = std::max(0, window->frameGeometry().height() - window->height());
+    return free.bottom() + 1 - top - 2 * placement::topMargin - frame;
 }
 
 }  // namespace

@@ -9,6 +9,10 @@ namespace avrane {
 // (Wayland above all) do not let a program see. It is ignored for 0.3 s after opening. And
 // on many desktops a click on the tray item first takes activation from the open panel:
 // that click must not open the panel again right after it closed.
+//
+// GNOME's tray extension reports only double clicks; an XEmbed tray reports the first click
+// of a double click as a click too. A double click therefore acts like a click, unless a
+// click has just acted.
 class PanelToggle {
 public:
     using Time = std::chrono::steady_clock::time_point;
@@ -25,8 +29,10 @@ public:
         closedByDeactivationAt_ = now;
         return true;
     }
-    // The tray item was activated (clicked).
-    Action activated(Time now, bool panelVisible) const {
+    // The tray item was activated (clicked, or double-clicked).
+    Action activated(Time now, bool panelVisible, bool doubleClick = false) {
+        if (doubleClick && now - lastClickAt_ < reopenGuard) return Action::nothing;
+        lastClickAt_ = now;
         if (panelVisible) return Action::close;
         if (now - closedByDeactivationAt_ < reopenGuard) return Action::nothing;
         return Action::open;
@@ -34,7 +40,9 @@ public:
 
 private:
     Time ignoreDeactivationUntil_ = Time::min();
-    Time closedByDeactivationAt_ = Time::min() + std::chrono::hours(1);  // far enough back not to overflow
+    // Far enough back for any difference, and not so far that it overflows.
+    Time closedByDeactivationAt_ = Time::min() + std::chrono::hours(1);
+    Time lastClickAt_ = Time::min() + std::chrono::hours(1);
 };
 
 }  // namespace avrane

@@ -1,0 +1,145 @@
+#include "AvraneBar/App/AppDelegate.h"
+
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPointer>
+
+#include "AvraneBar/App/DiagnosticLog.h"
+#include "AvraneBar/Controller/Trace.h"
+#include "AvraneBar/Notifications/NotificationCenter.h"
+#include "AvraneBar/Panel/MenuBarPanel.h"
+#include "AvraneBar/Panel/PanelViewController.h"
+#include "AvraneBar/Preferences/MenuBarPreferences.h"
+#include "AvraneBar/StatusItem/MenuBarController.h"
+
+namespace avrane {
+namespace {
+
+// Diagnostics go out one whole line per write, so that lines from threads never mix.
+void writeLine(const std::string& line) {
+    std::size_t written = 0;
+    while (written < line.size()) {
+        const ssize_t n = ::write(STDERR_FILENO, line.data() + written, line.size() - written);
+        if (n <= 0) return;
+        written += std::size_t(n);
+    }
+}
+
+Rect rectOf(const QRect& r) { return {double(r.x()), double(r.y()), double(r.width()), double(r.height())}; }
+
+std::string className(const QWidget* widget) {
+    const std::string name = widget->metaObject()->className();
+    const std::size_t colons = name.rfind("::");
+    return colons == std::string::npos ? name : name.substr(colons + 2);
+}
+
+diagnostics::ViewContent contentOf(const QWidget* widget) {
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) return diagnostics::TextContent{label->text().toStdString()};
+    const bool enabled = widget->isEnabled();
+    if (const auto* slider = qobject_cast<const QAbstractSlider*>(widget)) {
+        // Sliders over doubles say so; plain ones count in steps.
+        const QVariant value = slider->property("value");
+        return diagnostics::ControlContent{enabled, value.typeId() == QMetaType::Double ? value.toDouble() : slider->value()};
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return diagnostics::ControlContent{enabled, button->isChecked() ? 1.0 : 0.0};
+    }
+    if (const auto* box = qobject_cast<const QComboBox*>(widget)) return diagnostics::ControlContent{enabled, double(box->currentIndex())};
+    return std::monostate{};
+}
+
+void dumpTree(const QWidget* widget, int depth, std::string& out) {
+    out += diagnostics::layoutLine(depth, className(widget), rectOf(widget->geometry()), widget->isHidden(), contentOf(widget));
+    for (const QObject* child : widget->children()) {
+        const auto* view = qobject_cast<const QWidget*>(child);
+        if (view && !view->isWindow()) dumpTree(view, depth + 1, out);
+    }
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(HeadsetController::Options controllerOptions, UpdateChecker::Options updateOptions)
+    : updateChecker_(std::move(updateOptions)),
+      controller_(std::make_unique<HeadsetController>(withMainThread(std::move(controllerOptions)))) {
+    updateTimer_.setInterval(updateCheckPeriod);
+}
+
+AppDelegate::~AppDelegate() = default;
+
+HeadsetController::Options AppDelegate::withMainThread(HeadsetController::Options options) {
+    if (!options.runOnMainThread) {
+        options.runOnMainThread = [](std::function<void()> work) {
+            QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+        };
+    }
+    return options;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    content_ = new PanelViewController(*controller_, updateChecker_);
+    menuBar_ = std::make_unique<MenuBarController>(content_);
+    controller_->setOnChange([self = QPointer(this)](const HeadsetSnapshot& snapshot) {
+        if (self) self->render(snapshot);
+    });
+    applyDockPreference();
+    NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, this, [this] { applyDockPreference(); });
+    updateChecker_.setOnChange([self = QPointer(this)](const UpdateChecker::State& state) {
+        if (!self) return;
+        self->content_->renderUpdate(state);
+        // Each new ready state opens its package once: the checker reports a state once.
+        if (const auto* ready = std::get_if<UpdateChecker::ReadyToInstall>(&state); ready && !ready->file.isEmpty()) {
+            QDesktopServices::openUrl(ready->file);
+        }
+    });
+    updateChecker_.checkIfDue();
+    connect(&updateTimer_, &QTimer::timeout, this, [this] { updateChecker_.checkIfDue(); });
+    updateTimer_.start();
+    controller_->start();
+    render(controller_->snapshot());
+    QTimer::singleShot(0, this, [this] { menuBar_->show(); });
+    if (qgetenv(layoutDumpVariable) == "1") QTimer::singleShot(layoutDumpDelay, this, [this] { dumpLayout(); });
+}
+
+void AppDelegate::render(const HeadsetSnapshot& snapshot) {
+    log(snapshot);
+    if (!menuBar_) return;
+    menuBar_->render(snapshot);
+    // A hidden panel is brought up to date when it opens.
+    if (menuBar_->panel()->isVisible()) content_->render(snapshot);
+}
+
+void AppDelegate::applyDockPreference() {
+    if (menuBar_) menuBar_->setTaskbarEntryWanted(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false));
+}
+
+void AppDelegate::log(const HeadsetSnapshot& snapshot) const {
+    if (Trace::isOnInEnvironment()) writeLine(diagnostics::snapshotLine(std::chrono::system_clock::now(), snapshot));
+}
+
+std::string AppDelegate::layoutDump() const {
+    if (!menuBar_) return {};
+    const MenuBarPanel* panel = menuBar_->panel();
+    std::string out = diagnostics::layoutHeader(rectOf(panel->frameGeometry()), panel->isVisible(),
+                                                rectOf(panel->lastButtonFrame()));
+    dumpTree(content_, 0, out);
+    return out;
+}
+
+void AppDelegate::dumpLayout() const {
+    if (!Trace::isOnInEnvironment()) return;
+    const std::string dump = layoutDump();
+    std::size_t start = 0;
+    while (start < dump.size()) {
+        const std::size_t end = dump.find('\n', start);
+        writeLine(dump.substr(start, end - start + 1));
+        start = end + 1;
+    }
+}
+
+}  // namespace avrane

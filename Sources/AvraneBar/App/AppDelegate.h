@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QTimer>
+
+#include "AvraneBar/Controller/HeadsetController.h"
+#include "AvraneUpdate/UpdateChecker.h"
+
+namespace avrane {
+
+class MenuBarController;
+class PanelViewController;
+
+// The running application: it makes the headset controller and the update checker, builds
+// the panel and the tray item at launch, starts the controller and the periodic update
+// check, hands every snapshot and update state to the interface, follows the taskbar
+// preference, opens the panel once, and writes the diagnostic lines.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::seconds updateCheckPeriod{1800};
+    static constexpr std::chrono::milliseconds layoutDumpDelay{1500};
+    static constexpr const char* layoutDumpVariable = "AVRANE_BAR_OPEN";
+
+    // Nothing starts yet.
+    explicit AppDelegate(HeadsetController::Options controllerOptions = {}, UpdateChecker::Options updateOptions = {});
+    ~AppDelegate() override;
+
+    // Once, when the event loop runs.
+    void applicationDidFinishLaunching();
+    void render(const HeadsetSnapshot& snapshot);
+    void applyDockPreference();
+
+    HeadsetController& controller() { return *controller_; }
+    UpdateChecker& updateChecker() { return updateChecker_; }
+    MenuBarController* menuBar() const { return menuBar_.get(); }
+    PanelViewController* content() const { return content_; }
+
+    // The panel's widget tree as the layout dump writes it.
+    std::string layoutDump() const;
+
+private:
+    static HeadsetController::Options withMainThread(HeadsetController::Options options);
+    void log(const HeadsetSnapshot& snapshot) const;
+    void dumpLayout() const;
+
+    UpdateChecker updateChecker_;
+    std::unique_ptr<HeadsetController> controller_;
+    std::unique_ptr<MenuBarController> menuBar_;
+    PanelViewController* content_ = nullptr;  // owned by the panel window
+    QTimer updateTimer_;
+};
+
+}  // namespace avrane

@@ -1,0 +1,42 @@
+#include "AvraneBar/App/SingleInstance.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+#include "AvraneBar/App/ApplicationId.h"
+
+namespace avrane {
+
+SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
+
+SingleInstance::~SingleInstance() {
+    if (!registered_) return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterObject(applicationObjectPath);
+    bus.unregisterService(applicationId);
+}
+
+SingleInstance::Outcome SingleInstance::claim(int timeoutMs) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return Outcome::first;
+    // The object first, so that whoever sees the name can already call it.
+    bus.registerObject(applicationObjectPath, this, QDBusConnection::ExportScriptableSlots);
+    const auto reply = bus.interface()->registerService(applicationId, QDBusConnectionInterface::DontQueueService,
+                                                        QDBusConnectionInterface::DontAllowReplacement);
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+        registered_ = true;
+        return Outcome::first;
+    }
+    bus.unregisterObject(applicationObjectPath);
+    const QDBusMessage question =
+        QDBusMessage::createMethodCall(applicationId, applicationObjectPath, applicationId, QStringLiteral("ShowPanel"));
+    const QDBusMessage answer = bus.call(question, QDBus::Block, timeoutMs);
+    return answer.type() == QDBusMessage::ReplyMessage ? Outcome::shownRunning : Outcome::runningSilent;
+}
+
+void SingleInstance::ShowPanel() {
+    if (showPanel_) showPanel_();
+}
+
+}  // namespace avrane

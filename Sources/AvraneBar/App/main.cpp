@@ -1,0 +1,47 @@
+// avrane-bar: the tray application. Its whole configuration is its settings file and three
+// environment variables (AVRANE_PORT, AVRANE_BAR_LOG, AVRANE_BAR_OPEN).
+#include <cstdio>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include "AvraneBar/App/AppDelegate.h"
+#include "AvraneBar/App/ApplicationId.h"
+#include "AvraneBar/App/SingleInstance.h"
+#include "AvraneBar/StatusItem/MenuBarController.h"
+#include "AvraneUpdate/AppVersion.h"
+
+int main(int argc, char** argv) {
+    using namespace avrane;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("avrane-bar"));
+    QApplication::setApplicationVersion(AppVersion::current());
+    QGuiApplication::setDesktopFileName(applicationId);
+    // Closing the panel never ends the program while it lives in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral(
+        "Shows the battery of an AVRANE headset in the system tray, with a panel of its settings."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.process(app);
+
+    SingleInstance instance;
+    switch (instance.claim()) {
+    case SingleInstance::Outcome::first: break;
+    case SingleInstance::Outcome::shownRunning: return 0;
+    case SingleInstance::Outcome::runningSilent:
+        std::fprintf(stderr, "avrane-bar: AvraneBar is already running (it holds %s on the session bus) but does not answer\n",
+                     qPrintable(applicationId));
+        return 1;
+    }
+
+    AppDelegate delegate;
+    instance.setShowPanel([&delegate] {
+        if (delegate.menuBar()) delegate.menuBar()->show();
+    });
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
+}
