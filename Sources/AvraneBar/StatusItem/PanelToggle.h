@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 
 namespace avrane {
 
@@ -22,27 +23,30 @@ public:
     static constexpr std::chrono::milliseconds reopenGuard{500};
 
     // The panel opened (from hidden).
-    void opened(Time now) { ignoreDeactivationUntil_ = now + openingGrace; }
+    void opened(Time now) { openedAt_ = now; }
     // The panel lost activation: whether to close it. If so, remembered for `activated`.
     bool deactivated(Time now) {
-        if (now < ignoreDeactivationUntil_) return false;
+        if (within(openedAt_, now, openingGrace)) return false;
         closedByDeactivationAt_ = now;
         return true;
     }
     // The tray item was activated (clicked, or double-clicked).
     Action activated(Time now, bool panelVisible, bool doubleClick = false) {
-        if (doubleClick && now - lastClickAt_ < reopenGuard) return Action::nothing;
+        if (doubleClick && within(lastClickAt_, now, reopenGuard)) return Action::nothing;
         lastClickAt_ = now;
         if (panelVisible) return Action::close;
-        if (now - closedByDeactivationAt_ < reopenGuard) return Action::nothing;
+        if (within(closedByDeactivationAt_, now, reopenGuard)) return Action::nothing;
         return Action::open;
     }
 
 private:
-    Time ignoreDeactivationUntil_ = Time::min();
-    // Far enough back for any difference, and not so far that it overflows.
-    Time closedByDeactivationAt_ = Time::min() + std::chrono::hours(1);
-    Time lastClickAt_ = Time::min() + std::chrono::hours(1);
+    static bool within(const std::optional<Time>& since, Time now, std::chrono::milliseconds span) {
+        return since && now - *since < span;
+    }
+
+    std::optional<Time> openedAt_;
+    std::optional<Time> closedByDeactivationAt_;
+    std::optional<Time> lastClickAt_;
 };
 
 }  // namespace avrane

@@ -1,0 +1,268 @@
+#include <gmock/gmock.h>
+
+#include "AvraneBar/Notifications/NotificationCenter.h"
+#include "AvraneBar/Panel/PanelModel.h"
+#include "AvraneBar/Panel/PopUpLists.h"
+#include "AvraneBar/Preferences/MenuBarPreferences.h"
+#include "AvraneSim/Simulator.h"
+#include "SteppedCalls.h"
+#include "Support/QtTestSupport.h"
+
+namespace avrane {
+namespace {
+
+using namespace std::chrono_literals;
+using Availability = HeadsetSnapshot::Availability;
+using ::testing::ElementsAre;
+
+HeadsetSnapshot connected() {
+    HeadsetSnapshot s;
+    s.availability = Availability::connected();
+    s.dongleName = "AVRANE H9 / H7";
+    s.model = ModelInfo{};
+    s.firmware = FirmwareVersion{{2, 1, 5}, {1, 3, 7}};
+    s.batteryPercent = 81;
+    s.batteryCharging = false;
+    s.volume = HeadphoneVolume{false, 15, 50};
+    s.balance = GameChatBalance(50);
+    s.sidetone = SidetoneVolume{5, 50};
+    s.micMuted = false;
+    s.ambient = AmbientSetting{NoiseCancellingMode::noiseCancelling, 10, false, 50};
+    s.bluetooth = BluetoothStatus{BluetoothStatus::Power::on, BluetoothStatus::Link::connected};
+    s.bluetoothSoundMode = BluetoothSoundMode::connectionPriority;
+    s.bluetoothStartupMode = BluetoothStartupMode::lastState;
+    s.ncStartupMode = NoiseCancellingStartupMode::modeAtPowerOff;
+    s.autoPowerOff = AutoPowerOff::after30Minutes;
+    s.led = LEDSetting{true};
+    return s;
+}
+
+HeadsetSnapshot unavailable(Availability availability) {
+    HeadsetSnapshot s;
+    s.availability = std::move(availability);
+    return s;
+}
+
+class PanelModelTest : public ::testing::Test {
+protected:
+    struct Write {
+        std::vector<EventID> events;
+        HeadsetController::WriteOperation operation;
+        testing::SteppedCalls::Time at;
+    };
+
+    PanelModel::Options options() {
+        PanelModel::Options o;
+        o.apply = [this](std::vector<EventID> events, HeadsetController::WriteOperation write) {
+            writes.push_back({std::move(events), std::move(write), calls.now()});
+        };
+        o.calls = &calls;
+        o.texts = &texts;
+        o.defaults = defaults;
+        o.now = [this] { return wall; };
+        o.monotonicNow = [this] { return calls.now(); };
+        return o;
+    }
+
+    // Runs a write the panel handed over against the simulated headset, and returns what the
+    // headset then holds.
+    sim::HeadsetModel headsetAfter(const Write& write) {
+        if (!sim) {
+            sim = std::make_unique<sim::Simulator>();
+            sim->start();
+            client = std::make_unique<HeadsetClient>(DiscoveredDongle{DongleModel::h9, sim->slavePath(), "SIM"},
+                                                     std::make_unique<SerialPort>(sim->slavePath(), false));
+            client->open();
+        }
+        write.operation(*client);
+        return sim->model();
+    }
+
+    UserDefaults defaults{testing::freshFilePath()};
+    TimePoint wall = std::chrono::sys_days{std::chrono::May / 1 / 2024} + 9h;
+    Localization texts{{defaults, [] { return QStringList{"en-US"}; }, [this] { return wall; }}};
+    testing::SteppedCalls calls;
+    std::vector<Write> writes;
+    PanelModel model{options()};
+    std::unique_ptr<sim::Simulator> sim;
+    std::unique_ptr<HeadsetClient> client;
+};
+
+TEST_F(PanelModelTest, firstRenderFillsEverythingAndLaterOnesOnlyWhatChanged) {
+    const PanelUpdate first = model.render(connected());
+    ASSERT_TRUE(first.header && first.battery && first.volume && first.balance && first.sidetone && first.mic);
+    EXPECT_EQ(first.header->device, "AVRANE H9");
+    EXPECT_EQ(first.header->firmware, "Firmware 02.001.005  \u00B7  dongle 01.003.007");
+    EXPECT_EQ(first.volume->text, "15");
+    EXPECT_EQ(first.balance->text, "Even");
+    EXPECT_EQ(first.ancIndex, 1);
+    EXPECT_EQ(first.autoPowerOffIndex, 3);
+    EXPECT_EQ(first.btModeIndex, 1);  // connection priority is listed second
+    EXPECT_EQ(first.btState, "On \u00B7 Connected");
+    // Cards start shown; noise cancelling hides the ambient rows, which re-limits the size.
+    EXPECT_EQ(first.visibility, (VisibilityChange{std::nullopt, false, false, true}));
+
+    HeadsetSnapshot next = connected();
+    next.batteryPercent = 80;
+    PanelUpdate expected;
+    expected.battery = BatteryLine{"Battery 80%", Tone::secondary, 80, false};
+    EXPECT_EQ(model.render(next), expected);
+    EXPECT_EQ(model.render(next), PanelUpdate{});
+}
+
+TEST_F(PanelModelTest, headerAndCardsFollowTheAvailability) {
+    model.render(connected());
+    const PanelUpdate lost = model.render(unavailable(Availability::headsetUnreachable("no reply")));
+    EXPECT_EQ(lost.header, (HeaderText{"Headset not responding", "Turn the headset on, or bring it closer.", true}));
+    EXPECT_EQ(lost.visibility, (VisibilityChange{true, true, std::nullopt, true}));
+    EXPECT_FALSE(lost.volume) << "hidden cards keep their values";
+    // Still unreachable, for another reason: the header again, but no change of visibility.
+    const PanelUpdate again = model.render(unavailable(Availability::headsetUnreachable("other")));
+    EXPECT_EQ(again.visibility, (VisibilityChange{std::nullopt, true, std::nullopt, false}));
+
+    EXPECT_EQ(model.render(HeadsetSnapshot{}).header->device, "Looking for dongle\u2026");
+    EXPECT_EQ(model.render(unavailable(Availability::noDongle("no dongle found"))).header->device, "No AVRANE dongle");
+    const PanelUpdate back = model.render(connected());
+    EXPECT_EQ(back.visibility.headsetCardsHidden, false);
+    EXPECT_TRUE(back.volume);
+}
+
+TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsForASecond) {
+    model.render(connected());
+    EXPECT_EQ(model.volumeChanged(12), "12");
+    HeadsetSnapshot echo = connected();
+    echo.volume->level = 20;
+    echo.batteryPercent = 70;
+    calls.advance(900ms);
+    const PanelUpdate held = model.render(echo);
+    EXPECT_FALSE(held.volume);
+    EXPECT_TRUE(held.battery) << "the header is not held";
+    calls.advance(200ms);
+    EXPECT_FALSE(model.render(echo).volume) << "remembered during the hold, so unchanged now";
+    echo.volume->level = 25;
+    EXPECT_EQ(model.render(echo).volume, (SliderValue{25, "25"}));
+}
+
+TEST_F(PanelModelTest, writesWaitForTheControlToRestOneWritePerControl) {
+    model.render(connected());
+    for (const double step : {10.0, 11.0, 12.0}) {
+        model.volumeChanged(step);
+        calls.advance(50ms);
+    }
+    model.sidetoneChanged(8);  // another control within the debounce
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(model.pendingWriteCount(), 2u);
+    calls.advance(100ms);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_THAT(writes[0].events, ElementsAre(EventID::headphoneVolume));
+    EXPECT_EQ(writes[0].at - calls.now(), 0ms);
+    calls.advance(50ms);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_THAT(writes[1].events, ElementsAre(EventID::sidetoneVolume));
+    EXPECT_EQ(model.pendingWriteCount(), 0u);
+
+    // Each write reads the headset's record and replaces only its own field.
+    sim::HeadsetModel before = headsetAfter(writes[0]);
+    EXPECT_EQ(before.headphoneVolume, (HeadphoneVolume{false, 12, 50}));
+    EXPECT_EQ(headsetAfter(writes[1]).sidetoneVolume, (SidetoneVolume{8, 50}));
+}
+
+TEST_F(PanelModelTest, slidersSnapWhatTheyShowAndWrite) {
+    const struct {
+        double volume;
+        const char* text;
+        std::uint8_t level;
+    } volumes[] = {{12.5, "13", 13}, {12.49, "12", 12}, {0, "0", 0}, {30, "30", 30}};
+    for (const auto& row : volumes) {
+        SCOPED_TRACE(row.volume);
+        EXPECT_EQ(model.volumeChanged(row.volume), row.text);
+        calls.advance(150ms);
+        EXPECT_EQ(headsetAfter(writes.back()).headphoneVolume.level, row.level);
+    }
+    const struct {
+        double position;
+        const char* text;
+        std::uint8_t raw;
+    } balances[] = {{0.3, "Chat 0.5", 55}, {0.25, "Chat 0.5", 55}, {-0.2, "Even", 50}, {-5, "Game 5.0", 0}, {4.8, "Chat 5.0", 100}};
+    for (const auto& row : balances) {
+        SCOPED_TRACE(row.position);
+        EXPECT_EQ(model.balanceChanged(row.position), row.text);
+        calls.advance(150ms);
+        EXPECT_THAT(writes.back().events, ElementsAre(EventID::gameChatMixBalance));
+        EXPECT_EQ(headsetAfter(writes.back()).gameChatBalance.rawValue, row.raw);
+    }
+}
+
+TEST_F(PanelModelTest, popUpsAndSwitchesWriteTheirChoice) {
+    model.render(connected());
+    // Ambient sound shows its rows before the headset answers.
+    EXPECT_EQ(model.ancChanged(2), (VisibilityChange{std::nullopt, std::nullopt, true, true}));
+    model.voiceFocusChanged(true);
+    model.ambientLevelChanged(17.4);
+    model.autoPowerOffChanged(5);
+    model.btModeChanged(0);
+    model.btStartupChanged(1);
+    model.ncStartupChanged(2);
+    model.ledChanged(false);
+    calls.advance(150ms);
+    ASSERT_EQ(writes.size(), 8u);
+    sim::HeadsetModel headset;
+    for (const Write& write : writes) headset = headsetAfter(write);
+    // Three writes of one record, each reading it afresh: none undoes another.
+    EXPECT_EQ(headset.ambient, (AmbientSetting{NoiseCancellingMode::ambientSound, 17, true, 50}));
+    EXPECT_EQ(headset.autoPowerOff, AutoPowerOff::after180Minutes);
+    EXPECT_EQ(headset.bluetoothSoundMode, BluetoothSoundMode::soundQualityPriority);
+    EXPECT_EQ(headset.bluetoothStartupMode, BluetoothStartupMode::on);
+    EXPECT_EQ(headset.ncStartupMode, NoiseCancellingStartupMode::ambientSound);
+    EXPECT_EQ(headset.led, LEDSetting{false});
+}
+
+TEST_F(PanelModelTest, aPopUpWithoutSelectionDoesNothing) {
+    for (const int index : {-1, 3}) {
+        EXPECT_EQ(model.ancChanged(index), VisibilityChange{});
+        model.btModeChanged(index);
+    }
+    model.autoPowerOffChanged(6);
+    model.ncStartupChanged(-1);
+    model.languageChanged(3);
+    model.updateIntervalChanged(-1);
+    calls.advance(1s);
+    EXPECT_TRUE(writes.empty());
+    EXPECT_FALSE(model.isHolding());
+    EXPECT_EQ(texts.language(), Language::system);
+}
+
+TEST_F(PanelModelTest, preferencesAndLanguageAreStoredAndAnnounced) {
+    int announced = 0;
+    QObject context;
+    NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, &context, [&] { ++announced; });
+    model.batteryTextChanged(false);
+    model.batteryTextChanged(false);
+    model.dockChanged(true);
+    EXPECT_EQ(announced, 2);
+    EXPECT_EQ(model.render(HeadsetSnapshot{}).switches, (MenuBarSwitches{false, false, true}));
+    EXPECT_FALSE(model.isHolding()) << "preferences do not hold the headset's controls";
+
+    model.updateIntervalChanged(4);
+    EXPECT_EQ(UpdateChecker::interval(defaults), UpdateCheckInterval::weekly);
+    model.languageChanged(1);
+    EXPECT_EQ(texts.language(), Language::korean);
+    const PanelLabels labels = model.labels();
+    EXPECT_EQ(labels.languageIndex, 1);
+    EXPECT_EQ(labels.updateIntervalIndex, 4);
+    EXPECT_THAT(labels.languageItems, ElementsAre("시스템 설정", "한국어", "English"));
+    EXPECT_THAT(labels.autoPowerOffItems, ElementsAre("사용 안 함", "5분", "15분", "30분", "60분", "180분"));
+}
+
+TEST_F(PanelModelTest, pendingWritesDieWithThePanel) {
+    {
+        PanelModel gone(options());
+        gone.ledChanged(true);
+    }
+    calls.advance(1s);
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(calls.pending(), 0u);
+}
+
+}  // namespace
+}  // namespace avrane
