@@ -9,7 +9,7 @@
 #include "AvraneUpdate/AppVersion.h"
 #include "AvraneUpdate/UpdateChecker.h"
 #include "Support/QtTestSupport.h"
-#include "TestHttpServer.h"
+#include "Support/TestHttpServer.h"
 
 namespace avrane {
 

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 
 #include <QCoreApplication>
+#ifdef AVRANE_TEST_WIDGETS
+#include <QApplication>
+#endif
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,7 +15,13 @@ int main(int argc, char** argv) {
     if (!home.isValid() || !QDir(home.path()).mkpath("config") || !QDir(home.path()).mkpath("tmp")) qFatal("no test folder");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
     qputenv("TMPDIR", QFile::encodeName(home.filePath("tmp")));
+#ifdef AVRANE_TEST_WIDGETS
+    // Real widgets, drawn off screen unless the test is given a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -189,6 +189,10 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     balanceRow_->slider()->setObjectName(QStringLiteral("balanceSlider"));
     sidetoneRow_->slider()->setObjectName(QStringLiteral("sidetoneSlider"));
     ambientRow_->slider()->setObjectName(QStringLiteral("ambientSlider"));
+    volumeRow_->title()->setObjectName(QStringLiteral("volumeTitle"));
+    balanceRow_->title()->setObjectName(QStringLiteral("balanceTitle"));
+    sidetoneRow_->title()->setObjectName(QStringLiteral("sidetoneTitle"));
+    ambientRow_->title()->setObjectName(QStringLiteral("ambientTitle"));
     balanceRow_->slider()->setSingleStep(ValueSlider::stepsPerUnit / 2);
     balanceRow_->setShowsMidpointTick(true);
     micValue_ = valueLabel("micValue");
@@ -336,6 +340,8 @@ void PanelViewController::build() {
     stack->addStretch(1);
     cardScrollView_ = named(new CardScrollArea, "cardScroll");
     cardScrollView_->setFrameShape(QFrame::NoFrame);
+    // The controls in it are the tab stops; it scrolls to the one that takes the focus.
+    cardScrollView_->setFocusPolicy(Qt::NoFocus);
     cardScrollView_->setWidgetResizable(true);
     cardScrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     cardScrollView_->viewport()->setAutoFillBackground(false);

@@ -1,0 +1,226 @@
+#include <gmock/gmock.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "AvraneBar/Controller/HeadsetController.h"
+#include "AvraneBar/Panel/Card.h"
+#include "AvraneBar/Panel/MenuBarPanel.h"
+#include "AvraneBar/Panel/PanelViewController.h"
+#include "AvraneSim/Simulator.h"
+#include "Support/QtTestSupport.h"
+#include "Support/TestHttpServer.h"
+
+namespace avrane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::waitUntil;
+using Clock = std::chrono::steady_clock;
+
+// The panel's real widgets, off screen, on the real controller and the simulated headset.
+class PanelWidgets : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Localization::shared().setLanguage(Language::english);
+        sim.start();
+        const DiscoveredDongle dongle{DongleModel::h9, sim.slavePath(), "SIM"};
+        HeadsetController::Options o;
+        o.runOnMainThread = [](std::function<void()> work) {
+            QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+        };
+        o.connect = [dongle] {
+            auto client = std::make_unique<HeadsetClient>(dongle, std::make_unique<SerialPort>(dongle.devicePath, false));
+            client->open();
+            return client;
+        };
+        o.findDongles = [dongle] { return std::vector{dongle}; };
+        o.bluetoothLink = [] { return MacBluetoothLink{}; };
+        controller = std::make_unique<HeadsetController>(std::move(o));
+        controller->setOnChange([this](const HeadsetSnapshot& s) {
+            if (content) content->render(s);
+        });
+        controller->start();
+        ASSERT_TRUE(waitUntil([this] { return controller->snapshot().availability.kind() == Kind::connected; }));
+        make(checker);
+    }
+    void TearDown() override {
+        controller->setOnChange({});  // deliveries still queued find no panel
+        content = nullptr;
+        panel.reset();
+    }
+    void make(UpdateChecker& updates) {
+        content = nullptr;
+        panel.reset();
+        content = new PanelViewController(*controller, updates);
+        panel = std::make_unique<MenuBarPanel>(content, UserDefaults(testing::freshFilePath()));
+        panel->show();
+        content->render(controller->snapshot());
+        content->updateContentLimits();
+    }
+
+    template <class T>
+    T* find(const char* name) {
+        T* widget = panel->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    std::vector<sim::ReceivedRequest> writesOf(EventID item) {
+        std::vector<sim::ReceivedRequest> found;
+        for (const auto& r : sim.requests()) {
+            if (r.packet.eventType == EventType::set && r.packet.eventID == item) found.push_back(r);
+        }
+        return found;
+    }
+    // The hand moves a slider: the value it reports is in the slider's own units.
+    static void move(QSlider* slider, double value) { slider->setValue(int(value * 100)); }
+
+    using Kind = HeadsetSnapshot::Availability::Kind;
+    sim::Simulator sim;
+    UpdateChecker checker;
+    std::unique_ptr<HeadsetController> controller;
+    PanelViewController* content = nullptr;
+    std::unique_ptr<MenuBarPanel> panel;
+};
+
+TEST_F(PanelWidgets, aSliderDragIsOneWriteAfterTheHandRests) {
+    auto* volume = find<QSlider>("volumeSlider");
+    sim.clearRequests();
+    Clock::time_point lastMove;
+    for (const double step : {10.0, 11.0, 12.0}) {
+        move(volume, step);
+        lastMove = Clock::now();
+        QTest::qWait(40);  // the hand's pace, not a wait for a result
+    }
+    EXPECT_EQ(find<QLabel>("volumeTitle")->text(), "Volume  12") << "shown at once";
+    ASSERT_TRUE(waitUntil([&] { return !writesOf(EventID::headphoneVolume).empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return controller->snapshot().volume->level == 12; }));
+    const auto writes = writesOf(EventID::headphoneVolume);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(HeadphoneVolume::decode(writes[0].packet.param)->level, 12);
+    const auto delay = writes[0].arrival - lastMove;
+    EXPECT_GE(delay, 140ms);
+    EXPECT_LT(delay, 600ms);
+
+    // Two controls within the debounce: a write each.
+    move(volume, 20);
+    move(find<QSlider>("sidetoneSlider"), 9);
+    ASSERT_TRUE(waitUntil([&] { return writesOf(EventID::sidetoneVolume).size() == 1 && writesOf(EventID::headphoneVolume).size() == 2; }));
+}
+
+TEST_F(PanelWidgets, ambientSoundShowsItsRowsBeforeTheHeadsetAnswers) {
+    auto* mode = find<QComboBox>("ancPopUp");
+    auto* ambient = find<QSlider>("ambientSlider");
+    ASSERT_EQ(mode->currentIndex(), 1);
+    EXPECT_FALSE(ambient->isVisibleTo(panel.get()));
+    sim.clearRequests();
+    mode->setFocus();
+    QTest::keyClick(mode, Qt::Key_Down);  // to "Ambient Sound"
+    EXPECT_TRUE(ambient->isVisibleTo(panel.get()));
+    EXPECT_TRUE(writesOf(EventID::ambSetting).empty());
+    ASSERT_TRUE(waitUntil([&] { return !writesOf(EventID::ambSetting).empty(); }));
+    EXPECT_EQ(AmbientSetting::decode(writesOf(EventID::ambSetting).back().packet.param)->mode, NoiseCancellingMode::ambientSound);
+    // A switch by keyboard: Space.
+    auto* led = find<QAbstractButton>("ledSwitch");
+    ASSERT_TRUE(led->isChecked());
+    led->setFocus();
+    QTest::keyClick(led, Qt::Key_Space);
+    ASSERT_TRUE(waitUntil([&] { return !writesOf(EventID::ledSetting).empty(); }));
+    EXPECT_EQ(writesOf(EventID::ledSetting).back().packet.param, Bytes{0});
+}
+
+TEST_F(PanelWidgets, aChangeOfLanguageRelabelsEveryTextAndKeepsEverySelection) {
+    const auto texts = [&] {
+        std::map<QString, QString> byWidget;
+        for (auto* label : panel->findChildren<QLabel*>()) byWidget[label->objectName() + QString::number(quintptr(label))] = label->text();
+        for (auto* button : panel->findChildren<QPushButton*>()) byWidget[button->objectName()] = button->text();
+        return byWidget;
+    };
+    const auto selections = [&] {
+        std::map<QString, int> byBox;
+        for (auto* box : panel->findChildren<QComboBox*>()) byBox[box->objectName()] = box->currentIndex();
+        return byBox;
+    };
+    const auto english = texts();
+    const auto selected = selections();
+    Localization::shared().setLanguage(Language::korean);
+    const auto korean = texts();
+    const QStringList sameInBoth = {"", "AVRANE H9", "Bluetooth"};
+    for (const auto& [widget, text] : english) {
+        if (sameInBoth.contains(text)) continue;
+        EXPECT_NE(korean.at(widget), text) << widget.toStdString();
+    }
+    auto expected = selected;
+    expected["languagePopUp"] = 1;  // the language menu shows the new choice
+    EXPECT_EQ(selections(), expected);
+    EXPECT_EQ(find<QComboBox>("ancPopUp")->itemText(2), "외부음 취입");
+}
+
+TEST_F(PanelWidgets, everyControlIsNamedAndTabbedTopToBottom) {
+    std::vector<QWidget*> stops;
+    QWidget* widget = panel.get();
+    do {
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(panel.get())) stops.push_back(widget);
+        widget = widget->nextInFocusChain();
+    } while (widget != panel.get() && stops.size() < 200);
+    ASSERT_FALSE(stops.empty());
+    EXPECT_EQ(stops.front()->objectName(), "volumeSlider");
+    EXPECT_EQ(stops.back()->objectName(), "quitButton");
+    int previous = 0;
+    QWidget* cards = find<QWidget>("cardStack");
+    for (QWidget* stop : stops) {
+        SCOPED_TRACE(stop->objectName().toStdString());
+        const auto* button = qobject_cast<QPushButton*>(stop);
+        EXPECT_FALSE(button ? button->text().isEmpty() : stop->accessibleName().isEmpty());
+        // Row by row (controls side by side share a line), through the whole card list, which
+        // scrolls, and then the footer below it.
+        const QPoint centre = stop->rect().center();
+        const int middle = cards->isAncestorOf(stop) ? stop->mapTo(cards, centre).y() : 100000 + stop->mapTo(panel.get(), centre).y();
+        EXPECT_GE(middle, previous - 4);
+        previous = middle;
+    }
+}
+
+TEST_F(PanelWidgets, theWindowKeepsTheUsersSizeAndHidesOnEscape) {
+    const UserDefaults stored = panel->defaults();
+    panel->resize(420, panel->minimumHeight());  // as the user would
+    EXPECT_EQ(stored.number(MenuBarPanel::contentWidthKey), 420);
+    panel->resetWidth();
+    EXPECT_EQ(panel->width(), 360);
+    EXPECT_FALSE(stored.contains(MenuBarPanel::contentWidthKey)) << "the program's own resize is not stored";
+    QTest::keyClick(panel.get(), Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(PanelWidgets, theUpdatesCardFollowsTheChecker) {
+    testing::TestHttpServer server;
+    server.respond("/latest.json", {200, R"({"version":"99.1","package_url":"https://example.org/a.deb"})", true});
+    UpdateChecker::Options options;
+    options.manifestURL = server.url("/latest.json");
+    options.defaults = UserDefaults(testing::freshFilePath());
+    UpdateChecker updates(options);
+    updates.setOnChange([this](const UpdateChecker::State& state) { content->renderUpdate(state); });
+    make(updates);
+    auto* status = find<QLabel>("updateStatusValue");
+    auto* check = find<QPushButton>("checkUpdateButton");
+    auto* action = find<QPushButton>("updateActionButton");
+    EXPECT_EQ(status->text(), "Not checked yet");
+    EXPECT_FALSE(action->isVisibleTo(panel.get()));
+    QTest::mouseClick(check, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return status->text() == "Checking\u2026"; }));
+    EXPECT_FALSE(check->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return server.requests("/latest.json") == 1; }));
+    server.releaseHeld();
+    ASSERT_TRUE(waitUntil([&] { return check->isEnabled(); }));
+    EXPECT_EQ(status->text(), "Version 99.1 is available");
+    EXPECT_TRUE(action->isVisibleTo(panel.get()));
+    EXPECT_EQ(action->text(), "Download and Install");
+}
+
+}  // namespace
+}  // namespace avrane
