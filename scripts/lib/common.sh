@@ -3,8 +3,11 @@
 
 AVRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# What building and running the programs needs.
-AVRANE_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev)
+# What building and running the programs needs: the tools and Qt; xcb's headers (the tray
+# looks for an X11 tray itself); a Korean font; and for scripts/run on a machine without a
+# screen, a virtual X screen, a small tray, a session bus and xwininfo.
+AVRANE_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libxcb1-dev fonts-nanum xvfb trayer
+                     dbus-daemon x11-utils)
 # What the test suite adds: GoogleTest, Google Benchmark, clang with its sanitizer and fuzzer
 # runtimes, dbus-daemon for the private buses some tests start, and python3 whose strict JSON
 # parser checks the command-line tool's output.

@@ -2,16 +2,20 @@
 // connected, without a dongle and with a silent headset. With --simulated the connected
 // pictures come from the simulated headset through the real controller; otherwise from a
 // fixed snapshot. --memory prints the peak resident size with the panel shown, --bare the
-// same for an empty window, to compare the two.
+// same for an empty window, to compare the two. --screenshot saves a picture of the whole
+// X11 screen named by DISPLAY (for scripts/run on a machine without a screen).
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QPalette>
+#include <QScreen>
 #include <QLayout>
 #include <QStyle>
 #include <QStyleFactory>
@@ -93,7 +97,8 @@ int main(int argc, char** argv) {
     // The pictures must not depend on, nor change, the user's settings.
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool screenshot = std::any_of(argv, argv + argc, [](const char* a) { return std::strcmp(a, "--screenshot") == 0; });
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", screenshot ? "xcb" : "offscreen");
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
@@ -104,7 +109,18 @@ int main(int argc, char** argv) {
     options.addOption({QStringLiteral("simulated"), QStringLiteral("Connected pictures from the simulated headset.")});
     options.addOption({QStringLiteral("memory"), QStringLiteral("Show the panel once and print the peak resident size.")});
     options.addOption({QStringLiteral("bare"), QStringLiteral("Show an empty window and print the peak resident size.")});
+    options.addOption({QStringLiteral("screenshot"), QStringLiteral("Save a picture of the X11 screen."), QStringLiteral("file")});
     options.process(app);
+
+    if (options.isSet(QStringLiteral("screenshot"))) {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QString file = options.value(QStringLiteral("screenshot"));
+        if (!screen || !screen->grabWindow(0).save(file)) {
+            std::cerr << "cannot save a screenshot to " << file.toStdString() << "\n";
+            return 1;
+        }
+        return 0;
+    }
 
     if (options.isSet(QStringLiteral("bare"))) {
         QWidget window;

@@ -147,6 +147,23 @@ void MenuBarController::show() {
     panel_->position(icon, pointer);
     toggle_.opened(now_());
     content_->controller().setPanelVisible(true);
+    if (!icon && !pointer && tray_) placeWhenTheIconEmbeds();
+}
+
+void MenuBarController::placeWhenTheIconEmbeds() {
+    // An XEmbed tray takes a few tens of milliseconds to take in a new icon, and the panel
+    // opens at launch before that: move it under the icon once the icon has its place.
+    if (!iconWait_) {
+        iconWait_ = new QTimer(this);
+        iconWait_->setInterval(50);
+        connect(iconWait_, &QTimer::timeout, this, [this] {
+            const bool known = tray_ && tray_->geometry().isValid();
+            if (known && panel_->isVisible()) panel_->position(tray_->geometry(), std::nullopt);
+            if (known || !panel_->isVisible() || ++iconChecks_ >= 20) iconWait_->stop();
+        });
+    }
+    iconChecks_ = 0;
+    iconWait_->start();
 }
 
 void MenuBarController::hidePanel() {

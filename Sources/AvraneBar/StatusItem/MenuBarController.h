@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "AvraneBar/StatusItem/PanelToggle.h"
 #include "AvraneBar/StatusItem/StatusItemText.h"
@@ -71,6 +72,7 @@ private:
     void activated(QSystemTrayIcon::ActivationReason reason);
     void hidePanel();
     void applyWindowKind();
+    void placeWhenTheIconEmbeds();
 
     PanelViewController* content_;
     MenuBarPanel* panel_;
@@ -85,6 +87,8 @@ private:
     QAction* quitAction_ = nullptr;
     QString toolTip_;
     std::optional<QPoint> pointerAtActivation_;
+    QTimer* iconWait_ = nullptr;
+    int iconChecks_ = 0;
     bool taskbarEntryWanted_ = false;
 };
 
