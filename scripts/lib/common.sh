@@ -9,10 +9,12 @@ AVRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 AVRANE_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libxcb1-dev fonts-nanum xvfb trayer
                      dbus-daemon x11-utils)
 # What the test suite adds: GoogleTest, Google Benchmark, clang with its sanitizer and fuzzer
-# runtimes, dbus-daemon for the private buses some tests start, and python3 whose strict JSON
-# parser checks the command-line tool's output.
+# runtimes, dbus-daemon for the private buses some tests start, python3 whose strict JSON
+# parser checks the command-line tool's output, and the desktops the tray application is tried
+# on: an X server with an XEmbed tray and XTEST input (xvfb trayer xdotool, read through
+# libxcb1-dev) and a Wayland compositor with Qt's plugin for it (weston qt6-wayland).
 AVRANE_TEST_PACKAGES=("${AVRANE_RUN_PACKAGES[@]}" clang libclang-rt-14-dev libgtest-dev
-                      libgmock-dev libbenchmark-dev dbus-daemon python3)
+                      libgmock-dev libbenchmark-dev python3 xdotool weston qt6-wayland)
 
 # Installs the named packages that are missing; quiet when everything is there.
 avrane_ensure_packages() {
