@@ -135,9 +135,11 @@ void WestonCompositor::start(const QStringList& backendArguments, const QProcess
         return;
     }
     // Nothing of weston's own to click on by mistake (the panel's terminal launcher, the
-    // on-screen keyboard), no lock screen after five idle minutes, and a plain background.
+    // on-screen keyboard), no lock screen after five idle minutes, a plain background, and no
+    // animations, so that what a screenshot shows is settled.
     config.write("[core]\nidle-time=0\n"
                  "[shell]\npanel-position=none\nlocking=false\nbackground-image=\nbackground-color=0xff303030\n"
+                 "startup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n"
                  "[input-method]\npath=\n");
     config.close();
     QProcessEnvironment environment = base;

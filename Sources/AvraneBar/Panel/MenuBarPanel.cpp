@@ -106,7 +106,7 @@ void MenuBarPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void MenuBarPanel::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
+    if (event->key() == Qt::Key_Escape && hidesOnEscape_) {
         hide();
         emit closedByUser();
         return;

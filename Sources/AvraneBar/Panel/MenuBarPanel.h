@@ -45,6 +45,8 @@ public:
     // Whether the window has an entry in the taskbar and the window switcher.
     void setTaskbarEntry(bool shown);
     bool hasTaskbarEntry() const { return taskbarEntry_; }
+    // Whether Escape hides the window: for the drop-down, not for an ordinary window.
+    void setHidesOnEscape(bool hides) { hidesOnEscape_ = hides; }
     // Sets the size inside the resize bracket.
     void resizeByProgram(QSize size);
 
@@ -68,6 +70,7 @@ private:
     sizing::ResizeBracket bracket_;
     QRect lastButtonFrame_;
     bool taskbarEntry_ = false;
+    bool hidesOnEscape_ = true;
 };
 
 }  // namespace avrane

@@ -79,7 +79,10 @@ void MenuBarController::setTaskbarEntryWanted(bool wanted) {
     applyWindowKind();
 }
 
-void MenuBarController::applyWindowKind() { panel_->setTaskbarEntry(taskbarEntryWanted_ || !tray_); }
+void MenuBarController::applyWindowKind() {
+    panel_->setTaskbarEntry(taskbarEntryWanted_ || !tray_);
+    panel_->setHidesOnEscape(tray_ != nullptr);
+}
 
 void MenuBarController::render(const HeadsetSnapshot& snapshot) { apply(model_.render(snapshot)); }
 

@@ -1,0 +1,234 @@
+#include <gmock/gmock.h>
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <thread>
+
+#include "AvraneSim/Simulator.h"
+#include "Support/DesktopSession.h"
+#include "Support/QtTestSupport.h"
+#include "Support/StatusNotifierItems.h"
+#include "Support/X11Display.h"
+
+namespace avrane {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace avrane::testing;
+
+const QString panelTitle = QStringLiteral("AVRANE H9");
+
+// avrane-bar as its user runs it, on the simulated headset, with settings of its own and its
+// diagnostic lines on.
+class Application : public ::testing::Test {
+protected:
+    void SetUp() override { sim.start(); }
+
+    QProcessEnvironment environment(std::initializer_list<const DesktopPart*> parts) {
+        QProcessEnvironment env = childEnvironment(parts);
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        if (!env.contains("XDG_RUNTIME_DIR")) env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
+        env.insert("AVRANE_BAR_LOG", "1");
+        return env;
+    }
+    ::testing::AssertionResult start(ChildProcess& app, const QProcessEnvironment& env) {
+        app.start(AVRANE_BAR_PROGRAM, {}, env);
+        return app.started();
+    }
+    // Waits until the application has logged a snapshot line containing `text`.
+    bool logged(ChildProcess& app, const QString& text) {
+        return app.waitFor([&] { return app.errorOutput().contains(text); }, "a log line with " + text);
+    }
+    bool panelShown(X11Display& x, ChildProcess& app, bool shown) {
+        return app.waitFor([&] {
+            const auto panel = x.window(panelTitle);
+            return panel && panel->viewable == shown;
+        }, shown ? "the panel to open" : "the panel to close");
+    }
+    void batteryBecomes(std::uint8_t percent) {
+        sim.change(EventID::batteryInfo, [percent](sim::HeadsetModel& m) { m.battery.percent = percent; });
+    }
+
+    sim::Simulator sim;
+    QTemporaryDir home, runtime;
+};
+
+TEST_F(Application, inAnXEmbedTray) {
+    SessionBus bus;
+    XvfbDisplay display;
+    Trayer tray(display);
+    ASSERT_TRUE(bus.started() && display.started() && tray.started());
+    X11Display x(display.name());
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &display})));
+
+    // The icon embeds, the panel opens once at launch and moves under it.
+    ASSERT_TRUE(app.waitFor([&] { return !x.embeddedWindows("avrane-bar").empty(); }, "the icon to embed"));
+    ASSERT_TRUE(logged(app, "connected"));
+    ASSERT_TRUE(panelShown(x, app, true));
+    const QRect icon = x.embeddedWindows("avrane-bar").front().geometry;
+    ASSERT_TRUE(app.waitFor([&] { return x.window(panelTitle)->geometry.top() == icon.bottom() + 1 + 6; }, "the panel under the icon"));
+    EXPECT_EQ(x.window(panelTitle)->geometry.right(), display.size().width() - 1 - 8) << "kept 8 px from the edge";
+
+    // The icon shows the battery.
+    const QImage before = x.screenshot().copy(icon);
+    batteryBecomes(35);
+    ASSERT_TRUE(logged(app, "battery 35%"));
+    EXPECT_TRUE(app.waitFor([&] { return x.screenshot().copy(icon) != before; }, "the icon to change"));
+
+    // A click on the icon closes the panel, another opens it (a few pixels apart, so that
+    // the two are not one double click).
+    ASSERT_TRUE(x.click(icon.center() - QPoint(4, 0)));
+    ASSERT_TRUE(panelShown(x, app, false));
+    ASSERT_TRUE(x.click(icon.center() + QPoint(4, 0)));
+    ASSERT_TRUE(panelShown(x, app, true));
+    EXPECT_EQ(x.window(panelTitle)->geometry.top(), icon.bottom() + 1 + 6);
+
+    // Another window taking the keyboard closes it, as a click elsewhere would, but not in the
+    // first 0.3 s after it opened: the app's clock runs, so the test lets that time pass.
+    ASSERT_TRUE(app.waitFor([&] { return x.inputFocus() == x.window(panelTitle)->id; }, "the panel to take the keyboard"));
+    std::this_thread::sleep_for(400ms);
+    x.setInputFocus(x.window("panel")->id);  // trayer's strip
+    ASSERT_TRUE(panelShown(x, app, false));
+}
+
+TEST_F(Application, asAStatusNotifierItem) {
+    SessionBus bus;
+    XvfbDisplay display;
+    StatusNotifierWatcher watcher(bus);
+    ASSERT_TRUE(bus.started() && display.started() && watcher.started());
+    X11Display x(display.name());
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &display})));
+    const auto address = watcher.nextRegistration();
+    ASSERT_TRUE(address);
+    const StatusNotifierItem item(bus.connection(), *address);
+    ASSERT_TRUE(panelShown(x, app, true));
+
+    ASSERT_TRUE(item.activate());
+    ASSERT_TRUE(panelShown(x, app, false));
+    ASSERT_TRUE(item.activate());
+    ASSERT_TRUE(panelShown(x, app, true));
+
+    batteryBecomes(42);
+    EXPECT_TRUE(app.waitFor([&] {
+        const auto tip = item.toolTip();
+        return tip && (tip->title + tip->text).contains("Battery 42%");
+    }, "the tool tip to follow"));
+    EXPECT_FALSE(item.icon().isNull());
+}
+
+TEST_F(Application, aTrayThatComesLater) {
+    SessionBus bus;
+    XvfbDisplay display;
+    ASSERT_TRUE(bus.started() && display.started());
+    X11Display x(display.name());
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &display})));
+    ASSERT_TRUE(panelShown(x, app, true));  // an ordinary window meanwhile
+    StatusNotifierWatcher watcher(bus);
+    ASSERT_TRUE(watcher.started());
+    EXPECT_TRUE(watcher.nextRegistration());
+}
+
+TEST_F(Application, aSecondInstanceShowsTheFirstOnesPanel) {
+    SessionBus bus;
+    XvfbDisplay display;
+    Trayer tray(display);
+    ASSERT_TRUE(bus.started() && display.started() && tray.started());
+    X11Display x(display.name());
+    ChildProcess first, second;
+    ASSERT_TRUE(start(first, environment({&bus, &display})));
+    ASSERT_TRUE(panelShown(x, first, true));
+    ASSERT_TRUE(first.waitFor([&] { return x.inputFocus() == x.window(panelTitle)->id; }, "the panel to take the keyboard"));
+    ASSERT_TRUE(x.pressKey("Escape"));
+    ASSERT_TRUE(panelShown(x, first, false));
+
+    ASSERT_TRUE(start(second, environment({&bus, &display})));
+    EXPECT_EQ(second.waitForExit(), 0);
+    EXPECT_TRUE(panelShown(x, first, true));
+    EXPECT_TRUE(first.isRunning());
+}
+
+TEST_F(Application, diagnosticLinesInTheirFormats) {
+    SessionBus bus;
+    XvfbDisplay display;
+    ASSERT_TRUE(bus.started() && display.started());
+    QProcessEnvironment env = environment({&bus, &display});
+    env.insert("AVRANE_PORT", home.filePath("no-such-dongle"));
+    env.insert("AVRANE_BAR_OPEN", "1");
+    ChildProcess app;
+    ASSERT_TRUE(start(app, env));
+    ASSERT_TRUE(app.waitFor([&] { return app.errorOutput().contains("ValueSlider"); }, "the layout dump"));
+    const QStringList lines = app.errorOutput().split('\n');
+    const QRegularExpression snapshot(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ  (connected|no-dongle \(.+\)|unreachable \(.+\))(  ·  .+)?$)");
+    EXPECT_EQ(lines.filter(snapshot).size(), lines.filter(QRegularExpression("^\\d{4}-")).size());
+    EXPECT_FALSE(lines.filter(QString::fromUtf8("Z  no-dongle (Looking for dongle\u2026)")).isEmpty());
+    EXPECT_EQ(lines.filter(QRegularExpression(R"(^--- panel \d+x\d+ at -?\d+,-?\d+, visible=true, statusItem \d+x\d+ at -?\d+,-?\d+ ---$)")).size(), 1);
+    // Without a dongle the headset's cards are hidden.
+    EXPECT_THAT(lines.filter(QRegularExpression(R"(^ +Card  \d+x\d+ at \d+,\d+  HIDDEN$)")).size(), 4);
+    EXPECT_EQ(lines.filter(QRegularExpression(R"(^ +ValueSlider  \d+x\d+ at \d+,\d+( +HIDDEN)? enabled=(true|false) value=-?\d+\.\d+$)")).size(), 4);
+
+    // Without AVRANE_BAR_LOG nothing of the kind is written, the layout dump included.
+    app.stop();  // else the next one would only ask it to show its panel
+    env.remove("AVRANE_BAR_LOG");
+    ChildProcess quiet;
+    ASSERT_TRUE(start(quiet, env));
+    X11Display x(display.name());
+    ASSERT_TRUE(panelShown(x, quiet, true));
+    EXPECT_EQ(quiet.waitForExit(2500ms), std::nullopt) << "past the dump's moment, and still running";
+    EXPECT_THAT(quiet.errorOutput().toStdString(), ::testing::Not(::testing::ContainsRegex("(^|\n)(---|[0-9]{4}-)")));
+}
+
+TEST_F(Application, onWayland) {
+    SessionBus bus;
+    XvfbDisplay screen;
+    StatusNotifierWatcher watcher(bus);
+    ASSERT_TRUE(bus.started() && screen.started() && watcher.started());
+    WestonCompositor weston(screen);
+    ASSERT_TRUE(weston.started());
+    X11Display x(screen.name());
+    const auto output = x.window(WestonCompositor::outputWindowTitle);
+    ASSERT_TRUE(output);
+    // The compositor's screen as the user sees it, against how it looked without the panel
+    // (once it has drawn its background).
+    QImage empty;
+    ASSERT_TRUE(waitUntil([&] {
+        empty = x.screenshot().copy(output->geometry);
+        return empty.pixel(empty.rect().center()) == qRgb(0x30, 0x30, 0x30);
+    }));
+    const auto panelOnScreen = [&] {
+        const QImage now = x.screenshot().copy(output->geometry);
+        int changed = 0;
+        for (int y = 0; y < now.height(); y += 4)
+            for (int column = 0; column < now.width(); column += 4) changed += now.pixel(column, y) != empty.pixel(column, y);
+        return changed > 3000;  // a panel 360 wide covers over 10000 of the sampled pixels
+    };
+    // Keys typed on the X screen reach the compositor, which gives them to its active window.
+    x.setInputFocus(output->id);
+
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &weston})));
+    const auto address = watcher.nextRegistration();
+    ASSERT_TRUE(address);
+    ASSERT_TRUE(app.waitFor(panelOnScreen, "the panel on the compositor's screen"));
+    // The compositor activates a new window once it has drawn it; until then a key goes nowhere.
+    ASSERT_TRUE(app.waitFor([&] {
+        x.pressKey("Escape");
+        return !panelOnScreen();
+    }, "Escape to close the panel"));
+
+    const StatusNotifierItem item(bus.connection(), *address);
+    ASSERT_TRUE(item.activate());
+    ASSERT_TRUE(app.waitFor(panelOnScreen, "the tray item to open the panel"));
+    std::this_thread::sleep_for(400ms);  // the first 0.3 s after opening do not count
+    ChildProcess other;
+    other.start("weston-flower", {}, environment({&weston}), "weston");
+    ASSERT_TRUE(other.started());
+    EXPECT_TRUE(app.waitFor([&] { return !panelOnScreen(); }, "another window taking activation to close the panel"));
+}
+
+}  // namespace
+}  // namespace avrane
