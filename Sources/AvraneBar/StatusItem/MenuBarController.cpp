@@ -162,7 +162,8 @@ void MenuBarController::placeWhenTheIconEmbeds() {
         connect(iconWait_, &QTimer::timeout, this, [this] {
             const bool known = tray_ && tray_->geometry().isValid();
             if (known && panel_->isVisible()) panel_->position(tray_->geometry(), std::nullopt);
-            if (known || !panel_->isVisible() || ++iconChecks_ >= 20) iconWait_->stop();
+            // Five seconds is plenty even for a slow machine at login.
+            if (known || !panel_->isVisible() || ++iconChecks_ >= 100) iconWait_->stop();
         });
     }
     iconChecks_ = 0;
