@@ -97,8 +97,19 @@ int main(int argc, char** argv) {
     // The pictures must not depend on, nor change, the user's settings.
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(settings.path()));
     const bool screenshot = std::any_of(argv, argv + argc, [](const char* a) { return std::strcmp(a, "--screenshot") == 0; });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", screenshot ? "xcb" : "offscreen");
+    if (screenshot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        // An off-screen screen tall enough for the whole panel, every card without scrolling.
+        QFile screen(settings.filePath(QStringLiteral("screen.json")));
+        if (screen.open(QIODevice::WriteOnly)) {
+            screen.write(R"({"screens":[{"name":"pictures","x":0,"y":0,"width":1600,"height":1400,)"
+                         R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
+            screen.close();
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screen.fileName()));
+    }
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
