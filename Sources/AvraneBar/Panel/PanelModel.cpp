@@ -194,31 +194,19 @@ void PanelModel::voiceFocusChanged(bool on) {
 }
 
 void PanelModel::autoPowerOffChanged(int index) {
-    if (const auto choice = panel::entryAt(panel::autoPowerOffChoices, index)) {
-        scheduleWrite("autoPowerOff", {EventID::autoPowerOffSetting},
-                      [choice = *choice](HeadsetClient& client) { client.setAutoPowerOff(choice); });
-    }
+    chooseAndWrite("autoPowerOff", EventID::autoPowerOffSetting, panel::autoPowerOffChoices, index, &HeadsetClient::setAutoPowerOff);
 }
 
 void PanelModel::btModeChanged(int index) {
-    if (const auto mode = panel::entryAt(panel::btModes, index)) {
-        scheduleWrite("btMode", {EventID::btSoundQuality},
-                      [mode = *mode](HeadsetClient& client) { client.setBluetoothSoundMode(mode); });
-    }
+    chooseAndWrite("btMode", EventID::btSoundQuality, panel::btModes, index, &HeadsetClient::setBluetoothSoundMode);
 }
 
 void PanelModel::btStartupChanged(int index) {
-    if (const auto mode = panel::entryAt(panel::btStartups, index)) {
-        scheduleWrite("btStartup", {EventID::btStartupMode},
-                      [mode = *mode](HeadsetClient& client) { client.setBluetoothStartupMode(mode); });
-    }
+    chooseAndWrite("btStartup", EventID::btStartupMode, panel::btStartups, index, &HeadsetClient::setBluetoothStartupMode);
 }
 
 void PanelModel::ncStartupChanged(int index) {
-    if (const auto mode = panel::entryAt(panel::ncStartups, index)) {
-        scheduleWrite("ncStartup", {EventID::ncStartupMode},
-                      [mode = *mode](HeadsetClient& client) { client.setNCStartupMode(mode); });
-    }
+    chooseAndWrite("ncStartup", EventID::ncStartupMode, panel::ncStartups, index, &HeadsetClient::setNCStartupMode);
 }
 
 void PanelModel::ledChanged(bool on) {

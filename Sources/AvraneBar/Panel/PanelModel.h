@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -16,6 +17,7 @@
 #include "AvraneBar/Panel/DelayedCalls.h"
 #include "AvraneBar/Panel/PanelLabels.h"
 #include "AvraneBar/Panel/PanelTexts.h"
+#include "AvraneBar/Panel/PopUpLists.h"
 #include "AvraneDefaults/UserDefaults.h"
 #include "AvraneUpdate/UpdateChecker.h"
 
@@ -132,6 +134,14 @@ public:
 
 private:
     void scheduleWrite(const std::string& key, std::vector<EventID> events, HeadsetController::WriteOperation write);
+    // A pop-up of single-byte settings: entry `index` of `choices`, written with `setter`.
+    template <class T, std::size_t N>
+    void chooseAndWrite(const std::string& key, EventID event, const std::array<T, N>& choices, int index,
+                        void (HeadsetClient::*setter)(T)) {
+        const std::optional<T> choice = panel::entryAt(choices, index);
+        if (!choice) return;
+        scheduleWrite(key, {event}, [setter, value = *choice](HeadsetClient& client) { (client.*setter)(value); });
+    }
     void showHeader(PanelUpdate& update, const HeadsetSnapshot& snapshot);
     void setAmbientRowsVisible(VisibilityChange& change, bool visible);
     const Localization& texts() const { return *options_.texts; }

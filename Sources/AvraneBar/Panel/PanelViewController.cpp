@@ -185,14 +185,11 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     balanceRow_ = new SliderRow(-5, 5, this);
     sidetoneRow_ = new SliderRow(0, 10, this);
     ambientRow_ = new SliderRow(1, 20, this);
-    volumeRow_->slider()->setObjectName(QStringLiteral("volumeSlider"));
-    balanceRow_->slider()->setObjectName(QStringLiteral("balanceSlider"));
-    sidetoneRow_->slider()->setObjectName(QStringLiteral("sidetoneSlider"));
-    ambientRow_->slider()->setObjectName(QStringLiteral("ambientSlider"));
-    volumeRow_->title()->setObjectName(QStringLiteral("volumeTitle"));
-    balanceRow_->title()->setObjectName(QStringLiteral("balanceTitle"));
-    sidetoneRow_->title()->setObjectName(QStringLiteral("sidetoneTitle"));
-    ambientRow_->title()->setObjectName(QStringLiteral("ambientTitle"));
+    for (const auto& [row, name] : {std::pair{volumeRow_, "volume"}, {balanceRow_, "balance"}, {sidetoneRow_, "sidetone"},
+                                    {ambientRow_, "ambient"}}) {
+        row->slider()->setObjectName(QLatin1String(name) + QLatin1String("Slider"));
+        row->title()->setObjectName(QLatin1String(name) + QLatin1String("Title"));
+    }
     balanceRow_->slider()->setSingleStep(ValueSlider::stepsPerUnit / 2);
     balanceRow_->setShowsMidpointTick(true);
     micValue_ = valueLabel("micValue");
