@@ -66,17 +66,5 @@ TEST(GameChatBalanceTest, SliderValuesRoundHalvesAwayFromZero) {
     }
 }
 
-TEST(EnumerationTables, LabelsAndCaseOrder) {
-    EXPECT_EQ(label(AutoPowerOff::after180Minutes), "180 min");
-    EXPECT_EQ(label(BluetoothSoundMode::connectionPriority), "Connection priority");
-    EXPECT_EQ(label(NoiseCancellingStartupMode::modeAtPowerOff), "Mode at power off");
-    EXPECT_EQ(label(NoiseCancellingMode::noiseCancelling), "Noise Cancelling");
-    const auto delays = allCases<AutoPowerOff>();
-    ASSERT_EQ(delays.size(), 6u);
-    EXPECT_EQ(delays.front(), AutoPowerOff::off);
-    EXPECT_EQ(delays.back(), AutoPowerOff::after180Minutes);
-    EXPECT_EQ(allCases<BluetoothStartupMode>().size(), 3u);
-}
-
 }  // namespace
 }  // namespace avrane
