@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "AvraneBar/Panel/PanelViewController.h"
 
@@ -29,6 +30,7 @@ MenuBarPanel::MenuBarPanel(PanelViewController* content, UserDefaults defaults)
     // The content sets the window's limits itself.
     layout->setSizeConstraint(QLayout::SetNoConstraint);
     layout->addWidget(content_);
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &MenuBarPanel::focusWindowChanged);
     const auto scope = bracket_.enter({sizing::initialSize.width, sizing::initialSize.height});
     resize(int(sizing::initialSize.width), int(sizing::initialSize.height));
 }
@@ -120,9 +122,16 @@ void MenuBarPanel::closeEvent(QCloseEvent* event) {
     emit closedByUser();
 }
 
-bool MenuBarPanel::event(QEvent* event) {
-    if (event->type() == QEvent::WindowDeactivate && isVisible()) emit deactivated();
-    return QWidget::event(event);
+void MenuBarPanel::focusWindowChanged(QWindow* focus) {
+    // Followed at the window system's level: the widgets' own activation events can miss a
+    // window that is shown again soon after it was hidden, and a hiding window reports its
+    // own deactivation while it is still visible.
+    QWindow* mine = windowHandle();
+    if (!mine || !isVisible() || focus == mine) return;
+    for (QWindow* window = focus; window; window = window->transientParent()) {
+        if (window == mine) return;  // its own pop-up lists and menus
+    }
+    emit deactivated();
 }
 
 }  // namespace avrane

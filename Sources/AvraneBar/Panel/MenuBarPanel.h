@@ -10,6 +10,8 @@
 #include "AvraneBar/Panel/PanelSizing.h"
 #include "AvraneDefaults/UserDefaults.h"
 
+class QWindow;
+
 namespace avrane {
 
 class PanelViewController;
@@ -53,17 +55,17 @@ public:
 signals:
     // The user closed the window (its close button or Escape).
     void closedByUser();
-    // The window is no longer the active one.
+    // Another window (not one of its own pop-ups) became the active one, or none is.
     void deactivated();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     Qt::WindowFlags flagsFor(bool taskbarEntry) const;
+    void focusWindowChanged(QWindow* focus);
 
     PanelViewController* content_;
     UserDefaults defaults_;
