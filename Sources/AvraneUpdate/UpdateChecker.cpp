@@ -84,7 +84,7 @@ struct UpdateChecker::Transfer {
 UpdateChecker::UpdateChecker(Options options, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
-      network_(options_.network ? options_.network : makeEphemeralNetwork(this)) {}
+      network_(options_.network) {}
 
 UpdateChecker::~UpdateChecker() {
     for (const QPointer<QNetworkReply>& reply : replies_) {
@@ -116,6 +116,9 @@ QNetworkReply* UpdateChecker::startTransfer(const QUrl& url, std::chrono::millis
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
         request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     }
+    // Made at the first transfer: a tray program that never checks never loads the network
+    // and TLS machinery.
+    if (!network_) network_ = makeEphemeralNetwork(this);
     QNetworkReply* reply = network_->get(request);
     replies_.append(reply);
 

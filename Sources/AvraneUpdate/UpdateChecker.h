@@ -127,7 +127,7 @@ private:
     State installPackage(QNetworkReply* reply, const Transfer& transfer, const ReleaseInfo& release);
 
     Options options_;
-    QNetworkAccessManager* network_;
+    QNetworkAccessManager* network_;  // nothing until the first transfer
     State state_ = Idle{};
     std::function<void(const State&)> onChange_;
     QList<QPointer<QNetworkReply>> replies_;
