@@ -1,7 +1,8 @@
-// A StatusNotifierWatcher with a host always present, as a desktop panel would offer, for the
-// tray tests' private session bus. Prints "watching" once it owns its name, then one line per
-// item that registers ("registered <service> <path>") or whose owner leaves the bus
-// ("unregistered <service> <path>"), so that a test can wait on its output.
+// A StatusNotifierWatcher with a host present, as a desktop panel would offer, for the tray
+// tests' private session bus; with --host-after MS the host registers only that long after the
+// start (a panel that comes up after its watcher). Prints "watching" once it owns its name,
+// then one line per item that registers ("registered <service> <path>") or whose owner leaves
+// the bus ("unregistered <service> <path>"), so that a test can wait on its output.
 
 #include <cstdio>
 
@@ -12,6 +13,7 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 namespace {
 
@@ -36,7 +38,15 @@ public:
     }
 
     QStringList items() const { return items_; }
-    bool hostRegistered() const { return true; }
+    bool hostRegistered() const { return hostRegistered_; }
+    void setHostLater(int milliseconds) {
+        hostRegistered_ = false;
+        QTimer::singleShot(milliseconds, this, &Watcher::registerHost);
+    }
+    void registerHost() {
+        hostRegistered_ = true;
+        emit StatusNotifierHostRegistered();
+    }
     int protocolVersion() const { return 0; }
 
 public slots:
@@ -53,7 +63,7 @@ public slots:
         say(QStringLiteral("registered %1 %2").arg(service, path));
         emit StatusNotifierItemRegistered(item);
     }
-    void RegisterStatusNotifierHost(const QString&) { emit StatusNotifierHostRegistered(); }
+    void RegisterStatusNotifierHost(const QString&) { registerHost(); }
 
 signals:
     void StatusNotifierItemRegistered(const QString& item);
@@ -74,6 +84,7 @@ private:
 
     QStringList items_;
     QDBusServiceWatcher owners_;
+    bool hostRegistered_ = true;
 };
 
 }  // namespace
@@ -82,6 +93,10 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     Watcher watcher(bus);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (const qsizetype option = arguments.indexOf(QStringLiteral("--host-after")); option > 0) {
+        watcher.setHostLater(arguments.value(option + 1).toInt());
+    }
     if (!bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
                                 QDBusConnection::ExportAllProperties) ||

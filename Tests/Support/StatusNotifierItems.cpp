@@ -12,12 +12,14 @@ const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
 }  // namespace
 
-StatusNotifierWatcher::StatusNotifierWatcher(const SessionBus& bus) {
+StatusNotifierWatcher::StatusNotifierWatcher(const SessionBus& bus, std::chrono::milliseconds hostAfter) {
     if (!bus.started()) {
         process_.fail(QStringLiteral("fake-status-notifier-watcher: no session bus to serve on"));
         return;
     }
-    if (process_.start(QStringLiteral(AVRANE_FAKE_WATCHER), {}, childEnvironment({&bus})))
+    QStringList arguments;
+    if (hostAfter.count() > 0) arguments << QStringLiteral("--host-after") << QString::number(hostAfter.count());
+    if (process_.start(QStringLiteral(AVRANE_FAKE_WATCHER), arguments, childEnvironment({&bus})))
         process_.waitForLine(QStringLiteral("watching"));
 }
 

@@ -24,7 +24,8 @@ struct StatusNotifierItemAddress {
 // start. Started when the test likes, it plays a panel that comes up after the program.
 class StatusNotifierWatcher : public DesktopPart {
 public:
-    explicit StatusNotifierWatcher(const SessionBus& bus);
+    // `hostAfter`: the host registers only that long after the watcher came up.
+    explicit StatusNotifierWatcher(const SessionBus& bus, std::chrono::milliseconds hostAfter = {});
     // The next item that registers, or whose owner leaves the bus; nullopt on deadline (with
     // the reason in started()).
     std::optional<StatusNotifierItemAddress> nextRegistration(std::chrono::milliseconds deadline = std::chrono::seconds(10));

@@ -32,8 +32,11 @@ public:
 signals:
     void appeared();
 
-private:
+private slots:
+    // Also the receiver of the watcher's StatusNotifierHostRegistered signal, connected by name.
     void askWatcher();
+
+private:
     void checkXEmbed();
     void found();
 
