@@ -1,5 +1,6 @@
 // avrane-bar: the tray application. Its whole configuration is its settings file and three
-// environment variables (AVRANE_PORT, AVRANE_BAR_LOG, AVRANE_BAR_OPEN).
+// environment variables (AVRANE_PORT, AVRANE_BAR_LOG, AVRANE_BAR_OPEN). The one option,
+// --autostart, is what the login's autostart entry passes: the panel then stays closed.
 #include <cstdio>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include "AvraneBar/App/AppDelegate.h"
 #include "AvraneBar/App/ApplicationId.h"
 #include "AvraneBar/App/SingleInstance.h"
+#include "AvraneBar/Preferences/AutostartEntry.h"
 #include "AvraneBar/StatusItem/MenuBarController.h"
 #include "AvraneUpdate/AppVersion.h"
 
@@ -26,12 +28,17 @@ int main(int argc, char** argv) {
         "Shows the battery of an AVRANE headset in the system tray, with a panel of its settings."));
     options.addHelpOption();
     options.addVersionOption();
+    const QCommandLineOption atLogin(QLatin1String(AutostartEntry::option),
+                                     QStringLiteral("Started at login: keep the panel closed."));
+    options.addOption(atLogin);
     options.process(app);
+    const bool startedAtLogin = options.isSet(atLogin);
 
     SingleInstance instance;
-    switch (instance.claim()) {
+    switch (instance.claim(!startedAtLogin)) {
     case SingleInstance::Outcome::first: break;
-    case SingleInstance::Outcome::shownRunning: return 0;
+    case SingleInstance::Outcome::shownRunning:
+    case SingleInstance::Outcome::running: return 0;
     case SingleInstance::Outcome::runningSilent:
         std::fprintf(stderr, "avrane-bar: AvraneBar is already running (it holds %s on the session bus) but does not answer\n",
                      qPrintable(applicationId));
@@ -39,6 +46,7 @@ int main(int argc, char** argv) {
     }
 
     AppDelegate delegate;
+    delegate.setOpensPanelAtLaunch(!startedAtLogin);
     instance.setShowPanel([&delegate] {
         if (delegate.menuBar()) delegate.menuBar()->show();
     });
