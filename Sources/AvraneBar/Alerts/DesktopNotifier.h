@@ -30,6 +30,8 @@ public:
     void withdraw();
     // The server's id of the notification shown; 0 for none.
     uint shownId() const { return id_; }
+    // A call is out and its answer not in yet.
+    bool awaitsServer() const { return awaitingId_; }
 
 private slots:
     void closedByServer(uint id, uint reason);
