@@ -4,17 +4,23 @@
 AVRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # What building and running the programs needs: the tools and Qt; xcb's headers (the tray
-# looks for an X11 tray itself); a Korean font; and for scripts/run on a machine without a
-# screen, a virtual X screen, a small tray, a session bus and xwininfo.
-AVRANE_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libxcb1-dev fonts-nanum xvfb trayer
-                     dbus-daemon x11-utils)
+# looks for an X11 tray itself); rsvg-convert, which draws the icon's PNG sizes; a Korean
+# font; and for scripts/run on a machine without a screen, a virtual X screen, a small tray, a
+# session bus and xwininfo.
+AVRANE_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libxcb1-dev librsvg2-bin fonts-nanum xvfb
+                     trayer dbus-daemon x11-utils)
+# What making and checking the Debian package needs (scripts/package, and the suite's package
+# test): dpkg-shlibdeps, file, lintian, the desktop's validators and man.
+AVRANE_PACKAGE_TOOLS=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 # What the test suite adds: GoogleTest, Google Benchmark, clang with its sanitizer and fuzzer
 # runtimes, dbus-daemon for the private buses some tests start, python3 whose strict JSON
 # parser checks the command-line tool's output, and the desktops the tray application is tried
 # on: an X server with an XEmbed tray and XTEST input (xvfb trayer xdotool, read through
-# libxcb1-dev) and a Wayland compositor with Qt's plugin for it (weston qt6-wayland).
+# libxcb1-dev) and a Wayland compositor with Qt's plugin for it (weston qt6-wayland); and the
+# packaging tools.
 AVRANE_TEST_PACKAGES=("${AVRANE_RUN_PACKAGES[@]}" clang libclang-rt-14-dev libgtest-dev
-                      libgmock-dev libbenchmark-dev python3 xdotool weston qt6-wayland)
+                      libgmock-dev libbenchmark-dev python3 xdotool weston qt6-wayland
+                      "${AVRANE_PACKAGE_TOOLS[@]}")
 
 # Installs the named packages that are missing; quiet when everything is there.
 avrane_ensure_packages() {

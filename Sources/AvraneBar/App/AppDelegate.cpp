@@ -88,7 +88,10 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (self) self->render(snapshot);
     });
     applyDockPreference();
-    NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, this, [this] { applyDockPreference(); });
+    NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, this, [this] {
+        applyDockPreference();
+        alert(controller_->snapshot());  // alerts turned off take the one shown away
+    });
     updateChecker_.setOnChange([self = QPointer(this)](const UpdateChecker::State& state) {
         if (!self) return;
         self->content_->renderUpdate(state);
@@ -102,12 +105,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     updateTimer_.start();
     controller_->start();
     render(controller_->snapshot());
-    QTimer::singleShot(0, this, [this] { menuBar_->show(); });
+    if (opensPanelAtLaunch_) QTimer::singleShot(0, this, [this] { menuBar_->show(); });
     if (qgetenv(layoutDumpVariable) == "1") QTimer::singleShot(layoutDumpDelay, this, [this] { dumpLayout(); });
 }
 
 void AppDelegate::render(const HeadsetSnapshot& snapshot) {
     log(snapshot);
+    alert(snapshot);
     if (!menuBar_) return;
     menuBar_->render(snapshot);
     // A hidden panel is brought up to date when it opens.
@@ -116,6 +120,17 @@ void AppDelegate::render(const HeadsetSnapshot& snapshot) {
 
 void AppDelegate::applyDockPreference() {
     if (menuBar_) menuBar_->setTaskbarEntryWanted(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false));
+}
+
+void AppDelegate::alert(const HeadsetSnapshot& snapshot) {
+    const auto action = alerts_.update(snapshot, MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true));
+    if (const auto* show = std::get_if<LowBatteryAlerts::Show>(&action)) {
+        notifier_.show(show->title, show->body,
+                       show->level == LowBatteryAlerts::Level::critical ? DesktopNotifier::Urgency::critical
+                                                                       : DesktopNotifier::Urgency::normal);
+    } else if (std::holds_alternative<LowBatteryAlerts::Withdraw>(action)) {
+        notifier_.withdraw();
+    }
 }
 
 void AppDelegate::log(const HeadsetSnapshot& snapshot) const {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include "AvraneBar/Alerts/DesktopNotifier.h"
+#include "AvraneBar/Alerts/LowBatteryAlerts.h"
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneUpdate/UpdateChecker.h"
 
@@ -16,7 +18,8 @@ class PanelViewController;
 // The running application: it makes the headset controller and the update checker, builds
 // the panel and the tray item at launch, starts the controller and the periodic update
 // check, hands every snapshot and update state to the interface, follows the taskbar
-// preference, opens the panel once, and writes the diagnostic lines.
+// preference, opens the panel once (not when started at login), raises the low-battery
+// alerts, and writes the diagnostic lines.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -29,6 +32,8 @@ public:
     explicit AppDelegate(HeadsetController::Options controllerOptions = {}, UpdateChecker::Options updateOptions = {});
     ~AppDelegate() override;
 
+    // Before the launch: whether the panel opens once by itself (not for a start at login).
+    void setOpensPanelAtLaunch(bool opens) { opensPanelAtLaunch_ = opens; }
     // Once, when the event loop runs.
     void applicationDidFinishLaunching();
     void render(const HeadsetSnapshot& snapshot);
@@ -45,6 +50,7 @@ public:
 private:
     static HeadsetController::Options withMainThread(HeadsetController::Options options);
     void log(const HeadsetSnapshot& snapshot) const;
+    void alert(const HeadsetSnapshot& snapshot);
     void dumpLayout() const;
 
     UpdateChecker updateChecker_;
@@ -52,6 +58,9 @@ private:
     std::unique_ptr<MenuBarController> menuBar_;
     PanelViewController* content_ = nullptr;  // owned by the panel window
     QTimer updateTimer_;
+    LowBatteryAlerts alerts_;
+    DesktopNotifier notifier_;
+    bool opensPanelAtLaunch_ = true;
 };
 
 }  // namespace avrane

@@ -17,7 +17,7 @@ SingleInstance::~SingleInstance() {
     bus.unregisterService(applicationId);
 }
 
-SingleInstance::Outcome SingleInstance::claim(int timeoutMs) {
+SingleInstance::Outcome SingleInstance::claim(bool showsRunningPanel, int timeoutMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return Outcome::first;
     // The object first, so that whoever sees the name can already call it.
@@ -29,6 +29,7 @@ SingleInstance::Outcome SingleInstance::claim(int timeoutMs) {
         return Outcome::first;
     }
     bus.unregisterObject(applicationObjectPath);
+    if (!showsRunningPanel) return Outcome::running;
     const QDBusMessage question =
         QDBusMessage::createMethodCall(applicationId, applicationObjectPath, applicationId, QStringLiteral("ShowPanel"));
     const QDBusMessage answer = bus.call(question, QDBus::Block, timeoutMs);

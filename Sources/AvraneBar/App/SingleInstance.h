@@ -19,13 +19,15 @@ public:
         first,          // this process owns the name (or there is no session bus)
         shownRunning,   // the running instance was asked to show its panel
         runningSilent,  // the name is held but its owner did not answer
+        running,        // the name is held; its owner was not asked anything
     };
 
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Takes the name, or asks its owner to show the panel. `timeoutMs` bounds the question.
-    Outcome claim(int timeoutMs = 5000);
+    // Takes the name, or asks its owner to show the panel (unless `showsRunningPanel` is
+    // false). `timeoutMs` bounds the question.
+    Outcome claim(bool showsRunningPanel = true, int timeoutMs = 5000);
     // What ShowPanel does in the first instance.
     void setShowPanel(std::function<void()> show) { showPanel_ = std::move(show); }
 

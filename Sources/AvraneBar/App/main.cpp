@@ -1,14 +1,17 @@
 // avrane-bar: the tray application. Its whole configuration is its settings file and three
-// environment variables (AVRANE_PORT, AVRANE_BAR_LOG, AVRANE_BAR_OPEN).
+// environment variables (AVRANE_PORT, AVRANE_BAR_LOG, AVRANE_BAR_OPEN). The one option,
+// --autostart, is what the login's autostart entry passes: the panel then stays closed.
 #include <cstdio>
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 
 #include "AvraneBar/App/AppDelegate.h"
 #include "AvraneBar/App/ApplicationId.h"
 #include "AvraneBar/App/SingleInstance.h"
+#include "AvraneBar/Preferences/AutostartEntry.h"
 #include "AvraneBar/StatusItem/MenuBarController.h"
 #include "AvraneUpdate/AppVersion.h"
 
@@ -18,6 +21,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("avrane-bar"));
     QApplication::setApplicationVersion(AppVersion::current());
     QGuiApplication::setDesktopFileName(applicationId);
+    // The installed icon, for the panel when it is an ordinary window on X11 (Wayland finds it
+    // through the desktop file); none when the program runs uninstalled.
+    QApplication::setWindowIcon(QIcon::fromTheme(applicationId));
     // Closing the panel never ends the program while it lives in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -26,12 +32,17 @@ int main(int argc, char** argv) {
         "Shows the battery of an AVRANE headset in the system tray, with a panel of its settings."));
     options.addHelpOption();
     options.addVersionOption();
+    const QCommandLineOption atLogin(QLatin1String(AutostartEntry::option),
+                                     QStringLiteral("Started at login: keep the panel closed."));
+    options.addOption(atLogin);
     options.process(app);
+    const bool startedAtLogin = options.isSet(atLogin);
 
     SingleInstance instance;
-    switch (instance.claim()) {
+    switch (instance.claim(!startedAtLogin)) {
     case SingleInstance::Outcome::first: break;
-    case SingleInstance::Outcome::shownRunning: return 0;
+    case SingleInstance::Outcome::shownRunning:
+    case SingleInstance::Outcome::running: return 0;
     case SingleInstance::Outcome::runningSilent:
         std::fprintf(stderr, "avrane-bar: AvraneBar is already running (it holds %s on the session bus) but does not answer\n",
                      qPrintable(applicationId));
@@ -39,6 +50,7 @@ int main(int argc, char** argv) {
     }
 
     AppDelegate delegate;
+    delegate.setOpensPanelAtLaunch(!startedAtLogin);
     instance.setShowPanel([&delegate] {
         if (delegate.menuBar()) delegate.menuBar()->show();
     });

@@ -1,6 +1,7 @@
 #include "AvraneBar/Controller/HeadsetController.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <stdexcept>
@@ -12,6 +13,14 @@ namespace avrane {
 namespace {
 
 using Availability = HeadsetSnapshot::Availability;
+
+// The dongle's device is there, but this user may not open it: the panel then says how to get
+// access rather than asking to plug it in.
+bool deniesAccess(const std::exception& error) {
+    const auto* port = dynamic_cast<const SerialPort::Failure*>(&error);
+    return port && port->kind() == SerialPort::Failure::Kind::open &&
+           (port->errorNumber() == EACCES || port->errorNumber() == EPERM);
+}
 
 void setBattery(HeadsetSnapshot& snapshot, const BatteryInfo& battery) {
     snapshot.batteryPercent = battery.percent;
@@ -180,7 +189,7 @@ HeadsetClient& HeadsetController::connectedClient() {
     } catch (const std::exception& error) {
         reconnectDelay_ = std::min(reconnectDelay_ * 2, longestReconnectDelay);
         nextConnectAttempt_ = later(time, reconnectDelay_);
-        publish(failureSnapshot(Availability::noDongle(error.what())));
+        publish(failureSnapshot(Availability::noDongle(error.what(), deniesAccess(error))));
         throw;
     }
     reconnectDelay_ = initialReconnectDelay;

@@ -28,9 +28,11 @@ struct HeadsetSnapshot {
     public:
         enum class Kind : std::uint8_t { noDongle, headsetUnreachable, connected };
 
-        // No usable dongle: none found yet, or connecting to it failed.
-        static Availability noDongle(std::string text) {
-            return Availability(Kind::noDongle, std::move(text));
+        // No usable dongle: none found yet, or connecting to it failed. `accessDenied`: the
+        // dongle's device is there but this user may not open it (the system's text for that
+        // is in the user's language, so the case is told apart here, not by the text).
+        static Availability noDongle(std::string text, bool accessDenied = false) {
+            return Availability(Kind::noDongle, std::move(text), accessDenied);
         }
         // A dongle is (or was just) open but the headset did not answer.
         static Availability headsetUnreachable(std::string text) {
@@ -42,14 +44,17 @@ struct HeadsetSnapshot {
         Kind kind() const { return kind_; }
         // Empty for `connected`.
         const std::string& text() const { return text_; }
+        bool accessDenied() const { return accessDenied_; }
 
         bool operator==(const Availability&) const = default;
 
     private:
-        Availability(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
+        Availability(Kind kind, std::string text, bool accessDenied = false)
+            : kind_(kind), text_(std::move(text)), accessDenied_(accessDenied) {}
 
         Kind kind_;
         std::string text_;
+        bool accessDenied_;
     };
 
     // Shown until the first connect attempt has an outcome. Ends in U+2026.

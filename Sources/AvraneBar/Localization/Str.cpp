@@ -113,6 +113,17 @@ constexpr StrRow rows[] = {
     {Str::couldNotCheck, "couldNotCheck", "Could not check", "확인하지 못했습니다"},
     {Str::notCheckedYet, "notCheckedYet", "Not checked yet", "아직 확인하지 않았습니다"},
     {Str::version, "version", "Version", "버전"},
+    {Str::dongleNoAccess, "dongleNoAccess", "Cannot open the AVRANE dongle", "AVRANE 동글을 열 수 없습니다"},
+    {Str::dongleNoAccessHint, "dongleNoAccessHint", "Install the udev rule (or the AvraneBar package) and plug the dongle in again, or join the dialout group.", "udev 규칙(또는 AvraneBar 패키지)을 설치하고 동글을 다시 꽂거나, 사용자를 dialout 그룹에 추가해 주세요."},
+    {Str::startAtLogin, "startAtLogin", "Start at login", "로그인할 때 시작"},
+    {Str::lowBatteryAlerts, "lowBatteryAlerts", "Low battery alerts", "배터리 부족 알림"},
+    {Str::applicationName, "applicationName", "AvraneBar", "AvraneBar"},
+    // The alerts' titles follow the model name, their bodies the percent ("AVRANE H9 battery
+    // low", "14% left. ...").
+    {Str::batteryLowTitle, "batteryLowTitle", "battery low", "배터리 부족"},
+    {Str::batteryLowBody, "batteryLowBody", "left. Charge the headset soon.", "남았습니다. 헤드셋을 곧 충전해 주세요."},
+    {Str::batteryCriticalTitle, "batteryCriticalTitle", "battery almost empty", "배터리 거의 없음"},
+    {Str::batteryCriticalBody, "batteryCriticalBody", "left. Charge the headset now: it turns itself off when empty.", "남았습니다. 배터리가 다 되면 헤드셋이 꺼지니 지금 충전해 주세요."},
 };
 
 static_assert(std::size(rows) == strCount);

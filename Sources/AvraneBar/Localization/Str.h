@@ -13,7 +13,8 @@ namespace avrane {
 // where the texts appear: connection status and header; battery and firmware; sound;
 // microphone; noise cancelling; power and indicator; on/off words; language and quit; card
 // titles; menu-bar options; quit confirmation; balance words; taskbar option; elapsed time;
-// Bluetooth (headset side, then this computer); updates. Some English texts repeat under
+// Bluetooth (headset side, then this computer); updates; the desktop's parts (a dongle this
+// user may not open, start at login, low-battery alerts). Some English texts repeat under
 // different keys because their Korean texts or their places differ.
 enum class Str : std::uint8_t {
     headset,
@@ -103,9 +104,18 @@ enum class Str : std::uint8_t {
     couldNotCheck,
     notCheckedYet,
     version,
+    dongleNoAccess,
+    dongleNoAccessHint,
+    startAtLogin,
+    lowBatteryAlerts,
+    applicationName,
+    batteryLowTitle,
+    batteryLowBody,
+    batteryCriticalTitle,
+    batteryCriticalBody,
 };
 
-inline constexpr std::size_t strCount = 87;
+inline constexpr std::size_t strCount = 96;
 
 // All keys in declaration order.
 const std::array<Str, strCount>& allStrs();

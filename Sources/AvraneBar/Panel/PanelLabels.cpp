@@ -39,6 +39,8 @@ PanelLabels labels(const Localization& texts, const QString& version, UpdateChec
     l.volumeTextTitle = t(Str::showVolume);
     l.dockTitle = t(Str::showInDock);
     l.dockHint = t(Str::dockHint);
+    l.startAtLoginTitle = t(Str::startAtLogin);
+    l.lowBatteryAlertsTitle = t(Str::lowBatteryAlerts);
     l.updateIntervalTitle = t(Str::checkAutomatically);
     l.updateStatusTitle = t(Str::status);
 

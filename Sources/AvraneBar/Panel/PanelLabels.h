@@ -21,7 +21,7 @@ struct PanelLabels {
     QString ancTitle, ambientLevel, voiceFocusTitle;
     QString computerLinkTitle, computerLinkHint, btStateTitle, btModeTitle, btStartupTitle;
     QString ncStartupTitle, autoPowerOffTitle, ledTitle, ledHint;
-    QString batteryTextTitle, volumeTextTitle, dockTitle, dockHint;
+    QString batteryTextTitle, volumeTextTitle, dockTitle, dockHint, startAtLoginTitle, lowBatteryAlertsTitle;
     QString updateIntervalTitle, updateStatusTitle;
 
     QString languageLabel, resetSize, checkForUpdates, quit, version;

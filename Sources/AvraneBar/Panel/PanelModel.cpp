@@ -54,7 +54,9 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
     if (changed(&HeadsetSnapshot::macBluetooth)) update.computerLink = panel::computerLinkText(s.macBluetooth, texts());
     update.switches = {MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true, options_.defaults),
                        MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false, options_.defaults),
-                       MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, options_.defaults)};
+                       MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, options_.defaults),
+                       options_.autostart.isEnabled(),
+                       MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true, options_.defaults)};
 
     // Cards of an absent headset are hidden and keep their last values; a user's write in
     // flight keeps its controls as the hand left them.
@@ -224,6 +226,12 @@ void PanelModel::volumeTextChanged(bool on) {
 void PanelModel::dockChanged(bool on) {
     MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, on, options_.defaults);
 }
+
+void PanelModel::lowBatteryAlertsChanged(bool on) {
+    MenuBarPreferences::setFlag(MenuBarPreferences::lowBatteryAlerts, on, options_.defaults);
+}
+
+bool PanelModel::startAtLoginChanged(bool on) { return options_.autostart.setEnabled(on); }
 
 void PanelModel::languageChanged(int index) {
     if (const auto language = panel::entryAt(allLanguages, index)) options_.texts->setLanguage(*language);

@@ -18,6 +18,7 @@
 #include "AvraneBar/Panel/PanelLabels.h"
 #include "AvraneBar/Panel/PanelTexts.h"
 #include "AvraneBar/Panel/PopUpLists.h"
+#include "AvraneBar/Preferences/AutostartEntry.h"
 #include "AvraneDefaults/UserDefaults.h"
 #include "AvraneUpdate/UpdateChecker.h"
 
@@ -41,11 +42,14 @@ struct VisibilityChange {
     bool operator==(const VisibilityChange&) const = default;
 };
 
-// The switches of the menu-bar card, which follow the stored preferences at every render.
+// The switches of the menu-bar card, which follow the stored preferences (and the autostart
+// entry) at every render.
 struct MenuBarSwitches {
     bool batteryText = true;
     bool volumeText = false;
     bool dock = false;
+    bool startAtLogin = false;
+    bool lowBatteryAlerts = true;
 
     bool operator==(const MenuBarSwitches&) const = default;
 };
@@ -82,6 +86,7 @@ public:
         DelayedCalls* calls = nullptr;   // the debounce timers; required, outlives the model
         Localization* texts = nullptr;   // nothing: the shared instance
         UserDefaults defaults = UserDefaults::standard();
+        AutostartEntry autostart;        // the user's entry for the running program
         NowFunction now;                 // wall clock: how long ago the battery changed
         std::function<SteadyTime()> monotonicNow;  // the hold window
     };
@@ -126,6 +131,10 @@ public:
     void batteryTextChanged(bool on);
     void volumeTextChanged(bool on);
     void dockChanged(bool on);
+    void lowBatteryAlertsChanged(bool on);
+    // Writes or removes the autostart entry; returns whether it is on now, which is what the
+    // switch shows (a folder that cannot be written leaves it off).
+    bool startAtLoginChanged(bool on);
     void languageChanged(int index);
     void updateIntervalChanged(int index);
 

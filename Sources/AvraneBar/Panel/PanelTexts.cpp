@@ -11,6 +11,9 @@ using Kind = HeadsetSnapshot::Availability::Kind;
 HeaderText headerText(const HeadsetSnapshot& s, const Localization& texts) {
     switch (s.availability.kind()) {
     case Kind::noDongle: {
+        if (s.availability.accessDenied()) {
+            return {texts.text(Str::dongleNoAccess), texts.text(Str::dongleNoAccessHint), true};
+        }
         // Until the first attempt the controller says it is looking; later failures carry
         // their own reason, which the panel does not show.
         const bool looking = s.availability.text().find("Looking") != std::string::npos;

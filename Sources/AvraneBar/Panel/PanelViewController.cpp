@@ -178,7 +178,7 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     setBackgroundRole(QPalette::Window);
 
     deviceLabel_ = titleLabel("deviceLabel");
-    firmwareLabel_ = titleLabel("firmwareLabel");
+    firmwareLabel_ = hintLabel("firmwareLabel");
     batteryBar_ = named(new BatteryBar, "batteryBar");
     batteryLabel_ = named(new QLabel, "batteryLabel");
     volumeRow_ = new SliderRow(0, 30, this);
@@ -222,6 +222,10 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     dockSwitch_ = named(new ToggleSwitch, "dockSwitch");
     dockTitle_ = titleLabel("dockTitle");
     dockHint_ = hintLabel("dockHint");
+    startAtLoginSwitch_ = named(new ToggleSwitch, "startAtLoginSwitch");
+    startAtLoginTitle_ = titleLabel("startAtLoginTitle");
+    lowBatteryAlertsSwitch_ = named(new ToggleSwitch, "lowBatteryAlertsSwitch");
+    lowBatteryAlertsTitle_ = titleLabel("lowBatteryAlertsTitle");
     updateIntervalPopUp_ = popUp("updateIntervalPopUp");
     updateIntervalTitle_ = titleLabel("updateIntervalTitle");
     updateStatusValue_ = valueLabel("updateStatusValue");
@@ -321,7 +325,8 @@ void PanelViewController::build() {
     powerCard_ = new Card({}, {row(ncStartupTitle_, ncStartupPopUp_), row(autoPowerOffTitle_, autoPowerOffPopUp_),
                                row(ledTitle_, ledSwitch_, ledHint_)});
     menuBarCard_ = new Card({}, {row(batteryTextTitle_, batteryTextSwitch_), row(volumeTextTitle_, volumeTextSwitch_),
-                                 row(dockTitle_, dockSwitch_, dockHint_)});
+                                 row(dockTitle_, dockSwitch_, dockHint_), row(startAtLoginTitle_, startAtLoginSwitch_),
+                                 row(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_)});
     updateActionRow_ = row(named(new ElidedLabel, "updateActionTitle"), updateActionButton_);
     updatesCard_ = new Card({}, {row(updateIntervalTitle_, updateIntervalPopUp_), row(updateStatusTitle_, updateStatusValue_),
                                  updateActionRow_});
@@ -371,7 +376,8 @@ void PanelViewController::build() {
     const QList<QWidget*> order = {volumeRow_->slider(), balanceRow_->slider(), sidetoneRow_->slider(), ancPopUp_,
                                    ambientRow_->slider(), voiceFocusSwitch_, btModePopUp_, btStartupPopUp_,
                                    ncStartupPopUp_, autoPowerOffPopUp_, ledSwitch_, batteryTextSwitch_,
-                                   volumeTextSwitch_, dockSwitch_, updateIntervalPopUp_, updateActionButton_,
+                                   volumeTextSwitch_, dockSwitch_, startAtLoginSwitch_, lowBatteryAlertsSwitch_,
+                                   updateIntervalPopUp_, updateActionButton_,
                                    languagePopUp_, resetSizeButton_, checkUpdateButton_, quitButton_};
     for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
@@ -409,6 +415,9 @@ void PanelViewController::connectControls() {
     toggle(batteryTextSwitch_, &PanelModel::batteryTextChanged);
     toggle(volumeTextSwitch_, &PanelModel::volumeTextChanged);
     toggle(dockSwitch_, &PanelModel::dockChanged);
+    toggle(lowBatteryAlertsSwitch_, &PanelModel::lowBatteryAlertsChanged);
+    connect(startAtLoginSwitch_, &QAbstractButton::clicked, this,
+            [this](bool on) { setChecked(startAtLoginSwitch_, model_.startAtLoginChanged(on)); });
 
     connect(checkUpdateButton_, &QPushButton::clicked, this, [this] { updateChecker_.check(true); });
     connect(updateActionButton_, &QPushButton::clicked, this, [this] {
@@ -460,6 +469,8 @@ void PanelViewController::relabel() {
     titled(volumeTextTitle_, volumeTextSwitch_, l.volumeTextTitle);
     titled(dockTitle_, dockSwitch_, l.dockTitle);
     setText(dockHint_, l.dockHint);
+    titled(startAtLoginTitle_, startAtLoginSwitch_, l.startAtLoginTitle);
+    titled(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_, l.lowBatteryAlertsTitle);
     titled(updateIntervalTitle_, updateIntervalPopUp_, l.updateIntervalTitle);
     titled(updateStatusTitle_, updateStatusValue_, l.updateStatusTitle);
     titled(languageLabel_, languagePopUp_, l.languageLabel);
@@ -512,6 +523,8 @@ void PanelViewController::apply(const PanelUpdate& u) {
     setChecked(batteryTextSwitch_, u.switches.batteryText);
     setChecked(volumeTextSwitch_, u.switches.volumeText);
     setChecked(dockSwitch_, u.switches.dock);
+    setChecked(startAtLoginSwitch_, u.switches.startAtLogin);
+    setChecked(lowBatteryAlertsSwitch_, u.switches.lowBatteryAlerts);
     showSlider(volumeRow_, u.volume);
     showSlider(balanceRow_, u.balance);
     showSlider(sidetoneRow_, u.sidetone);
@@ -640,7 +653,7 @@ void PanelViewController::showEvent(QShowEvent* event) {
 }
 
 void PanelViewController::applySecondaryColours() {
-    for (QLabel* label : {static_cast<QLabel*>(firmwareLabel_), micHint_, computerLinkHint_, ledHint_, dockHint_,
+    for (QLabel* label : {firmwareLabel_, micHint_, computerLinkHint_, ledHint_, dockHint_,
                           balanceRow_->hint(), static_cast<QLabel*>(versionLabel_), btStateValue_, languageLabel_}) {
         style::setTone(label, Tone::secondary);
     }

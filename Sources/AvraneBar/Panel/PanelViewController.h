@@ -75,7 +75,7 @@ private:
     PanelModel model_;
 
     ElidedLabel* deviceLabel_;
-    ElidedLabel* firmwareLabel_;
+    QLabel* firmwareLabel_;  // wraps: the hint for a dongle that may not be opened is long
     BatteryBar* batteryBar_;
     QLabel* batteryLabel_;
     SliderRow* volumeRow_;
@@ -114,6 +114,10 @@ private:
     ToggleSwitch* dockSwitch_;
     ElidedLabel* dockTitle_;
     QLabel* dockHint_;
+    ToggleSwitch* startAtLoginSwitch_;
+    ElidedLabel* startAtLoginTitle_;
+    ToggleSwitch* lowBatteryAlertsSwitch_;
+    ElidedLabel* lowBatteryAlertsTitle_;
     QComboBox* updateIntervalPopUp_;
     ElidedLabel* updateIntervalTitle_;
     QLabel* updateStatusValue_;

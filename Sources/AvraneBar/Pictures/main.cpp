@@ -1,5 +1,6 @@
 // Renders the settings panel into PNG files: English and Korean, light and dark palettes,
-// connected, without a dongle and with a silent headset. With --simulated the connected
+// connected, without a dongle, with a dongle this user may not open and with a silent
+// headset. With --simulated the connected
 // pictures come from the simulated headset through the real controller; otherwise from a
 // fixed snapshot. --memory prints the peak resident size with the panel shown, --bare the
 // same for an empty window, to compare the two. --screenshot saves a picture of the whole
@@ -189,6 +190,11 @@ int main(int argc, char** argv) {
         {"no-dongle", [] {
              HeadsetSnapshot s;
              s.availability = Availability::noDongle("no dongle found");
+             return s;
+         }()},
+        {"no-access", [] {
+             HeadsetSnapshot s;
+             s.availability = Availability::noDongle("cannot open /dev/ttyACM0: Permission denied", true);
              return s;
          }()},
         {"unreachable", [] {

@@ -6,7 +6,7 @@
 
 namespace avrane {
 
-// The on/off preferences that shape the tray item and the taskbar entry. They live in the
+// The on/off preferences that shape the tray item, the taskbar entry and the alerts. They live in the
 // user defaults; each reader passes its own default, nothing is registered.
 class MenuBarPreferences {
 public:
@@ -21,6 +21,8 @@ public:
     static inline const QString showsVolumeText = QStringLiteral("menubar.showsVolumeText");
     // An entry in the taskbar and window switcher; default off.
     static inline const QString showsDockIcon = QStringLiteral("app.showsDockIcon");
+    // A desktop notification when the headset's battery runs low; default on.
+    static inline const QString lowBatteryAlerts = QStringLiteral("app.lowBatteryAlerts");
 
     // The stored flag, or `defaultValue` when nothing or something other than a flag is
     // stored under `key`.

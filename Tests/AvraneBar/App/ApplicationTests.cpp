@@ -7,6 +7,7 @@
 
 #include "AvraneSim/Simulator.h"
 #include "Support/DesktopSession.h"
+#include "Support/NotificationServer.h"
 #include "Support/QtTestSupport.h"
 #include "Support/StatusNotifierItems.h"
 #include "Support/X11Display.h"
@@ -33,8 +34,8 @@ protected:
         env.insert("AVRANE_BAR_LOG", "1");
         return env;
     }
-    ::testing::AssertionResult start(ChildProcess& app, const QProcessEnvironment& env) {
-        app.start(AVRANE_BAR_PROGRAM, {}, env);
+    ::testing::AssertionResult start(ChildProcess& app, const QProcessEnvironment& env, const QStringList& arguments = {}) {
+        app.start(AVRANE_BAR_PROGRAM, arguments, env);
         return app.started();
     }
     // Waits until the application has logged a snapshot line containing `text`.
@@ -49,6 +50,11 @@ protected:
     }
     void batteryBecomes(std::uint8_t percent) {
         sim.change(EventID::batteryInfo, [percent](sim::HeadsetModel& m) { m.battery.percent = percent; });
+    }
+    void chargerPlugged(bool plugged) {
+        sim.change(EventID::batteryInfo, [plugged](sim::HeadsetModel& m) {
+            m.battery.statusCode = std::uint8_t(plugged ? BatteryInfo::Status::charging : BatteryInfo::Status::discharging);
+        });
     }
 
     sim::Simulator sim;
@@ -192,6 +198,80 @@ TEST_F(Application, diagnosticLinesInTheirFormats) {
     ASSERT_TRUE(panelShown(x, quiet, true));
     EXPECT_EQ(quiet.waitForExit(2500ms), std::nullopt) << "past the dump's moment, and still running";
     EXPECT_THAT(quiet.errorOutput().toStdString(), ::testing::Not(::testing::ContainsRegex("(^|\n)(---|[0-9]{4}-)")));
+}
+
+// Started from the login's autostart entry the panel stays closed, and a second such start
+// leaves it so; any other start opens it.
+TEST_F(Application, startedAtLoginThePanelStaysClosed) {
+    SessionBus bus;
+    XvfbDisplay display;
+    Trayer tray(display);
+    ASSERT_TRUE(bus.started() && display.started() && tray.started());
+    X11Display x(display.name());
+    const QProcessEnvironment env = environment({&bus, &display});
+    const auto panelClosed = [&] {
+        const auto panel = x.window(panelTitle);
+        return !panel || !panel->viewable;
+    };
+    ChildProcess app;
+    ASSERT_TRUE(start(app, env, {"--autostart"}));
+    // The panel would open at launch, before the icon embeds and the headset is read.
+    ASSERT_TRUE(app.waitFor([&] { return !x.embeddedWindows("avrane-bar").empty(); }, "the icon to embed"));
+    ASSERT_TRUE(logged(app, "connected"));
+    EXPECT_TRUE(panelClosed());
+
+    ChildProcess again;
+    ASSERT_TRUE(start(again, env, {"--autostart"}));
+    EXPECT_EQ(again.waitForExit(), 0);
+    EXPECT_TRUE(panelClosed());
+    ChildProcess byHand;
+    ASSERT_TRUE(start(byHand, env));
+    EXPECT_EQ(byHand.waitForExit(), 0);
+    EXPECT_TRUE(panelShown(x, app, true));
+}
+
+// A battery that drains from 20 % to 3 %, charges, and drains again, on the desktop's
+// notification server: an alert under 15 %, its replacement under 5 %, withdrawn when the
+// charger is plugged in, and the two again on the next discharge.
+TEST_F(Application, lowBatteryAlerts) {
+    SessionBus bus;
+    XvfbDisplay display;
+    NotificationServer server(bus);
+    ASSERT_TRUE(bus.started() && display.started() && server.started());
+    QDir(home.path()).mkpath("config/avrane");
+    testing::writeFile(home.filePath("config/avrane/AvraneBar.conf"), "[General]\nlanguage=english\n");
+    batteryBecomes(20);
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &display})));
+    // One level at a time, each shown before the next.
+    const auto drain = [&](int from, int to) {
+        for (int percent = from; percent >= to; --percent) {
+            const QString line = QStringLiteral("battery %1%").arg(percent);
+            const qsizetype before = app.errorOutput().count(line);
+            batteryBecomes(std::uint8_t(percent));
+            if (!app.waitFor([&] { return app.errorOutput().count(line) > before; }, "a log line with " + line)) return false;
+        }
+        return true;
+    };
+    const QString hints = "actions=0 hints=category:device,desktop-entry:io.github.avranebar.AvraneBar,urgency:";
+    const QString low = R"(summary="AVRANE H9 battery low" body="14% left. Charge the headset soon." )" + hints + "1";
+    const QString critical = R"(summary="AVRANE H9 battery almost empty" )"
+                             R"(body="4% left. Charge the headset now: it turns itself off when empty." )" + hints + "2";
+    const QString notify = R"(Notify app="AvraneBar" replaces=%1 icon="io.github.avranebar.AvraneBar" %2 timeout=-1 -> %3)";
+
+    ASSERT_TRUE(logged(app, "battery 20%"));
+    ASSERT_TRUE(drain(19, 3));
+    chargerPlugged(true);
+    EXPECT_EQ(server.nextCall(), notify.arg(0).arg(low).arg(1));
+    EXPECT_EQ(server.nextCall(), notify.arg(1).arg(critical).arg(1));
+    EXPECT_EQ(server.nextCall(), "CloseNotification 1");
+    for (int percent = 4; percent <= 30; ++percent) batteryBecomes(std::uint8_t(percent));
+    ASSERT_TRUE(logged(app, "battery 30%"));
+    chargerPlugged(false);
+    ASSERT_TRUE(drain(29, 3));
+    EXPECT_EQ(server.nextCall(), notify.arg(0).arg(low).arg(2));
+    EXPECT_EQ(server.nextCall(), notify.arg(2).arg(critical).arg(2));
+    EXPECT_EQ(server.calls().size(), 5);
 }
 
 TEST_F(Application, onWayland) {

@@ -48,6 +48,28 @@ TEST_F(HeadsetControllerTests, ConnectBacksOffAndResetsTheDelayAfterASuccess) {
     EXPECT_EQ(lost.batteryLevelChangedAt, at(152));  // the percent went away
 }
 
+// A device this user may not open is told apart by the failure's errno, whatever language
+// the system's text for it is in; a configuration step refused is not that case.
+TEST_F(HeadsetControllerTests, ADongleThatMayNotBeOpenedIsMarked) {
+    std::vector<SerialPort::Failure> failures{SerialPort::Failure::openFailed("/dev/ttyACM0", EACCES),
+                                              SerialPort::Failure::openFailed("/dev/ttyACM0", EPERM),
+                                              SerialPort::Failure::configureFailed("raising DTR", EPERM)};
+    tweak = [&](HeadsetController::Options& options) {
+        options.connect = [&]() -> std::unique_ptr<HeadsetClient> {
+            const SerialPort::Failure failure = failures.front();
+            failures.erase(failures.begin());
+            throw failure;
+        };
+    };
+    std::vector<bool> denied;
+    for (const int t : {0, 4, 12}) {
+        step(t);
+        denied.push_back(last().availability.accessDenied());
+        EXPECT_EQ(last().availability.kind(), Kind::noDongle);
+    }
+    EXPECT_EQ(denied, (std::vector<bool>{true, true, false}));
+}
+
 TEST_F(HeadsetControllerTests, ForcedPortIsNeverCheckedForPresence) {
     tweak = [this](HeadsetController::Options& options) {
         options.connect = [this] {

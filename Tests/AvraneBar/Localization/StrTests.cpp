@@ -10,7 +10,6 @@ namespace avrane {
 namespace {
 
 TEST(Str, everyKeyHasBothTexts) {
-    EXPECT_EQ(allStrs().size(), 87u);
     std::set<std::string_view> names;
     for (const Str key : allStrs()) {
         EXPECT_TRUE(names.insert(caseName(key)).second) << caseName(key);

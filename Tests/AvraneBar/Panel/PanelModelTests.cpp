@@ -1,5 +1,8 @@
 #include <gmock/gmock.h>
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "AvraneBar/Panel/PanelModel.h"
 #include "AvraneBar/Panel/PopUpLists.h"
@@ -59,6 +62,7 @@ protected:
         o.calls = &calls;
         o.texts = &texts;
         o.defaults = defaults;
+        o.autostart = AutostartEntry(autostartFile, "/opt/avrane bar/avrane-bar");
         o.now = [this] { return wall; };
         o.monotonicNow = [this] { return calls.now(); };
         return o;
@@ -79,6 +83,7 @@ protected:
     }
 
     UserDefaults defaults{testing::freshFilePath()};
+    QString autostartFile = testing::freshFilePath(".desktop");
     TimePoint wall = std::chrono::sys_days{std::chrono::May / 1 / 2024} + 9h;
     Localization texts{{defaults, [] { return QStringList{"en-US"}; }, [this] { return wall; }}};
     testing::SteppedCalls calls;
@@ -122,6 +127,10 @@ TEST_F(PanelModelTest, headerAndCardsFollowTheAvailability) {
 
     EXPECT_EQ(model.render(HeadsetSnapshot{}).header->device, "Looking for dongle\u2026");
     EXPECT_EQ(model.render(unavailable(Availability::noDongle("no dongle found"))).header->device, "No AVRANE dongle");
+    EXPECT_EQ(model.render(unavailable(Availability::noDongle("cannot open /dev/ttyACM0: Permission non accordée", true))).header,
+              (HeaderText{"Cannot open the AVRANE dongle",
+                          "Install the udev rule (or the AvraneBar package) and plug the dongle in again, or join the dialout group.",
+                          true}));
     const PanelUpdate back = model.render(connected());
     EXPECT_EQ(back.visibility.headsetCardsHidden, false);
     EXPECT_TRUE(back.volume);
@@ -239,8 +248,9 @@ TEST_F(PanelModelTest, preferencesAndLanguageAreStoredAndAnnounced) {
     model.batteryTextChanged(false);
     model.batteryTextChanged(false);
     model.dockChanged(true);
-    EXPECT_EQ(announced, 2);
-    EXPECT_EQ(model.render(HeadsetSnapshot{}).switches, (MenuBarSwitches{false, false, true}));
+    model.lowBatteryAlertsChanged(false);
+    EXPECT_EQ(announced, 3);
+    EXPECT_EQ(model.render(HeadsetSnapshot{}).switches, (MenuBarSwitches{false, false, true, false, false}));
     EXPECT_FALSE(model.isHolding()) << "preferences do not hold the headset's controls";
 
     model.updateIntervalChanged(4);
@@ -252,6 +262,40 @@ TEST_F(PanelModelTest, preferencesAndLanguageAreStoredAndAnnounced) {
     EXPECT_EQ(labels.updateIntervalIndex, 4);
     EXPECT_THAT(labels.languageItems, ElementsAre("시스템 설정", "한국어", "English"));
     EXPECT_THAT(labels.autoPowerOffItems, ElementsAre("사용 안 함", "5분", "15분", "30분", "60분", "180분"));
+}
+
+// The switch shows whether the autostart entry is there: written with the option that keeps
+// the panel closed, and off again when the file goes or the desktop marks it hidden.
+TEST_F(PanelModelTest, startAtLoginIsTheAutostartEntry) {
+    EXPECT_TRUE(model.startAtLoginChanged(true));
+    EXPECT_TRUE(model.render(HeadsetSnapshot{}).switches.startAtLogin);
+    EXPECT_THAT(testing::readFile(autostartFile).toStdString(),
+                ::testing::HasSubstr("Exec=\"/opt/avrane bar/avrane-bar\" --autostart\n"));
+    QFile::remove(autostartFile);
+    EXPECT_FALSE(model.render(HeadsetSnapshot{}).switches.startAtLogin);
+    model.startAtLoginChanged(true);
+    testing::writeFile(autostartFile, testing::readFile(autostartFile) + "Hidden=true\n");
+    EXPECT_FALSE(model.render(HeadsetSnapshot{}).switches.startAtLogin);
+    EXPECT_FALSE(model.startAtLoginChanged(false));
+    EXPECT_FALSE(QFile::exists(autostartFile));
+
+    // The user's entry, and a program on PATH named by its name alone.
+    EXPECT_EQ(AutostartEntry().path(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/io.github.avranebar.AvraneBar.desktop");
+    const QString program = QFileInfo(autostartFile).absolutePath() + "/avrane-bar";
+    testing::writeFile(program, "#!/bin/sh\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(QFileInfo(program).absolutePath()) + ':' + path);
+    EXPECT_EQ(AutostartEntry::command(program), "avrane-bar");
+    qputenv("PATH", path);
+    EXPECT_EQ(AutostartEntry::command(program), program);
+
+    // A folder that cannot be written leaves the switch off.
+    PanelModel::Options o = options();
+    o.autostart = AutostartEntry("/proc/avrane/autostart.desktop", "/usr/bin/avrane-bar");
+    PanelModel unwritable(std::move(o));
+    EXPECT_FALSE(unwritable.startAtLoginChanged(true));
 }
 
 TEST_F(PanelModelTest, pendingWritesDieWithThePanel) {

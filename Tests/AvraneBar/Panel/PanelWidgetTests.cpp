@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -132,6 +133,13 @@ TEST_F(PanelWidgets, ambientSoundShowsItsRowsBeforeTheHeadsetAnswers) {
     QTest::keyClick(led, Qt::Key_Space);
     ASSERT_TRUE(waitUntil([&] { return !writesOf(EventID::ledSetting).empty(); }));
     EXPECT_EQ(writesOf(EventID::ledSetting).back().packet.param, Bytes{0});
+    // Start at login writes the user's autostart entry at once, and takes it away.
+    auto* login = find<QAbstractButton>("startAtLoginSwitch");
+    login->setFocus();
+    QTest::keyClick(login, Qt::Key_Space);
+    EXPECT_TRUE(login->isChecked() && QFile::exists(AutostartEntry().path()));
+    QTest::keyClick(login, Qt::Key_Space);
+    EXPECT_FALSE(login->isChecked() || QFile::exists(AutostartEntry().path()));
 }
 
 TEST_F(PanelWidgets, aChangeOfLanguageRelabelsEveryTextAndKeepsEverySelection) {
