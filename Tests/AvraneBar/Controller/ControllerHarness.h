@@ -119,6 +119,8 @@ protected:
         ASSERT_EQ(last().availability.kind(), HeadsetSnapshot::Availability::Kind::connected);
         seen = published.size();
     }
+    void setDongles(std::vector<DiscoveredDongle> list) { locked([&] { dongles = std::move(list); }); }
+    std::vector<std::string> traceLines() { return locked([&] { return trace; }); }
     // Snapshots delivered since the test last asked.
     std::size_t newlyPublished() {
         main.runUntil();

@@ -67,7 +67,7 @@ TEST_F(ControllerRunTests, AnnouncedDongleWakesTheSleepingPump) {
         };
     };
     deviceEvents = std::make_shared<sim::DeviceEventFeed>(true);
-    locked([&] { dongles.clear(); });
+    setDongles({});
     for (const double t : {0.0, 4.0, 12.0, 28.0}) {
         seconds = t;
         controller().runPumpStep();
@@ -80,7 +80,7 @@ TEST_F(ControllerRunTests, AnnouncedDongleWakesTheSleepingPump) {
     }
     controller().waitUntilIdle();  // the step is over: the pump thread goes to sleep
     ASSERT_EQ(controller().pumpWait().wait, 28s);
-    locked([&] { dongles = {simDongle()}; });
+    setDongles({simDongle()});
     deviceEvents->add(sim.slavePath());
     EXPECT_TRUE(runUntilLast([](const HeadsetSnapshot& s) { return s.availability.kind() == HeadsetSnapshot::Availability::Kind::connected; }));
 }

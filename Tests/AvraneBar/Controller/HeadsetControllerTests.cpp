@@ -12,11 +12,7 @@ using Kind = Availability::Kind;
 using testing::at;
 using namespace std::chrono_literals;
 
-class HeadsetControllerTests : public testing::ControllerHarness {
-protected:
-    void setDongles(std::vector<DiscoveredDongle> list) { locked([&] { dongles = std::move(list); }); }
-    std::vector<std::string> traceLines() { return locked([&] { return trace; }); }
-};
+using HeadsetControllerTests = testing::ControllerHarness;
 
 // Attempts at once, then 4, 8, 16, 30, 30 s apart, identical failures published once. A
 // connect resets the delay: when the dongle is no longer the first one found (presence is

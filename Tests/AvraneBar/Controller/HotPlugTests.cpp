@@ -6,21 +6,18 @@
 namespace avrane {
 namespace {
 
-using Availability = HeadsetSnapshot::Availability;
-using Kind = Availability::Kind;
-using Due = HeadsetController::Due;
-using Wait = HeadsetController::PumpWait;
-using testing::at;
 using namespace std::chrono_literals;
+using Availability = HeadsetSnapshot::Availability;
+using Wait = HeadsetController::PumpWait;
+using Due = HeadsetController::Due;
 
+// Announcements the controller may rely on, as where the kernel's reach it.
 class HotPlugTests : public testing::ControllerHarness {
 protected:
     void SetUp() override {
         ControllerHarness::SetUp();
         deviceEvents = std::make_shared<sim::DeviceEventFeed>(true);
     }
-    void setDongles(std::vector<DiscoveredDongle> list) { locked([&] { dongles = std::move(list); }); }
-    std::vector<std::string> traceLines() { return locked([&] { return trace; }); }
 
     static constexpr std::string_view noDongleText = "no AVRANE dongle found (is the USB transceiver plugged in?)";
 };
@@ -41,7 +38,7 @@ TEST_F(HotPlugTests, PlugInConnectsAtOnceAndUnplugLetsGoAtOnce) {
     deviceEvents->add(sim.slavePath());
     step(70.5);
     EXPECT_EQ(connects, 6);
-    EXPECT_EQ(last().availability.kind(), Kind::connected);
+    EXPECT_EQ(last().availability.kind(), Availability::Kind::connected);
 
     const int looked = discoveries;
     for (double t = 71; t < 130; t += 5) step(t);
@@ -88,8 +85,8 @@ TEST_F(HotPlugTests, OpenIsTriedAgainForAboutASecondAfterPlugIn) {
     EXPECT_EQ(controller().pumpWait(), (Wait{Due::connectAttempt, 300ms}));
     step(1.5);
     ASSERT_EQ(newlyPublished(), 2u);  // no dongle, then connected: nothing in between
-    EXPECT_EQ(last().availability.kind(), Kind::connected);
-    EXPECT_EQ(traceLines().front(), Trace::timestamp(at(1)) + "  FAILED connect after plug-in  " + refused + "\n");
+    EXPECT_EQ(last().availability.kind(), Availability::Kind::connected);
+    EXPECT_EQ(traceLines().front(), Trace::timestamp(testing::at(1)) + "  FAILED connect after plug-in  " + refused + "\n");
 
     deviceEvents->remove(node);
     step(2);
@@ -112,7 +109,7 @@ TEST_F(HotPlugTests, LostAnnouncementsAreMadeUpForByLooking) {
     setDongles({simDongle()});
     deviceEvents->loseSome();
     step(1);
-    EXPECT_EQ(last().availability.kind(), Kind::connected);
+    EXPECT_EQ(last().availability.kind(), Availability::Kind::connected);
     const int looked = discoveries;
     deviceEvents->loseSome();
     step(2);
@@ -120,7 +117,7 @@ TEST_F(HotPlugTests, LostAnnouncementsAreMadeUpForByLooking) {
 
     deviceEvents->fail(DeviceEventSource::Failure::readFailed(ENOMEM));
     step(3);
-    EXPECT_EQ(traceLines().back(), Trace::timestamp(at(3)) +
+    EXPECT_EQ(traceLines().back(), Trace::timestamp(testing::at(3)) +
                                        "  FAILED device events  reading device events failed: Cannot allocate memory\n");
 }
 
