@@ -108,7 +108,7 @@ void BM_NotificationToOnChange(benchmark::State& state) {
 }
 BENCHMARK(BM_NotificationToOnChange)->UseManualTime()->Iterations(500)->Unit(benchmark::kMillisecond);
 
-// The write is handed over at a random moment of the pump's quarter-second read wait.
+// The write is handed over at a random moment while the pump sleeps, waiting for input.
 void BM_ApplyToFirstSetFrame(benchmark::State& state) {
     Rig rig;
     std::vector<double> latencies;

@@ -5,17 +5,19 @@
 
 namespace avrane {
 
-// Points in time the controller schedules by and shows (the battery's change time). The
-// clock is handed in, so that tests step time instead of waiting for it.
+// Wall-clock time, for what a person reads: the battery's change time, time stamps in the
+// log. Setting the system clock moves it.
 using TimePoint = std::chrono::system_clock::time_point;
 using NowFunction = std::function<TimePoint()>;
 
-// Before any time the clock can tell: a due time set to it is due at once.
-inline constexpr TimePoint distantPast = TimePoint::min();
+// Monotonic time, for everything the controller schedules (due times, back-off, echo
+// windows): setting the system clock back an hour must not stall a sync by an hour. Both
+// clocks are handed in, so that tests step time instead of waiting for it.
+using SteadyClock = std::chrono::steady_clock;
+using DueTime = SteadyClock::time_point;
+using SteadyNowFunction = std::function<DueTime()>;
 
-inline TimePoint later(TimePoint from, double seconds) {
-    return from + std::chrono::duration_cast<TimePoint::duration>(
-                      std::chrono::duration<double>(seconds));
-}
+// Before any time the clock can tell: a due time set to it is due at once.
+inline constexpr DueTime distantPast = DueTime::min();
 
 }  // namespace avrane

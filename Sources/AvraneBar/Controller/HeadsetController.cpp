@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <stdexcept>
+#include <utility>
 
 #include "AvraneBar/Controller/ThreadName.h"
 #include "AvraneKit/Discovery/DeviceDiscovery.h"
@@ -21,6 +20,10 @@ bool deniesAccess(const std::exception& error) {
     return port && port->kind() == SerialPort::Failure::Kind::open &&
            (port->errorNumber() == EACCES || port->errorNumber() == EPERM);
 }
+
+// Where the line cannot wake the pump thread (it could not be watched), the pump reads it
+// on the rhythm it had before it could sleep.
+constexpr std::chrono::milliseconds unwatchedLineWait{250};
 
 void setBattery(HeadsetSnapshot& snapshot, const BatteryInfo& battery) {
     snapshot.batteryPercent = battery.percent;
@@ -55,24 +58,34 @@ bool patch(HeadsetSnapshot& snapshot, const Packet& packet) {
     }
 }
 
+double seconds(std::chrono::milliseconds duration) { return std::chrono::duration<double>(duration).count(); }
+
 }  // namespace
 
 HeadsetController::HeadsetController(Options options) : options_(std::move(options)) {
     if (!options_.runOnMainThread) {
         throw std::invalid_argument("HeadsetController needs a way to reach the main thread");
     }
-    if (!options_.now) options_.now = [] { return std::chrono::system_clock::now(); };
+    if (!options_.clock) options_.clock = [] { return SteadyClock::now(); };
+    if (!options_.wallClock) options_.wallClock = [] { return std::chrono::system_clock::now(); };
     if (!options_.connect) options_.connect = [] { return HeadsetClient::connect(); };
     if (!options_.findDongles) {
         options_.findDongles = [] { return DeviceDiscovery::findDongles(DongleModel::serialControlled); };
     }
     if (!options_.bluetoothLink) options_.bluetoothLink = &MacBluetoothLink::current;
+    if (!options_.deviceEvents) {
+        auto kernel = std::make_shared<KernelDeviceEvents>();
+        if (kernel->failure()) options_.trace.failure(wallNow(), "device events", kernel->failure()->description());
+        options_.deviceEvents = std::move(kernel);
+    }
+    readiness_.watch(wake_.fd());
+    eventsWatched_ = readiness_.watch(options_.deviceEvents->descriptor());
 }
 
 HeadsetController::~HeadsetController() {
     if (pump_.joinable()) {
         pump_.request_stop();
-        wake_.signal();  // out of a read wait at once
+        wake_.signal();  // out of its sleep at once
         pump_.join();
     }
 }
@@ -82,6 +95,8 @@ void HeadsetController::start() {
     pump_ = std::jthread([this](std::stop_token stop) { pumpLoop(stop); });
 }
 
+// Queued work may move due times (a sync pushes them back, a failed write drops the link),
+// so the pump thread wakes after it to work out its sleep again.
 void HeadsetController::refresh() {
     queue_.async([this] { fullSync(); });
     wake_.signal();
@@ -91,8 +106,6 @@ void HeadsetController::apply(std::vector<EventID> events, WriteOperation operat
     queue_.async([this, events = std::move(events), operation = std::move(operation)] {
         write(events, operation);
     });
-    // The pump step in progress gives up its read wait, so the write goes out now rather
-    // than up to a quarter second later.
     wake_.signal();
 }
 
@@ -103,8 +116,12 @@ HeadsetSnapshot HeadsetController::snapshot() const {
 
 void HeadsetController::setOnChange(ChangeHandler handler) { *onChange_ = std::move(handler); }
 
-void HeadsetController::runPumpStep() {
-    queue_.sync([this] { pumpOnce(); });
+void HeadsetController::runPumpStep(std::chrono::milliseconds lineWait) {
+    queue_.sync([this, lineWait] { pumpOnce(lineWait); });
+}
+
+HeadsetController::PumpWait HeadsetController::pumpWait() {
+    return queue_.sync([this] { return nextWait(now()); });
 }
 
 void HeadsetController::waitUntilIdle() {
@@ -113,28 +130,46 @@ void HeadsetController::waitUntilIdle() {
 
 void HeadsetController::pumpLoop(std::stop_token stop) {
     nameCurrentThread(pumpThreadName);
-    std::mutex pauseLock;
-    std::condition_variable_any pause;
     while (!stop.stop_requested()) {
-        // One visit to the queue per step, the client question included: each visit wakes
-        // two threads, which is most of what an idle controller costs.
-        const bool holdsClient = queue_.sync([this] {
-            pumpOnce();
-            return hasOpenPort();
+        // One visit to the queue per step, the length of the sleep included: each visit
+        // wakes two threads, which is most of what an idle controller costs.
+        const Duration sleep = queue_.sync([this] {
+            pumpOnce(std::chrono::milliseconds::zero());
+            const Duration wait = nextWait(now()).wait;
+            return client_ && !lineWatched_ ? std::min<Duration>(wait, unwatchedLineWait) : wait;
         });
-        // With a client the step has already waited on the line.
-        if (holdsClient) continue;
-        std::unique_lock lock(pauseLock);
-        pause.wait_for(lock, stop, std::chrono::duration<double>(pumpWait), [] { return false; });
+        readiness_.wait(sleep);
+        // Whoever signalled has queued work ahead of the next step; it runs first.
+        wake_.clear();
     }
 }
 
-void HeadsetController::pumpOnce() {
-    TimePoint time = now();
+HeadsetController::PumpWait HeadsetController::nextWait(DueTime time) const {
+    PumpWait next{Due::bluetoothCheck, Duration::zero()};
+    DueTime at = nextBluetoothCheck_;
+    const auto consider = [&](Due due, DueTime when) {
+        if (when < at) {
+            at = when;
+            next.due = due;
+        }
+    };
+    if (client_) {
+        if (client_->dongle().model != DongleModel::virtualPort) consider(Due::dongleCheck, nextDongleCheck_);
+        consider(Due::fullSync, nextResync_);
+        consider(Due::batteryPoll, nextBatteryPoll_);
+    } else {
+        consider(Due::connectAttempt, nextConnectAttempt_);
+    }
+    // Compared first: the distant past minus now would overflow.
+    if (at > time) next.wait = at - time;
+    return next;
+}
+
+void HeadsetController::pumpOnce(std::chrono::milliseconds lineWait) {
+    DueTime time = now();
     if (time >= nextBluetoothCheck_) {
         const bool panelOpen = isPanelVisible_.load(std::memory_order_relaxed);
-        nextBluetoothCheck_ =
-            later(time, panelOpen ? bluetoothCheckPanelOpen : bluetoothCheckPanelClosed);
+        nextBluetoothCheck_ = time + (panelOpen ? bluetoothCheckPanelOpen : bluetoothCheckPanelClosed);
         const MacBluetoothLink link = options_.bluetoothLink();
         if (link != snapshot_.macBluetooth) {
             HeadsetSnapshot candidate = snapshot_;
@@ -143,23 +178,21 @@ void HeadsetController::pumpOnce() {
         }
     }
 
-    HeadsetClient* client = nullptr;
-    try {
-        client = &connectedClient();
-    } catch (const std::exception&) {
-        return;  // already published whatever needed it
+    // The line before the announcements: a dongle pulled out hangs its line up before the
+    // kernel announces it gone, and the read failure says more than a silent drop.
+    if (client_) {
+        client_->onNotification = [this](const Packet& packet) { applyNotification(packet); };
+        try {
+            client_->pumpNotifications(seconds(lineWait));
+        } catch (const std::exception& error) {
+            publish(failureSnapshot(Availability::headsetUnreachable(error.what())));
+            dropConnection();
+        }
     }
-    client->onNotification = [this](const Packet& packet) { applyNotification(packet); };
-    try {
-        client->pumpNotifications(pumpWait, wake_.fd());
-    } catch (const std::exception& error) {
-        publish(failureSnapshot(Availability::headsetUnreachable(error.what())));
-        dropConnection();
-        return;
-    }
-    // Whoever woke us has queued work behind this step; it runs next.
-    wake_.clear();
+    takeDeviceEvents(now());
 
+    HeadsetClient* const client = connectedClient().client;
+    if (!client) return;
     time = now();
     if (time >= nextResync_) {
         fullSync();
@@ -168,62 +201,120 @@ void HeadsetController::pumpOnce() {
     }
 }
 
-HeadsetClient& HeadsetController::connectedClient() {
-    const TimePoint time = now();
+void HeadsetController::takeDeviceEvents(DueTime time) {
+    DeviceEventSource::Batch batch = options_.deviceEvents->take();
+    if (batch.failure) options_.trace.failure(wallNow(), "device events", batch.failure->description());
+    if (batch.lost) {
+        // Anything may have come or gone: look now rather than at the next due time.
+        if (client_) nextDongleCheck_ = distantPast;
+        else nextConnectAttempt_ = distantPast;
+    }
+    bool added = false;
+    for (const DeviceEvent& event : batch.events) {
+        if (event.action == DeviceEvent::Action::add) {
+            added = true;
+        } else if (client_ && client_->dongle().model != DongleModel::virtualPort &&
+                   event.deviceNode == client_->dongle().devicePath) {
+            // As the presence check drops a dongle it no longer finds: silently, and the next
+            // connect attempt, 2 s on, publishes what is there then.
+            dropConnection();
+        }
+    }
+    if (!added) return;
+    if (client_) {
+        // Another dongle may now be the first one found.
+        nextDongleCheck_ = distantPast;
+        return;
+    }
+    // One look at the devices for the whole batch: is one of the new ones a dongle in PC
+    // mode? Then connect now, whatever the back-off says, and again for a moment if the
+    // node is not ready yet.
+    const auto dongles = options_.findDongles();
+    const bool plugged = std::any_of(batch.events.begin(), batch.events.end(), [&](const DeviceEvent& event) {
+        return event.action == DeviceEvent::Action::add &&
+               std::any_of(dongles.begin(), dongles.end(),
+                           [&](const DiscoveredDongle& dongle) { return dongle.devicePath == event.deviceNode; });
+    });
+    if (plugged) {
+        nextConnectAttempt_ = time;
+        plugInRetriesLeft_ = plugInRetryDelays.size();
+    }
+}
+
+bool HeadsetController::checksPresenceOften() const {
+    return !eventsWatched_ || !options_.deviceEvents->deliversEvents();
+}
+
+HeadsetController::Connection HeadsetController::connectedClient() {
+    const DueTime time = now();
     if (client_) {
         // A forced device path is nobody's to look for.
-        if (client_->dongle().model == DongleModel::virtualPort) return *client_;
-        if (time < nextDongleCheck_) return *client_;
-        nextDongleCheck_ = later(time, dongleCheckInterval);
+        if (client_->dongle().model == DongleModel::virtualPort) return {client_.get(), {}};
+        if (time < nextDongleCheck_) return {client_.get(), {}};
+        nextDongleCheck_ = time + (checksPresenceOften() ? dongleCheckInterval : dongleCheckIntervalWithEvents);
         const auto dongles = options_.findDongles();
         if (!dongles.empty() && dongles.front().devicePath == client_->dongle().devicePath) {
-            return *client_;
+            return {client_.get(), {}};
         }
         dropConnection();  // gone, or no longer the first: the next attempt is 2 s away
     }
-    if (time < nextConnectAttempt_) throw Failure::backingOff();
+    if (time < nextConnectAttempt_) return {};
 
     std::unique_ptr<HeadsetClient> client;
     try {
         client = options_.connect();
     } catch (const std::exception& error) {
-        reconnectDelay_ = std::min(reconnectDelay_ * 2, longestReconnectDelay);
-        nextConnectAttempt_ = later(time, reconnectDelay_);
-        publish(failureSnapshot(Availability::noDongle(error.what(), deniesAccess(error))));
-        throw;
+        if (plugInRetriesLeft_ > 0) {
+            // Just plugged in: most likely the node is not ready yet, which is not worth
+            // showing for the moment it lasts.
+            nextConnectAttempt_ = time + plugInRetryDelays[plugInRetryDelays.size() - plugInRetriesLeft_];
+            --plugInRetriesLeft_;
+            options_.trace.failure(wallNow(), "connect after plug-in", error.what());
+        } else {
+            reconnectDelay_ = std::min<Duration>(reconnectDelay_ * 2, longestReconnectDelay);
+            nextConnectAttempt_ = time + reconnectDelay_;
+            publish(failureSnapshot(Availability::noDongle(error.what(), deniesAccess(error))));
+        }
+        return {nullptr, std::current_exception()};
     }
+    plugInRetriesLeft_ = 0;
     reconnectDelay_ = initialReconnectDelay;
-    client->replyTimeout = options_.replyTimeout;
+    client->replyTimeout = seconds(options_.replyTimeout);
     client->retryCount = options_.retryCount;
     // From the start, so that nothing the headset announces during the first full sync is
     // lost before the first pump step installs it again.
     client->onNotification = [this](const Packet& packet) { applyNotification(packet); };
     client_ = std::move(client);
+    lineWatched_ = readiness_.watch(client_->port().descriptor());
+    synced_ = false;
     nextResync_ = distantPast;
-    return *client_;
+    return {client_.get(), {}};
 }
 
 void HeadsetController::dropConnection() {
-    if (client_) client_->close();
+    if (client_) {
+        readiness_.unwatch(client_->port().descriptor());
+        client_->close();
+    }
     client_.reset();
+    lineWatched_ = false;
     cachedModel_.reset();
     cachedFirmware_.reset();
+    synced_ = false;
+    heldNotifications_.clear();
+    plugInRetriesLeft_ = 0;
     reconnectDelay_ = initialReconnectDelay;
-    nextConnectAttempt_ = later(now(), initialReconnectDelay);
+    nextConnectAttempt_ = now() + initialReconnectDelay;
 }
 
 void HeadsetController::fullSync() {
-    const TimePoint time = now();
-    nextResync_ = later(time, fullSyncInterval);
-    nextBatteryPoll_ = later(time, batteryPollInterval);
+    const DueTime time = now();
+    nextResync_ = time + fullSyncInterval;
+    nextBatteryPoll_ = time + batteryPollInterval;
     const long generation = writeGeneration_;
 
-    HeadsetClient* client = nullptr;
-    try {
-        client = &connectedClient();
-    } catch (const std::exception&) {
-        return;
-    }
+    HeadsetClient* const client = connectedClient().client;
+    if (!client) return;
     HeadsetState state;
     try {
         state = client->state();
@@ -236,13 +327,15 @@ void HeadsetController::fullSync() {
     if (!cachedModel_) {
         try {
             cachedModel_ = client->modelInfo();
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            options_.trace.failure(wallNow(), "modelInfo read", error.what());
         }
     }
     if (!cachedFirmware_) {
         try {
             cachedFirmware_ = client->firmwareVersion();
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            options_.trace.failure(wallNow(), "firmwareVersion read", error.what());
         }
     }
 
@@ -264,11 +357,14 @@ void HeadsetController::fullSync() {
     candidate.macBluetooth = snapshot_.macBluetooth;
     candidate.autoPowerOff = state.autoPowerOff;
     candidate.led = state.led;
-    if (writeGeneration_ == generation) publish(std::move(candidate));
+    if (writeGeneration_ != generation) return;
+    publish(std::move(candidate));
+    synced_ = true;
+    for (const Packet& held : std::exchange(heldNotifications_, {})) publishPatched(held);
 }
 
 void HeadsetController::pollBattery(HeadsetClient& client) {
-    nextBatteryPoll_ = later(now(), batteryPollInterval);
+    nextBatteryPoll_ = now() + batteryPollInterval;
     try {
         const BatteryInfo battery = client.batteryInfo();
         HeadsetSnapshot candidate = snapshot_;
@@ -283,30 +379,50 @@ void HeadsetController::pollBattery(HeadsetClient& client) {
 void HeadsetController::write(const std::vector<EventID>& events, const WriteOperation& operation) {
     ++writeGeneration_;
     // Set before the write runs: its echo may arrive inside the write's own exchange.
-    const TimePoint quietEnd = later(now(), quietWindow);
+    const DueTime quietEnd = now() + quietWindow;
     for (const EventID event : events) quietUntil_[event] = quietEnd;
+    const Connection connection = connectedClient();
     try {
-        operation(connectedClient());
+        if (connection.failure) std::rethrow_exception(connection.failure);
+        if (connection.client) {
+            operation(*connection.client);
+        } else {
+            // No connect attempt is due: the write is lost, and the back-off goes on as it was.
+            options_.trace.writeFailure(wallNow(), events, backingOff);
+        }
     } catch (const SerialPort::Failure& error) {
-        options_.trace.writeFailure(now(), events, error.description());
+        options_.trace.writeFailure(wallNow(), events, error.description());
         dropConnection();
     } catch (const std::exception& error) {
-        // A headset that did not answer, or no client yet: the link itself is fine.
-        options_.trace.writeFailure(now(), events, error.what());
+        // A headset that did not answer, or no dongle to connect to: the link itself is fine.
+        options_.trace.writeFailure(wallNow(), events, error.what());
     }
     fullSync();
 }
 
 void HeadsetController::applyNotification(const Packet& packet) {
-    const TimePoint time = now();
+    const TimePoint wall = wallNow();
     if (const auto quiet = quietUntil_.find(packet.eventID); quiet != quietUntil_.end()) {
-        if (time < quiet->second) {
-            options_.trace.notification(time, packet, true);
+        if (now() < quiet->second) {
+            options_.trace.notification(wall, packet, true);
             return;
         }
         quietUntil_.erase(quiet);
     }
-    options_.trace.notification(time, packet, false);
+    options_.trace.notification(wall, packet, false);
+    if (synced_) {
+        publishPatched(packet);
+        return;
+    }
+    // Patched into the snapshot of before the connect, it would show a fresh value beside
+    // "Looking for dongle…"; it waits for the sync in progress instead.
+    const auto same = std::find_if(heldNotifications_.begin(), heldNotifications_.end(),
+                                   [&](const Packet& held) { return held.eventID == packet.eventID; });
+    if (same != heldNotifications_.end()) heldNotifications_.erase(same);
+    heldNotifications_.push_back(packet);
+}
+
+void HeadsetController::publishPatched(const Packet& packet) {
     HeadsetSnapshot candidate = snapshot_;
     if (patch(candidate, packet)) publish(std::move(candidate));
 }
@@ -323,7 +439,7 @@ void HeadsetController::publish(HeadsetSnapshot candidate) {
     // Only the percent moves the time stamp; absent counts as a value of its own.
     candidate.batteryLevelChangedAt = candidate.batteryPercent == snapshot_.batteryPercent
                                           ? snapshot_.batteryLevelChangedAt
-                                          : std::optional<TimePoint>(now());
+                                          : std::optional<TimePoint>(wallNow());
     if (candidate == snapshot_) return;
     snapshot_ = candidate;
     {
@@ -333,6 +449,23 @@ void HeadsetController::publish(HeadsetSnapshot candidate) {
     options_.runOnMainThread([handler = onChange_, delivered = std::move(candidate)] {
         if (*handler) (*handler)(delivered);
     });
+}
+
+std::string_view caseName(HeadsetController::Due due) {
+    using Due = HeadsetController::Due;
+    switch (due) {
+        case Due::bluetoothCheck: return "bluetoothCheck";
+        case Due::connectAttempt: return "connectAttempt";
+        case Due::dongleCheck: return "dongleCheck";
+        case Due::fullSync: return "fullSync";
+        case Due::batteryPoll: return "batteryPoll";
+    }
+    return "?";
+}
+
+void PrintTo(const HeadsetController::PumpWait& wait, std::ostream* out) {
+    *out << caseName(wait.due) << " in "
+         << std::chrono::duration_cast<std::chrono::milliseconds>(wait.wait).count() << " ms";
 }
 
 }  // namespace avrane

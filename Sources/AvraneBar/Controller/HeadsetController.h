@@ -1,12 +1,16 @@
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -15,59 +19,85 @@
 #include "AvraneBar/Bluetooth/MacBluetoothLink.h"
 #include "AvraneBar/Controller/ControllerClock.h"
 #include "AvraneBar/Controller/HeadsetSnapshot.h"
+#include "AvraneBar/Controller/ReadinessWait.h"
 #include "AvraneBar/Controller/SerialQueue.h"
 #include "AvraneBar/Controller/Trace.h"
 #include "AvraneBar/Controller/WakeSignal.h"
 #include "AvraneKit/Client/HeadsetClient.h"
+#include "AvraneKit/Discovery/DeviceEvents.h"
 
 namespace avrane {
 
 // The application's one owner of the link to the headset. It holds at most one client,
-// reconnects with back-off when the link is lost, reads the whole state every minute and
-// the battery every half minute, checks that the dongle is still attached, looks at the
-// computer's own Bluetooth pairing, runs the panel's writes and folds the headset's
-// notifications in, and publishes every new HeadsetSnapshot to the main thread.
+// reconnects with back-off when the link is lost (at once when a dongle is plugged in),
+// reads the whole state every minute and the battery every half minute, checks that the
+// dongle is still attached, looks at the computer's own Bluetooth pairing, runs the panel's
+// writes and folds the headset's notifications in, and publishes every new HeadsetSnapshot
+// to the main thread.
 //
 // Everything it does with the headset runs on its serial queue, "avrane.controller"; the
 // pump thread, "avrane.notifications", drives it one pump step at a time. Periodic work is
-// due times compared with the injected clock: no timers. Needs no display: the application
-// hands in how to run something on its main thread.
+// due times on the monotonic clock: no timers. Between steps the pump thread sleeps until
+// the earliest of bytes on the line, queued work, a device announcement and the next due
+// time, so an idle controller wakes only when something is due. Needs no display: the
+// application hands in how to run something on its main thread.
 class HeadsetController {
 public:
-    class Failure;
     using ChangeHandler = std::function<void(const HeadsetSnapshot&)>;
     using WriteOperation = std::function<void(HeadsetClient&)>;
+    using Duration = SteadyClock::duration;
 
     struct Options {
         // Runs a callable on the main thread later, in the order given. Required.
         std::function<void(std::function<void()>)> runOnMainThread;
-        // Empty members take the real thing: the system clock, HeadsetClient::connect(),
-        // discovery of dongles in PC mode, MacBluetoothLink::current().
-        NowFunction now;
+        // Empty members take the real thing: the monotonic clock for due times, the system
+        // clock for what a person reads, HeadsetClient::connect(), discovery of dongles in
+        // PC mode, MacBluetoothLink::current(), the kernel's device announcements.
+        SteadyNowFunction clock;
+        NowFunction wallClock;
         std::function<std::unique_ptr<HeadsetClient>()> connect;
         std::function<std::vector<DiscoveredDongle>()> findDongles;
         std::function<MacBluetoothLink()> bluetoothLink;
+        std::shared_ptr<DeviceEventSource> deviceEvents;
         Trace trace;
         // Given to every newly connected client; tests shorten the wait.
-        double replyTimeout = 1.2;
+        std::chrono::milliseconds replyTimeout{1200};
         int retryCount = 3;
+    };
+
+    // The job the pump would wake for next, when nothing else wakes it first.
+    enum class Due : std::uint8_t { bluetoothCheck, connectAttempt, dongleCheck, fullSync, batteryPoll };
+    struct PumpWait {
+        Due due;
+        Duration wait;  // from the clock's now; zero when already due
+
+        bool operator==(const PumpWait&) const = default;
     };
 
     static constexpr std::string_view queueLabel = "avrane.controller";
     static constexpr std::string_view pumpThreadName = "avrane.notifications";
 
-    // Seconds.
-    static constexpr double pumpWait = 0.25;  // also the pause between steps without a client
-    static constexpr double bluetoothCheckPanelOpen = 3;
-    static constexpr double bluetoothCheckPanelClosed = 30;
-    static constexpr double dongleCheckInterval = 2;
-    static constexpr double fullSyncInterval = 60;
-    static constexpr double batteryPollInterval = 30;
-    static constexpr double initialReconnectDelay = 2.0;
-    static constexpr double longestReconnectDelay = 30.0;
-    static constexpr double quietWindow = 1.0;  // notifications of a write's events are its echo
+    static constexpr std::chrono::seconds bluetoothCheckPanelOpen{3};
+    static constexpr std::chrono::seconds bluetoothCheckPanelClosed{30};
+    // Where no device announcements arrive (or a client is open on a path forced from
+    // outside, which is never checked), looking is the only way to see a dongle go.
+    static constexpr std::chrono::seconds dongleCheckInterval{2};
+    // With announcements, looking is only the fallback for one that went missing.
+    static constexpr std::chrono::seconds dongleCheckIntervalWithEvents{60};
+    static constexpr std::chrono::seconds fullSyncInterval{60};
+    static constexpr std::chrono::seconds batteryPollInterval{30};
+    static constexpr std::chrono::seconds initialReconnectDelay{2};
+    static constexpr std::chrono::seconds longestReconnectDelay{30};
+    static constexpr std::chrono::seconds quietWindow{1};  // notifications of a write's events are its echo
+    // After a dongle appears its device node may be refused for a moment (udev has yet to
+    // give it its group), so failed connects are tried again after these pauses, about a
+    // second in all, before the ordinary back-off takes over.
+    static constexpr std::array<std::chrono::milliseconds, 3> plugInRetryDelays{
+        std::chrono::milliseconds(200), std::chrono::milliseconds(300), std::chrono::milliseconds(500)};
+    // How a write refused while no connect attempt is due shows in the trace.
+    static constexpr std::string_view backingOff = "backingOff";
 
-    // Does no input or output.
+    // Does no input or output on the headset's line.
     explicit HeadsetController(Options options);
     // The application never ends it; tests do. Stops the pump thread, lets the job in
     // progress finish and drops queued ones.
@@ -91,27 +121,44 @@ public:
     // Called on the main thread with each published snapshot, in order.
     void setOnChange(ChangeHandler handler);
     // Set from the main thread when the panel opens or closes: the Bluetooth check then
-    // runs every 3 s instead of every 30 s.
+    // runs every 3 s instead of every 30 s, from the next check on.
     void setPanelVisible(bool visible) { isPanelVisible_.store(visible, std::memory_order_relaxed); }
 
     // For tests and benchmarks that drive the controller without its pump thread: one pump
-    // step on the queue, returning when it is done; and a wait for everything queued so far.
-    void runPumpStep();
+    // step on the queue, at the clock's time, returning when it is done. The pump thread
+    // waits for the line before its steps; here a held client's line is given up to
+    // `lineWait` of real time instead (a stepped clock does not move meanwhile).
+    void runPumpStep(std::chrono::milliseconds lineWait = std::chrono::milliseconds(250));
+    // What the pump thread would sleep for after the last step, at the clock's time.
+    PumpWait pumpWait();
+    // Waits for everything queued so far.
     void waitUntilIdle();
 
 private:
+    // A client, or why there is none: when `failure` is empty, no connect attempt was due
+    // (an ordinary answer, not a failure); otherwise the attempt failed with it, and what
+    // needed publishing has been published.
+    struct Connection {
+        HeadsetClient* client = nullptr;
+        std::exception_ptr failure;
+    };
+
     // Queue only, from here on.
-    void pumpOnce();
-    HeadsetClient& connectedClient();
+    void pumpOnce(std::chrono::milliseconds lineWait);
+    PumpWait nextWait(DueTime now) const;
+    void takeDeviceEvents(DueTime now);
+    Connection connectedClient();
+    bool checksPresenceOften() const;
     void fullSync();
     void pollBattery(HeadsetClient& client);
     void dropConnection();
-    bool hasOpenPort() const { return client_ != nullptr; }
     void write(const std::vector<EventID>& events, const WriteOperation& operation);
     void applyNotification(const Packet& packet);
+    void publishPatched(const Packet& packet);
     void publish(HeadsetSnapshot candidate);
     HeadsetSnapshot failureSnapshot(HeadsetSnapshot::Availability availability) const;
-    TimePoint now() const { return options_.now(); }
+    DueTime now() const { return options_.clock(); }
+    TimePoint wallNow() const { return options_.wallClock(); }
 
     void pumpLoop(std::stop_token stop);
 
@@ -120,16 +167,26 @@ private:
     std::unique_ptr<HeadsetClient> client_;
     std::optional<ModelInfo> cachedModel_;
     std::optional<FirmwareVersion> cachedFirmware_;
-    TimePoint nextResync_ = distantPast;
-    TimePoint nextBatteryPoll_ = distantPast;
-    TimePoint nextBluetoothCheck_ = distantPast;
-    TimePoint nextConnectAttempt_ = distantPast;
-    TimePoint nextDongleCheck_ = distantPast;
+    DueTime nextResync_ = distantPast;
+    DueTime nextBatteryPoll_ = distantPast;
+    DueTime nextBluetoothCheck_ = distantPast;
+    DueTime nextConnectAttempt_ = distantPast;
+    DueTime nextDongleCheck_ = distantPast;
     long writeGeneration_ = 0;
-    std::map<EventID, TimePoint> quietUntil_;
+    std::map<EventID, DueTime> quietUntil_;
     std::atomic<bool> isPanelVisible_{false};
     HeadsetSnapshot snapshot_;
-    double reconnectDelay_ = initialReconnectDelay;
+    Duration reconnectDelay_ = initialReconnectDelay;
+    std::size_t plugInRetriesLeft_ = 0;
+    // Until the first full sync of a connection has published, the snapshot still shows the
+    // time before it ("Looking for dongle…"); notifications wait here, the latest of each
+    // event, and are applied on top of that sync.
+    bool synced_ = false;
+    std::vector<Packet> heldNotifications_;
+    // Whether the line and the announcements wake the pump; where one cannot, it wakes on
+    // the old rhythm instead.
+    bool lineWatched_ = false;
+    bool eventsWatched_ = false;
 
     // A copy of snapshot_ for readers off the queue.
     mutable std::mutex publishedLock_;
@@ -138,26 +195,13 @@ private:
     std::shared_ptr<ChangeHandler> onChange_ = std::make_shared<ChangeHandler>();
 
     WakeSignal wake_;
+    ReadinessWait readiness_;
     // Destroyed before the state above, which its jobs use.
     SerialQueue queue_{std::string(queueLabel)};
     std::jthread pump_;
 };
 
-// The controller's own refusal: a connect attempt was wanted but is not due yet. Never
-// shown; its description is its case name.
-class HeadsetController::Failure : public std::exception {
-public:
-    enum class Kind { backingOff };
-
-    static Failure backingOff() { return Failure(Kind::backingOff); }
-
-    Kind kind() const { return kind_; }
-    std::string description() const { return "backingOff"; }
-    const char* what() const noexcept override { return "backingOff"; }
-
-private:
-    explicit Failure(Kind kind) : kind_(kind) {}
-    Kind kind_;
-};
+std::string_view caseName(HeadsetController::Due due);
+void PrintTo(const HeadsetController::PumpWait& wait, std::ostream* out);
 
 }  // namespace avrane

@@ -52,6 +52,11 @@ void Trace::writeFailure(TimePoint now, const std::vector<EventID>& events,
     write(std::move(line));
 }
 
+void Trace::failure(TimePoint now, std::string_view what, std::string_view description) const {
+    if (!isOn()) return;
+    write(timestamp(now) + "  FAILED " + std::string(what) + "  " + std::string(description));
+}
+
 void Trace::write(std::string line) const {
     line += '\n';
     if (sink_) {

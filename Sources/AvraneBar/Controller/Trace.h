@@ -11,8 +11,8 @@
 
 namespace avrane {
 
-// The controller's diagnostic lines: each notification it sees and each write that failed.
-// Off unless AVRANE_BAR_LOG is exactly "1".
+// The controller's diagnostic lines: each notification it sees, each write that failed, and
+// the failures it otherwise goes on after. Off unless AVRANE_BAR_LOG is exactly "1".
 class Trace {
 public:
     // Takes one whole line, line feed included.
@@ -37,6 +37,9 @@ public:
     // "<time>  WRITE FAILED [AvraneKit.EventID.<case>, ...]  <description>".
     void writeFailure(TimePoint now, const std::vector<EventID>& events,
                       std::string_view description) const;
+    // "<time>  FAILED <what>  <description>": a failure the controller goes on after
+    // without showing it (a model read, a connect right after a plug-in, device events).
+    void failure(TimePoint now, std::string_view what, std::string_view description) const;
 
     // ISO 8601 in UTC to the second: 2024-05-01T09:30:00Z.
     static std::string timestamp(TimePoint time);

@@ -50,6 +50,9 @@ public:
     const std::string& path() const { return path_; }
     bool usesCustomBaudRate() const { return usesCustomBaudRate_; }
     bool isOpen() const { return fd_ >= 0; }
+    // For waiting on the line together with other descriptors (-1 while closed); reads and
+    // writes still go through the port.
+    int descriptor() const { return fd_; }
 
 private:
     void configure();

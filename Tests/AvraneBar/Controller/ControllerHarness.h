@@ -9,14 +9,21 @@
 #include <mutex>
 
 #include "AvraneBar/Controller/HeadsetController.h"
+#include "AvraneSim/DeviceEventFeed.h"
 #include "AvraneSim/Simulator.h"
 
 namespace avrane::testing {
 
 using namespace std::chrono_literals;
 
+// The stepped clock, `seconds` from the start: as the wall clock shows it (unless a test sets
+// that clock), and as the monotonic clock counts it.
 inline const TimePoint start = std::chrono::sys_days{std::chrono::May / 1 / 2024} + 9h + 30min;
-inline TimePoint at(double seconds) { return later(start, seconds); }
+inline SteadyClock::duration after(double seconds) {
+    return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
+}
+inline TimePoint at(double seconds) { return start + after(seconds); }
+inline DueTime steadyAt(double seconds) { return DueTime(1000h) + after(seconds); }
 
 // The test's stand-in for the main thread: posted work runs on the test's thread, in order.
 class MainLoop {
@@ -52,7 +59,8 @@ private:
 
 // A controller over the simulated headset, with a manual clock. "Discovery" is a list the
 // test edits; connecting opens its first entry as a discovered dongle, but without the
-// dongle's line settings, which a pty refuses.
+// dongle's line settings, which a pty refuses. Device announcements come from a feed the test
+// fills; by default the controller may not rely on it, as where the kernel says nothing.
 class ControllerHarness : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -70,7 +78,9 @@ protected:
         if (controller_) return *controller_;
         HeadsetController::Options options;
         options.runOnMainThread = [this](std::function<void()> work) { main.post(std::move(work)); };
-        options.now = [this] { return at(seconds.load()); };
+        options.clock = [this] { return steadyAt(seconds.load()); };
+        options.wallClock = [this] { return at(seconds.load()) + wallShift.load(); };
+        options.deviceEvents = deviceEvents;
         options.connect = [this] {
             ++connects;
             const auto found = locked([&] { return dongles; });
@@ -89,7 +99,7 @@ protected:
             return locked([&] { return macLink; });
         };
         options.trace = Trace([this](std::string_view line) { locked([&] { trace.emplace_back(line); }); }, true);
-        options.replyTimeout = 0.2;  // a silent item costs a fifth of a second
+        options.replyTimeout = 200ms;  // a silent item costs a fifth of a second
         options.retryCount = 1;
         if (tweak) tweak(options);
         controller_ = std::make_unique<HeadsetController>(std::move(options));
@@ -109,6 +119,8 @@ protected:
         ASSERT_EQ(last().availability.kind(), HeadsetSnapshot::Availability::Kind::connected);
         seen = published.size();
     }
+    void setDongles(std::vector<DiscoveredDongle> list) { locked([&] { dongles = std::move(list); }); }
+    std::vector<std::string> traceLines() { return locked([&] { return trace; }); }
     // Snapshots delivered since the test last asked.
     std::size_t newlyPublished() {
         main.runUntil();
@@ -129,6 +141,8 @@ protected:
     sim::Simulator sim;
     MainLoop main;
     std::atomic<double> seconds = 0;  // the clock, from `start`
+    std::atomic<SteadyClock::duration> wallShift{};  // the system clock set forward or back
+    std::shared_ptr<sim::DeviceEventFeed> deviceEvents = std::make_shared<sim::DeviceEventFeed>(false);
     std::atomic<int> connects = 0, discoveries = 0, bluetoothLookups = 0;
     std::function<void(HeadsetController::Options&)> tweak;  // before the controller is made
     std::mutex mutex;  // guards the three below

@@ -1,6 +1,7 @@
 // The controller as the application runs it: started, with its own pump thread, delivering
 // to a main loop that the test thread runs.
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -9,6 +10,8 @@
 
 namespace avrane {
 namespace {
+
+using namespace std::chrono_literals;
 
 class ControllerRunTests : public testing::ControllerHarness {
 protected:
@@ -48,6 +51,38 @@ TEST_F(ControllerRunTests, StartedControllerDeliversEverySnapshotInOrder) {
         client.setHeadphoneVolume({.isMuted = true, .level = 7, .reportedPercent = 23});
     });
     ASSERT_TRUE(runUntilLast([](const HeadsetSnapshot& s) { return s.volume && s.volume->level == 7; }));
+}
+
+// With nothing due for half a minute (the clock stands still, in the back-off's longest
+// wait), the pump thread sleeps; an announced dongle wakes it at once.
+TEST_F(ControllerRunTests, AnnouncedDongleWakesTheSleepingPump) {
+    std::mutex mutex;
+    std::condition_variable looked;  // the pump thread's first step has begun
+    tweak = [&](HeadsetController::Options& options) {
+        options.bluetoothLink = [&, lookUp = options.bluetoothLink] {
+            const MacBluetoothLink link = lookUp();
+            const std::lock_guard lock(mutex);
+            looked.notify_all();
+            return link;
+        };
+    };
+    deviceEvents = std::make_shared<sim::DeviceEventFeed>(true);
+    setDongles({});
+    for (const double t : {0.0, 4.0, 12.0, 28.0}) {
+        seconds = t;
+        controller().runPumpStep();
+    }
+    seconds = 30;  // the Bluetooth check is due, the next attempt 28 s on
+    controller().start();
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(looked.wait_for(lock, 10s, [&] { return bluetoothLookups == 2; }));
+    }
+    controller().waitUntilIdle();  // the step is over: the pump thread goes to sleep
+    ASSERT_EQ(controller().pumpWait().wait, 28s);
+    setDongles({simDongle()});
+    deviceEvents->add(sim.slavePath());
+    EXPECT_TRUE(runUntilLast([](const HeadsetSnapshot& s) { return s.availability.kind() == HeadsetSnapshot::Availability::Kind::connected; }));
 }
 
 }  // namespace

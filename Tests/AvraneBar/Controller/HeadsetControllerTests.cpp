@@ -10,12 +10,9 @@ namespace {
 using Availability = HeadsetSnapshot::Availability;
 using Kind = Availability::Kind;
 using testing::at;
+using namespace std::chrono_literals;
 
-class HeadsetControllerTests : public testing::ControllerHarness {
-protected:
-    void setDongles(std::vector<DiscoveredDongle> list) { locked([&] { dongles = std::move(list); }); }
-    std::vector<std::string> traceLines() { return locked([&] { return trace; }); }
-};
+using HeadsetControllerTests = testing::ControllerHarness;
 
 // Attempts at once, then 4, 8, 16, 30, 30 s apart, identical failures published once. A
 // connect resets the delay: when the dongle is no longer the first one found (presence is
@@ -265,6 +262,27 @@ TEST_F(HeadsetControllerTests, WriteFailuresDropTheLinkOnlyWhenThePortFailed) {
     }
 }
 
+// With no connect attempt due, a write goes nowhere: it is traced and lost, no operation
+// runs, nothing is published and the back-off keeps its schedule (a drop would move the
+// next attempt to 2 s after the write).
+TEST_F(HeadsetControllerTests, WriteRefusedWhileBackingOffIsTracedAndLostWithoutDroppingAnything) {
+    setDongles({});
+    step(0);  // fails: the next attempt is due at 4
+    ASSERT_EQ(newlyPublished(), 1u);
+    seconds = 1;
+    bool ran = false;
+    controller().apply({EventID::headphoneVolume}, [&](HeadsetClient&) { ran = true; });
+    controller().waitUntilIdle();
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(traceLines().back(),
+              Trace::timestamp(at(1)) + "  WRITE FAILED [AvraneKit.EventID.headphoneVolume]  backingOff\n");
+    EXPECT_EQ(newlyPublished(), 0u);
+    step(3.9);
+    EXPECT_EQ(connects, 1);
+    step(4);
+    EXPECT_EQ(connects, 2);
+}
+
 // A hang-up is noticed at the next read; connecting fails while the dongle is away and
 // works again once it is back, at the next attempt the back-off allows.
 TEST_F(HeadsetControllerTests, HangUpIsNoticedAtTheNextReadAndReconnectionFollows) {
@@ -300,6 +318,80 @@ TEST_F(HeadsetControllerTests, BluetoothLinkIsCheckedOnItsOwnSchedule) {
     ASSERT_EQ(newlyPublished(), 2u);
     EXPECT_EQ(published[1].macBluetooth, paired);
     EXPECT_EQ(published[1].availability, published[0].availability);
+
+    // Neither a full sync nor a failure loses it: both start from a fresh snapshot.
+    setDongles({simDongle()});
+    step(58);  // the back-off's attempt: connected and synced
+    EXPECT_EQ(last().availability.kind(), Kind::connected);
+    EXPECT_EQ(last().macBluetooth, paired);
+    sim.hangUp();
+    step(59);
+    EXPECT_EQ(last().availability.kind(), Kind::headsetUnreachable);
+    EXPECT_EQ(last().macBluetooth, paired);
+}
+
+// The pump sleeps until the earliest due time of the state it is in: the next connect
+// attempt without a client; with one, the presence check (every 2 s where no device
+// announcements can be relied on, every minute where they can), the battery poll, the full
+// sync; the Bluetooth check in both.
+TEST_F(HeadsetControllerTests, PumpSleepsUntilTheEarliestDueTime) {
+    using Due = HeadsetController::Due;
+    using Wait = HeadsetController::PumpWait;
+    setDongles({});
+    step(0);
+    EXPECT_EQ(controller().pumpWait(), (Wait{Due::connectAttempt, 4s}));
+    step(28);  // the second attempt; the next is 8 s on, after the Bluetooth check at 30
+    EXPECT_EQ(controller().pumpWait(), (Wait{Due::bluetoothCheck, 2s}));
+
+    setDongles({simDongle()});
+    step(58);  // connects and syncs
+    EXPECT_EQ(controller().pumpWait(), (Wait{Due::dongleCheck, 2s}));
+    step(60);
+    seconds = 60.5;
+    EXPECT_EQ(controller().pumpWait(), (Wait{Due::dongleCheck, 1500ms}));
+    seconds = 100;  // late: due at once
+    EXPECT_EQ(controller().pumpWait(), (Wait{Due::dongleCheck, 0s}));
+}
+
+// Due times run on the monotonic clock: the wall clock set back an hour neither delays the
+// next battery poll nor hides it. Only the battery's change time shows the wall clock.
+TEST_F(HeadsetControllerTests, SettingTheWallClockBackDelaysNothing) {
+    connectAt(0);
+    step(1);  // the sync after the connect: the poll is due at 31
+    wallShift = -1h;
+    auto model = sim.model();
+    model.battery.percent = 61;
+    sim.setModel(model);
+    step(30.9);
+    EXPECT_EQ(newlyPublished(), 0u);
+    step(31);
+    EXPECT_EQ(sim.requests().back().packet.eventID, EventID::batteryInfo);
+    EXPECT_EQ(last().batteryPercent, 61);
+    EXPECT_EQ(last().batteryLevelChangedAt, at(31) - 1h);
+}
+
+// A notification that arrives before the first full sync of a connection has published
+// would otherwise be patched into the snapshot of before it: a fresh battery level beside
+// "Looking for dongle…". It waits for the sync and is applied on top of it.
+TEST_F(HeadsetControllerTests, NotificationsBeforeTheFirstSyncWaitForIt) {
+    std::atomic<bool> sent = false;
+    sim.setRequestObserver([&](const sim::ReceivedRequest& request) {
+        if (request.packet.eventID != EventID::allFunctionSettingsPart1 || sent.exchange(true)) return;
+        // Announced ahead of the bulk reply, so that it reaches the controller mid-sync.
+        sim.change(EventID::batteryInfo, [](sim::HeadsetModel& m) { m.battery.percent = 55; });
+    });
+    seconds = 0;
+    controller().refresh();
+    controller().waitUntilIdle();
+    main.runUntil();
+    ASSERT_TRUE(sent);
+    ASSERT_FALSE(published.empty());
+    for (const HeadsetSnapshot& s : published) {
+        EXPECT_TRUE(s.availability.kind() == Kind::connected || !s.batteryPercent)
+            << s.availability.text() << " with battery " << int(*s.batteryPercent);
+    }
+    EXPECT_EQ(published.back().availability.kind(), Kind::connected);
+    EXPECT_EQ(published.back().batteryPercent, 55);
 }
 
 TEST(TraceSwitchTests, OnlyOneTurnsItOn) {

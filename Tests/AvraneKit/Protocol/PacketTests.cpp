@@ -193,29 +193,5 @@ TEST(PacketTest, RandomPacketsRoundTrip) {
     }
 }
 
-TEST(HexDumpTest, FormatsBytes) {
-    EXPECT_EQ(hexDump(Bytes{}), "");
-    EXPECT_EQ(hexDump(Bytes{0x01, 0xAB}), "01 AB");
-    EXPECT_EQ(hexDump(Bytes{0x00}), "00");
-}
-
-TEST(EventIDTest, TableCoversExactlyTheProtocolIds) {
-    const auto ids = allCases<EventID>();
-    ASSERT_EQ(ids.size(), 36u);
-    int known = 0;
-    for (int raw = 0; raw < 256; ++raw) {
-        if (const auto id = fromRaw<EventID>(static_cast<std::uint8_t>(raw))) {
-            ++known;
-            EXPECT_EQ(rawValue(*id), raw);
-            EXPECT_FALSE(caseName(*id).empty());
-        }
-    }
-    EXPECT_EQ(known, 36);
-    EXPECT_EQ(caseName(EventID::gameChatMixBalance), "gameChatMixBalance");
-    EXPECT_EQ(caseName(EventID::wearingStatusDetectorExtendedParam),
-              "wearingStatusDetectorExtendedParam");
-    for (std::size_t i = 1; i < ids.size(); ++i) EXPECT_LT(rawValue(ids[i - 1]), rawValue(ids[i]));
-}
-
 }  // namespace
 }  // namespace avrane

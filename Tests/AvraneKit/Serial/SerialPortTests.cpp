@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "LineSpeed.h"
+
 namespace avrane {
 namespace {
 
@@ -98,9 +100,13 @@ TEST(SerialPortTests, FailuresCarryTheirTexts) {
 }
 
 // A pty refuses the modem-line request, so a port that wants the dongle's line settings fails
-// at the last configuration step: it must come back closed, with nothing left behind.
+// at the last configuration step: it must come back closed, with nothing left behind. The
+// step before it has set the dongle's speed, which the pty keeps: read back, it is 460800
+// baud both ways, not the nearest speed of the termios table.
 TEST(SerialPortTests, FailedConfigurationLeavesThePortClosedAndReopenable) {
     Pty pty;
+    const int watcher = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(watcher, 0);
     const auto descriptorsBefore = openDescriptorCount();
     SerialPort port(pty.slave, true);
     for (int round = 0; round < 2; ++round) {
@@ -112,6 +118,11 @@ TEST(SerialPortTests, FailedConfigurationLeavesThePortClosedAndReopenable) {
         EXPECT_FALSE(port.isOpen());
         EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
     }
+    unsigned input = 0, output = 0;
+    ASSERT_EQ(avrane_test_line_speed(watcher, &input, &output), 0);
+    EXPECT_EQ(input, SerialPort::baudRate);
+    EXPECT_EQ(output, SerialPort::baudRate);
+    ::close(watcher);
     const auto other = errnoOfUnprivilegedOpen(pty.slave);
     if (other) {
         EXPECT_EQ(*other, 0) << "exclusive use outlived the failed open";
