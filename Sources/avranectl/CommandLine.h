@@ -7,7 +7,7 @@
 #include <string>
 
 #include "AvraneKit/Protocol/EventID.h"
-#include "avranectl/SettingTable.h"
+#include "AvraneKit/Client/SettingTable.h"
 
 namespace avrane::ctl {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "avranectl/SettingTable.h"
+#include "AvraneKit/Client/SettingTable.h"
 
 namespace avrane::ctl {
 namespace {

@@ -16,6 +16,7 @@
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
+#include "AvraneBar/Service/HeadsetService.h"
 #include "AvraneBar/StatusItem/MenuBarController.h"
 
 namespace avrane {
@@ -66,8 +67,12 @@ void dumpTree(const QWidget* widget, int depth, std::string& out) {
 
 AppDelegate::AppDelegate(HeadsetController::Options controllerOptions, UpdateChecker::Options updateOptions)
     : updateChecker_(std::move(updateOptions)),
-      controller_(std::make_unique<HeadsetController>(withMainThread(std::move(controllerOptions)))) {
+      controller_(std::make_unique<HeadsetController>(withMainThread(std::move(controllerOptions)))),
+      service_(std::make_unique<HeadsetService>(*controller_)) {
     updateTimer_.setInterval(updateCheckPeriod);
+    service_->setShowPanel([this] {
+        if (menuBar_) menuBar_->show();
+    });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -111,6 +116,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::render(const HeadsetSnapshot& snapshot) {
     log(snapshot);
+    service_->publish(snapshot);
     alert(snapshot);
     if (!menuBar_) return;
     menuBar_->render(snapshot);

@@ -12,6 +12,7 @@
 
 namespace avrane {
 
+class HeadsetService;
 class MenuBarController;
 class PanelViewController;
 
@@ -43,6 +44,8 @@ public:
     UpdateChecker& updateChecker() { return updateChecker_; }
     MenuBarController* menuBar() const { return menuBar_.get(); }
     PanelViewController* content() const { return content_; }
+    // The headset on the session bus; served once the application holds its name there.
+    HeadsetService& service() { return *service_; }
 
     // The panel's widget tree as the layout dump writes it.
     std::string layoutDump() const;
@@ -55,6 +58,7 @@ private:
 
     UpdateChecker updateChecker_;
     std::unique_ptr<HeadsetController> controller_;
+    std::unique_ptr<HeadsetService> service_;
     std::unique_ptr<MenuBarController> menuBar_;
     PanelViewController* content_ = nullptr;  // owned by the panel window
     QTimer updateTimer_;

@@ -8,8 +8,6 @@
 
 namespace avrane {
 
-SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
-
 SingleInstance::~SingleInstance() {
     if (!registered_) return;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -17,11 +15,11 @@ SingleInstance::~SingleInstance() {
     bus.unregisterService(applicationId);
 }
 
-SingleInstance::Outcome SingleInstance::claim(bool showsRunningPanel, int timeoutMs) {
+SingleInstance::Outcome SingleInstance::claim(QObject* served, bool showsRunningPanel, int timeoutMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return Outcome::first;
     // The object first, so that whoever sees the name can already call it.
-    bus.registerObject(applicationObjectPath, this, QDBusConnection::ExportScriptableSlots);
+    bus.registerObject(applicationObjectPath, served, QDBusConnection::ExportAdaptors);
     const auto reply = bus.interface()->registerService(applicationId, QDBusConnectionInterface::DontQueueService,
                                                         QDBusConnectionInterface::DontAllowReplacement);
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
@@ -34,10 +32,6 @@ SingleInstance::Outcome SingleInstance::claim(bool showsRunningPanel, int timeou
         QDBusMessage::createMethodCall(applicationId, applicationObjectPath, applicationId, QStringLiteral("ShowPanel"));
     const QDBusMessage answer = bus.call(question, QDBus::Block, timeoutMs);
     return answer.type() == QDBusMessage::ReplyMessage ? Outcome::shownRunning : Outcome::runningSilent;
-}
-
-void SingleInstance::ShowPanel() {
-    if (showPanel_) showPanel_();
 }
 
 }  // namespace avrane

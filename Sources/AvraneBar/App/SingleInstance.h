@@ -1,19 +1,14 @@
 #pragma once
 
-#include <functional>
-
 #include <QObject>
 #include <QString>
 
 namespace avrane {
 
 // One AvraneBar per desktop session: the first instance takes the application's name on the
-// session bus and serves ShowPanel there; a later one asks it to show its panel and ends.
-// Without a session bus every instance runs on its own.
-class SingleInstance : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "io.github.avranebar.AvraneBar")
-
+// session bus and serves its object there (the service, with ShowPanel); a later one asks it
+// to show its panel and ends. Without a session bus every instance runs on its own.
+class SingleInstance {
 public:
     enum class Outcome {
         first,          // this process owns the name (or there is no session bus)
@@ -22,20 +17,16 @@ public:
         running,        // the name is held; its owner was not asked anything
     };
 
-    explicit SingleInstance(QObject* parent = nullptr);
-    ~SingleInstance() override;
+    SingleInstance() = default;
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // Takes the name, or asks its owner to show the panel (unless `showsRunningPanel` is
-    // false). `timeoutMs` bounds the question.
-    Outcome claim(bool showsRunningPanel = true, int timeoutMs = 5000);
-    // What ShowPanel does in the first instance.
-    void setShowPanel(std::function<void()> show) { showPanel_ = std::move(show); }
-
-public slots:
-    Q_SCRIPTABLE void ShowPanel();
+    // Serves `served` (with its adaptors) and takes the name, or asks the name's owner to
+    // show the panel (unless `showsRunningPanel` is false). `timeoutMs` bounds the question.
+    Outcome claim(QObject* served, bool showsRunningPanel = true, int timeoutMs = 5000);
 
 private:
-    std::function<void()> showPanel_;
     bool registered_ = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QIcon>
 #include <QTimer>
 
@@ -12,7 +13,7 @@
 #include "AvraneBar/App/ApplicationId.h"
 #include "AvraneBar/App/SingleInstance.h"
 #include "AvraneBar/Preferences/AutostartEntry.h"
-#include "AvraneBar/StatusItem/MenuBarController.h"
+#include "AvraneBar/Service/HeadsetService.h"
 #include "AvraneUpdate/AppVersion.h"
 
 int main(int argc, char** argv) {
@@ -38,8 +39,12 @@ int main(int argc, char** argv) {
     options.process(app);
     const bool startedAtLogin = options.isSet(atLogin);
 
+    // The delegate first, as nothing starts before the launch: the service it holds is what
+    // the session bus name serves.
+    AppDelegate delegate;
+    delegate.setOpensPanelAtLaunch(!startedAtLogin);
     SingleInstance instance;
-    switch (instance.claim(!startedAtLogin)) {
+    switch (instance.claim(&delegate.service(), !startedAtLogin)) {
     case SingleInstance::Outcome::first: break;
     case SingleInstance::Outcome::shownRunning:
     case SingleInstance::Outcome::running: return 0;
@@ -49,11 +54,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    AppDelegate delegate;
-    delegate.setOpensPanelAtLaunch(!startedAtLogin);
-    instance.setShowPanel([&delegate] {
-        if (delegate.menuBar()) delegate.menuBar()->show();
-    });
+    delegate.service().servedOn(QDBusConnection::sessionBus());
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

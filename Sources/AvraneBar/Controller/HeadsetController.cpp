@@ -102,11 +102,23 @@ void HeadsetController::refresh() {
     wake_.signal();
 }
 
-void HeadsetController::apply(std::vector<EventID> events, WriteOperation operation) {
-    queue_.async([this, events = std::move(events), operation = std::move(operation)] {
-        write(events, operation);
+void HeadsetController::apply(std::vector<EventID> events, WriteOperation operation, Completion done) {
+    queue_.async([this, events = std::move(events), operation = std::move(operation), done = std::move(done)] {
+        complete(done, write(events, operation));
     });
     wake_.signal();
+}
+
+void HeadsetController::perform(WriteOperation operation, Completion done) {
+    queue_.async([this, operation = std::move(operation), done = std::move(done)] {
+        complete(done, withClient({}, operation));
+    });
+    wake_.signal();
+}
+
+void HeadsetController::complete(const Completion& done, std::optional<std::string> failure) {
+    // Behind the snapshots the work published: in order on the main thread.
+    if (done) options_.runOnMainThread([done, failure = std::move(failure)] { done(failure); });
 }
 
 HeadsetSnapshot HeadsetController::snapshot() const {
@@ -376,28 +388,38 @@ void HeadsetController::pollBattery(HeadsetClient& client) {
     }
 }
 
-void HeadsetController::write(const std::vector<EventID>& events, const WriteOperation& operation) {
+std::optional<std::string> HeadsetController::write(const std::vector<EventID>& events,
+                                                    const WriteOperation& operation) {
     ++writeGeneration_;
     // Set before the write runs: its echo may arrive inside the write's own exchange.
     const DueTime quietEnd = now() + quietWindow;
     for (const EventID event : events) quietUntil_[event] = quietEnd;
+    std::optional<std::string> failure = withClient(events, operation);
+    fullSync();
+    return failure;
+}
+
+std::optional<std::string> HeadsetController::withClient(const std::vector<EventID>& events,
+                                                         const WriteOperation& operation) {
     const Connection connection = connectedClient();
     try {
         if (connection.failure) std::rethrow_exception(connection.failure);
-        if (connection.client) {
-            operation(*connection.client);
-        } else {
+        if (!connection.client) {
             // No connect attempt is due: the write is lost, and the back-off goes on as it was.
             options_.trace.writeFailure(wallNow(), events, backingOff);
+            return std::string(backingOff);
         }
+        operation(*connection.client);
+        return std::nullopt;
     } catch (const SerialPort::Failure& error) {
         options_.trace.writeFailure(wallNow(), events, error.description());
         dropConnection();
+        return error.description();
     } catch (const std::exception& error) {
         // A headset that did not answer, or no dongle to connect to: the link itself is fine.
         options_.trace.writeFailure(wallNow(), events, error.what());
+        return std::string(error.what());
     }
-    fullSync();
 }
 
 void HeadsetController::applyNotification(const Packet& packet) {

@@ -45,6 +45,9 @@ class HeadsetController {
 public:
     using ChangeHandler = std::function<void(const HeadsetSnapshot&)>;
     using WriteOperation = std::function<void(HeadsetClient&)>;
+    // How a write or an operation ended, on the main thread: nothing when it went through,
+    // else the failure's description.
+    using Completion = std::function<void(const std::optional<std::string>& failure)>;
     using Duration = SteadyClock::duration;
 
     struct Options {
@@ -113,8 +116,12 @@ public:
     void refresh();
     // Queues a write: the notifications of `events` are taken for its echo for one second,
     // `write` runs with the client, then a full sync publishes what the headset holds. The
-    // outcome shows only in later snapshots (and the trace when it failed).
-    void apply(std::vector<EventID> events, WriteOperation write);
+    // outcome shows in later snapshots (and the trace when it failed); `done`, when given,
+    // hears it once the snapshot of the sync has been handed to the main thread.
+    void apply(std::vector<EventID> events, WriteOperation write, Completion done = {});
+    // Queues `operation` with the client as it is (connecting when due), and nothing else: no
+    // echo window and no sync. For raw reads and writes on behalf of other programs.
+    void perform(WriteOperation operation, Completion done);
 
     // The last published snapshot. Any thread; never waits for work on the queue.
     HeadsetSnapshot snapshot() const;
@@ -152,7 +159,9 @@ private:
     void fullSync();
     void pollBattery(HeadsetClient& client);
     void dropConnection();
-    void write(const std::vector<EventID>& events, const WriteOperation& operation);
+    std::optional<std::string> write(const std::vector<EventID>& events, const WriteOperation& operation);
+    std::optional<std::string> withClient(const std::vector<EventID>& events, const WriteOperation& operation);
+    void complete(const Completion& done, std::optional<std::string> failure);
     void applyNotification(const Packet& packet);
     void publishPatched(const Packet& packet);
     void publish(HeadsetSnapshot candidate);

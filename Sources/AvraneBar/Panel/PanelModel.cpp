@@ -5,6 +5,7 @@
 
 #include "AvraneBar/Panel/PopUpLists.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
+#include "AvraneKit/Client/SettingTable.h"
 #include "AvraneUpdate/AppVersion.h"
 
 namespace avrane {
@@ -138,41 +139,32 @@ void PanelModel::scheduleWrite(const std::string& key, std::vector<EventID> even
         });
 }
 
+void PanelModel::writeSetting(const std::string& key, std::string_view setting, SettingWrite write) {
+    // The item whose notifications are the write's echo, as the setting table has it.
+    scheduleWrite(key, {findSetting(setting)->item}, std::move(write));
+}
+
 QString PanelModel::volumeChanged(double value) {
     const std::uint8_t level = step(value);
-    scheduleWrite("volume", {EventID::headphoneVolume}, [level](HeadsetClient& client) {
-        HeadphoneVolume volume = client.headphoneVolume();
-        volume.level = level;
-        client.setHeadphoneVolume(volume);
-    });
+    writeSetting("volume", "volume", settingWrites::headphoneVolume(level));
     return number(level);
 }
 
 QString PanelModel::balanceChanged(double value) {
     const double balance = halfStep(value);
-    scheduleWrite("balance", {EventID::gameChatMixBalance}, [balance](HeadsetClient& client) {
-        client.setGameChatBalance(GameChatBalance::fromUIValue(balance));
-    });
+    writeSetting("balance", "balance", settingWrites::balance(balance));
     return panel::balanceText(balance, texts());
 }
 
 QString PanelModel::sidetoneChanged(double value) {
     const std::uint8_t level = step(value);
-    scheduleWrite("sidetone", {EventID::sidetoneVolume}, [level](HeadsetClient& client) {
-        SidetoneVolume sidetone = client.sidetoneVolume();
-        sidetone.level = level;
-        client.setSidetoneVolume(sidetone);
-    });
+    writeSetting("sidetone", "sidetone", settingWrites::sidetone(level));
     return number(level);
 }
 
 QString PanelModel::ambientLevelChanged(double value) {
     const std::uint8_t level = step(value);
-    scheduleWrite("ambient", {EventID::ambSetting}, [level](HeadsetClient& client) {
-        AmbientSetting ambient = client.ambientSetting();
-        ambient.ambientLevel = level;
-        client.setAmbientSetting(ambient);
-    });
+    writeSetting("ambient", "ambient-level", settingWrites::ambientLevel(level));
     return number(level);
 }
 
@@ -181,39 +173,29 @@ VisibilityChange PanelModel::ancChanged(int index) {
     const auto mode = panel::entryAt(panel::ancModes, index);
     if (!mode) return change;
     setAmbientRowsVisible(change, *mode == NoiseCancellingMode::ambientSound);
-    scheduleWrite("anc", {EventID::ambSetting}, [mode = *mode](HeadsetClient& client) {
-        client.setNoiseCancellingMode(mode);
-    });
+    writeSetting("anc", "anc", settingWrites::noiseCancelling(*mode));
     return change;
 }
 
-void PanelModel::voiceFocusChanged(bool on) {
-    scheduleWrite("voiceFocus", {EventID::ambSetting}, [on](HeadsetClient& client) {
-        AmbientSetting ambient = client.ambientSetting();
-        ambient.voiceFocus = on;
-        client.setAmbientSetting(ambient);
-    });
-}
+void PanelModel::voiceFocusChanged(bool on) { writeSetting("voiceFocus", "voice-focus", settingWrites::voiceFocus(on)); }
 
 void PanelModel::autoPowerOffChanged(int index) {
-    chooseAndWrite("autoPowerOff", EventID::autoPowerOffSetting, panel::autoPowerOffChoices, index, &HeadsetClient::setAutoPowerOff);
+    chooseAndWrite("autoPowerOff", "auto-power-off", panel::autoPowerOffChoices, index, &settingWrites::autoPowerOff);
 }
 
 void PanelModel::btModeChanged(int index) {
-    chooseAndWrite("btMode", EventID::btSoundQuality, panel::btModes, index, &HeadsetClient::setBluetoothSoundMode);
+    chooseAndWrite("btMode", "bt-sound", panel::btModes, index, &settingWrites::bluetoothSound);
 }
 
 void PanelModel::btStartupChanged(int index) {
-    chooseAndWrite("btStartup", EventID::btStartupMode, panel::btStartups, index, &HeadsetClient::setBluetoothStartupMode);
+    chooseAndWrite("btStartup", "bt-startup", panel::btStartups, index, &settingWrites::bluetoothStartup);
 }
 
 void PanelModel::ncStartupChanged(int index) {
-    chooseAndWrite("ncStartup", EventID::ncStartupMode, panel::ncStartups, index, &HeadsetClient::setNCStartupMode);
+    chooseAndWrite("ncStartup", "nc-startup", panel::ncStartups, index, &settingWrites::ncStartup);
 }
 
-void PanelModel::ledChanged(bool on) {
-    scheduleWrite("led", {EventID::ledSetting}, [on](HeadsetClient& client) { client.setLEDSetting(LEDSetting{on}); });
-}
+void PanelModel::ledChanged(bool on) { writeSetting("led", "led", settingWrites::led(on)); }
 
 void PanelModel::batteryTextChanged(bool on) {
     MenuBarPreferences::setFlag(MenuBarPreferences::showsBatteryText, on, options_.defaults);

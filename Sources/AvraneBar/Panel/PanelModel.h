@@ -20,6 +20,7 @@
 #include "AvraneBar/Panel/PopUpLists.h"
 #include "AvraneBar/Preferences/AutostartEntry.h"
 #include "AvraneDefaults/UserDefaults.h"
+#include "AvraneKit/Client/SettingTable.h"
 #include "AvraneUpdate/UpdateChecker.h"
 
 namespace avrane {
@@ -143,13 +144,12 @@ public:
 
 private:
     void scheduleWrite(const std::string& key, std::vector<EventID> events, HeadsetController::WriteOperation write);
-    // A pop-up of single-byte settings: entry `index` of `choices`, written with `setter`.
+    void writeSetting(const std::string& key, std::string_view setting, SettingWrite write);
+    // A pop-up of single-byte settings: entry `index` of `choices`, written with `write`.
     template <class T, std::size_t N>
-    void chooseAndWrite(const std::string& key, EventID event, const std::array<T, N>& choices, int index,
-                        void (HeadsetClient::*setter)(T)) {
-        const std::optional<T> choice = panel::entryAt(choices, index);
-        if (!choice) return;
-        scheduleWrite(key, {event}, [setter, value = *choice](HeadsetClient& client) { (client.*setter)(value); });
+    void chooseAndWrite(const std::string& key, std::string_view setting, const std::array<T, N>& choices, int index,
+                        SettingWrite (*write)(T)) {
+        if (const std::optional<T> choice = panel::entryAt(choices, index)) writeSetting(key, setting, write(*choice));
     }
     void showHeader(PanelUpdate& update, const HeadsetSnapshot& snapshot);
     void setAmbientRowsVisible(VisibilityChange& change, bool visible);

@@ -9,7 +9,7 @@
 #include "AvraneKit/Client/HeadsetClient.h"
 #include "AvraneKit/Client/HeadsetState.h"
 
-namespace avrane::ctl {
+namespace avrane {
 
 // A setting's value in the words `get` prints and `set` takes ("15", "-2.5", "nc").
 struct SettingValue {
@@ -22,10 +22,14 @@ struct SettingValue {
 // headset is touched.
 using SettingWrite = std::function<void(HeadsetClient&)>;
 
-// One row of the table of settings that get and set know.
+// One row of the table of the settings that the panel, avranectl and the application's
+// D-Bus service know by name.
 struct Setting {
     std::string_view name;
     std::string_view accepted;  // the values `set` takes, for help and error texts
+    // The item a write of the setting changes: its notifications for the next second are
+    // the write's own echo.
+    EventID item;
     // One typed read that fills the fields `show` looks at.
     void (*read)(HeadsetClient& client, HeadsetState& state);
     // The value as found in `state`; nothing when the headset did not report it.
@@ -40,4 +44,22 @@ struct Setting {
 std::span<const Setting> settingTable();
 const Setting* findSetting(std::string_view name);
 
-}  // namespace avrane::ctl
+// The writes behind the settings, for callers that hold the value itself (the panel's
+// controls). One that changes a field of a record reads the record and writes it back whole,
+// all at the time of the write.
+namespace settingWrites {
+SettingWrite headphoneVolume(std::uint8_t level);
+// -5.0 (game) to 5.0 (chat); ten steps a unit, halves away from zero.
+SettingWrite balance(double uiValue);
+SettingWrite sidetone(std::uint8_t level);
+SettingWrite noiseCancelling(NoiseCancellingMode mode);
+SettingWrite ambientLevel(std::uint8_t level);
+SettingWrite voiceFocus(bool on);
+SettingWrite autoPowerOff(AutoPowerOff delay);
+SettingWrite led(bool on);
+SettingWrite bluetoothSound(BluetoothSoundMode mode);
+SettingWrite bluetoothStartup(BluetoothStartupMode mode);
+SettingWrite ncStartup(NoiseCancellingStartupMode mode);
+}  // namespace settingWrites
+
+}  // namespace avrane

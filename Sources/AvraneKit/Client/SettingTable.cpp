@@ -1,4 +1,4 @@
-#include "avranectl/SettingTable.h"
+#include "AvraneKit/Client/SettingTable.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace avrane::ctl {
+namespace avrane {
 namespace {
 
 using Write = std::optional<SettingWrite>;
@@ -126,7 +126,7 @@ SettingWrite readModifyWrite(Record (HeadsetClient::*read)(),
 }
 
 const std::array<Setting, 12> table{{
-    {"volume", "0-30",
+    {"volume", "0-30", EventID::headphoneVolume,
      [](HeadsetClient& c, HeadsetState& s) { s.headphoneVolume = c.headphoneVolume(); },
      [](const HeadsetState& s) {
          return showIf(s.headphoneVolume, [](const HeadphoneVolume& v) {
@@ -136,21 +136,17 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto level = integerIn(text, 0, 30);
          if (!level) return std::nullopt;
-         return readModifyWrite(&HeadsetClient::headphoneVolume, &HeadsetClient::setHeadphoneVolume,
-                                [l = *level](HeadphoneVolume& v) { v.level = l; });
+         return settingWrites::headphoneVolume(*level);
      }},
-    {"balance", "-5.0 to 5.0 in steps of 0.5 (below 0 leans to game audio, above to chat)",
+    {"balance", "-5.0 to 5.0 in steps of 0.5 (below 0 leans to game audio, above to chat)", EventID::gameChatMixBalance,
      [](HeadsetClient& c, HeadsetState& s) { s.gameChatBalance = c.gameChatBalance(); },
      [](const HeadsetState& s) { return showIf(s.gameChatBalance, balanceValue); },
      [](std::string_view text) -> Write {
          const auto value = balanceIn(text);
          if (!value) return std::nullopt;
-         // The slider's own conversion: raw 50 + 10 x value.
-         return [b = GameChatBalance::fromUIValue(*value)](HeadsetClient& c) {
-             c.setGameChatBalance(b);
-         };
+         return settingWrites::balance(*value);
      }},
-    {"sidetone", "0-10",
+    {"sidetone", "0-10", EventID::sidetoneVolume,
      [](HeadsetClient& c, HeadsetState& s) { s.sidetoneVolume = c.sidetoneVolume(); },
      [](const HeadsetState& s) {
          return showIf(s.sidetoneVolume, [](const SidetoneVolume& v) {
@@ -160,10 +156,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto level = integerIn(text, 0, 10);
          if (!level) return std::nullopt;
-         return readModifyWrite(&HeadsetClient::sidetoneVolume, &HeadsetClient::setSidetoneVolume,
-                                [l = *level](SidetoneVolume& v) { v.level = l; });
+         return settingWrites::sidetone(*level);
      }},
-    {"anc", "off|nc|ambient",
+    {"anc", "off|nc|ambient", EventID::ambSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
      [](const HeadsetState& s) {
          return showIf(s.ambient, [](const AmbientSetting& a) { return toWord(ncWords, a.mode); });
@@ -171,9 +166,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto mode = fromWord(ncWords, text);
          if (!mode) return std::nullopt;
-         return [m = *mode](HeadsetClient& c) { c.setNoiseCancellingMode(m); };
+         return settingWrites::noiseCancelling(*mode);
      }},
-    {"ambient-level", "1-20",
+    {"ambient-level", "1-20", EventID::ambSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
      [](const HeadsetState& s) {
          return showIf(s.ambient, [](const AmbientSetting& a) {
@@ -183,10 +178,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto level = integerIn(text, 1, 20);
          if (!level) return std::nullopt;
-         return readModifyWrite(&HeadsetClient::ambientSetting, &HeadsetClient::setAmbientSetting,
-                                [l = *level](AmbientSetting& a) { a.ambientLevel = l; });
+         return settingWrites::ambientLevel(*level);
      }},
-    {"voice-focus", "on|off",
+    {"voice-focus", "on|off", EventID::ambSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
      [](const HeadsetState& s) {
          return showIf(s.ambient, [](const AmbientSetting& a) { return toWord(onOffWords, a.voiceFocus); });
@@ -194,10 +188,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto on = fromWord(onOffWords, text);
          if (!on) return std::nullopt;
-         return readModifyWrite(&HeadsetClient::ambientSetting, &HeadsetClient::setAmbientSetting,
-                                [f = *on](AmbientSetting& a) { a.voiceFocus = f; });
+         return settingWrites::voiceFocus(*on);
      }},
-    {"auto-power-off", "off|5|15|30|60|180 (minutes)",
+    {"auto-power-off", "off|5|15|30|60|180 (minutes)", EventID::autoPowerOffSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.autoPowerOff = c.autoPowerOff(); },
      [](const HeadsetState& s) {
          return showIf(s.autoPowerOff, [](AutoPowerOff a) { return toWord(powerOffWords, a); });
@@ -205,9 +198,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto value = fromWord(powerOffWords, text);
          if (!value) return std::nullopt;
-         return [v = *value](HeadsetClient& c) { c.setAutoPowerOff(v); };
+         return settingWrites::autoPowerOff(*value);
      }},
-    {"led", "on|off",
+    {"led", "on|off", EventID::ledSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.led = c.ledSetting(); },
      [](const HeadsetState& s) {
          return showIf(s.led, [](const LEDSetting& l) { return toWord(onOffWords, l.isOn); });
@@ -215,9 +208,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto on = fromWord(onOffWords, text);
          if (!on) return std::nullopt;
-         return [v = LEDSetting{*on}](HeadsetClient& c) { c.setLEDSetting(v); };
+         return settingWrites::led(*on);
      }},
-    {"bt-sound", "quality|connection",
+    {"bt-sound", "quality|connection", EventID::btSoundQuality,
      [](HeadsetClient& c, HeadsetState& s) { s.bluetoothSoundMode = c.bluetoothSoundMode(); },
      [](const HeadsetState& s) {
          return showIf(s.bluetoothSoundMode, [](BluetoothSoundMode m) { return toWord(soundWords, m); });
@@ -225,9 +218,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto value = fromWord(soundWords, text);
          if (!value) return std::nullopt;
-         return [v = *value](HeadsetClient& c) { c.setBluetoothSoundMode(v); };
+         return settingWrites::bluetoothSound(*value);
      }},
-    {"bt-startup", "off|on|last",
+    {"bt-startup", "off|on|last", EventID::btStartupMode,
      [](HeadsetClient& c, HeadsetState& s) { s.bluetoothStartupMode = c.bluetoothStartupMode(); },
      [](const HeadsetState& s) {
          return showIf(s.bluetoothStartupMode,
@@ -236,9 +229,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto value = fromWord(btStartupWords, text);
          if (!value) return std::nullopt;
-         return [v = *value](HeadsetClient& c) { c.setBluetoothStartupMode(v); };
+         return settingWrites::bluetoothStartup(*value);
      }},
-    {"nc-startup", "off|nc|ambient|last",
+    {"nc-startup", "off|nc|ambient|last", EventID::ncStartupMode,
      [](HeadsetClient& c, HeadsetState& s) { s.ncStartupMode = c.ncStartupMode(); },
      [](const HeadsetState& s) {
          return showIf(s.ncStartupMode,
@@ -247,9 +240,9 @@ const std::array<Setting, 12> table{{
      [](std::string_view text) -> Write {
          const auto value = fromWord(ncStartupWords, text);
          if (!value) return std::nullopt;
-         return [v = *value](HeadsetClient& c) { c.setNCStartupMode(v); };
+         return settingWrites::ncStartup(*value);
      }},
-    {"mic", "muted|live (can only be read)",
+    {"mic", "muted|live (can only be read)", EventID::micVolume,
      [](HeadsetClient& c, HeadsetState& s) { s.microphoneVolume = c.microphoneVolume(); },
      [](const HeadsetState& s) {
          return showIf(s.microphoneVolume, [](const MicrophoneVolume& m) {
@@ -263,6 +256,58 @@ const std::array<Setting, 12> table{{
 
 }  // namespace
 
+namespace settingWrites {
+
+SettingWrite headphoneVolume(std::uint8_t level) {
+    return readModifyWrite(&HeadsetClient::headphoneVolume, &HeadsetClient::setHeadphoneVolume,
+                           [level](HeadphoneVolume& v) { v.level = level; });
+}
+
+SettingWrite balance(double uiValue) {
+    return [b = GameChatBalance::fromUIValue(uiValue)](HeadsetClient& c) { c.setGameChatBalance(b); };
+}
+
+SettingWrite sidetone(std::uint8_t level) {
+    return readModifyWrite(&HeadsetClient::sidetoneVolume, &HeadsetClient::setSidetoneVolume,
+                           [level](SidetoneVolume& v) { v.level = level; });
+}
+
+SettingWrite noiseCancelling(NoiseCancellingMode mode) {
+    return [mode](HeadsetClient& c) { c.setNoiseCancellingMode(mode); };
+}
+
+SettingWrite ambientLevel(std::uint8_t level) {
+    return readModifyWrite(&HeadsetClient::ambientSetting, &HeadsetClient::setAmbientSetting,
+                           [level](AmbientSetting& a) { a.ambientLevel = level; });
+}
+
+SettingWrite voiceFocus(bool on) {
+    return readModifyWrite(&HeadsetClient::ambientSetting, &HeadsetClient::setAmbientSetting,
+                           [on](AmbientSetting& a) { a.voiceFocus = on; });
+}
+
+SettingWrite autoPowerOff(AutoPowerOff delay) {
+    return [delay](HeadsetClient& c) { c.setAutoPowerOff(delay); };
+}
+
+SettingWrite led(bool on) {
+    return [on](HeadsetClient& c) { c.setLEDSetting(LEDSetting{on}); };
+}
+
+SettingWrite bluetoothSound(BluetoothSoundMode mode) {
+    return [mode](HeadsetClient& c) { c.setBluetoothSoundMode(mode); };
+}
+
+SettingWrite bluetoothStartup(BluetoothStartupMode mode) {
+    return [mode](HeadsetClient& c) { c.setBluetoothStartupMode(mode); };
+}
+
+SettingWrite ncStartup(NoiseCancellingStartupMode mode) {
+    return [mode](HeadsetClient& c) { c.setNCStartupMode(mode); };
+}
+
+}  // namespace settingWrites
+
 std::span<const Setting> settingTable() { return table; }
 
 const Setting* findSetting(std::string_view name) {
@@ -271,4 +316,4 @@ const Setting* findSetting(std::string_view name) {
     return it == table.end() ? nullptr : &*it;
 }
 
-}  // namespace avrane::ctl
+}  // namespace avrane

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QObject>
+#include <QVariantMap>
+
+#include "AvraneBar/Service/ServiceValues.h"
+
+namespace avrane {
+
+class HeadsetController;
+
+// The application's headset on the session bus, for avranectl, scripts and status bars: the
+// application owns the dongle's line, and everything else goes through it. The object is
+// registered by whoever holds the application's name (SingleInstance); this class keeps its
+// properties and sends PropertiesChanged. io.github.avranebar.AvraneBar.xml describes it.
+class HeadsetService : public QObject, protected QDBusContext {
+    Q_OBJECT
+
+public:
+    explicit HeadsetService(HeadsetController& controller, QObject* parent = nullptr);
+
+    // What ShowPanel does.
+    void setShowPanel(std::function<void()> show) { showPanel_ = std::move(show); }
+    // The bus it is served on: PropertiesChanged goes out there from now on.
+    void servedOn(const QDBusConnection& bus);
+    // Every snapshot the application shows: the properties follow it, and the ones that
+    // changed are announced, in one signal.
+    void publish(const HeadsetSnapshot& snapshot);
+    const QVariantMap& properties() const { return properties_; }
+
+    HeadsetController& controller() const { return controller_; }
+
+    // The call being answered, for the adaptor: Qt keeps a call's context on the object that
+    // holds the adaptor.
+    QDBusMessage call() const { return message(); }
+    QDBusConnection callBus() const { return connection(); }
+    void answerLater() const { setDelayedReply(true); }
+    void refuse(const QString& error, const QString& text) const { sendErrorReply(error, text); }
+    void showPanel() const {
+        if (showPanel_) showPanel_();
+    }
+
+private:
+    HeadsetController& controller_;
+    std::function<void()> showPanel_;
+    QVariantMap properties_;
+    std::optional<QDBusConnection> bus_;
+};
+
+// The interface itself, through Qt's adaptor machinery: properties read from the service,
+// methods answered once the headset's controller has done the work.
+class HeadsetServiceAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "io.github.avranebar.AvraneBar")
+    Q_PROPERTY(QString Availability READ Availability)
+    Q_PROPERTY(QString AvailabilityText READ AvailabilityText)
+    Q_PROPERTY(bool AccessDenied READ AccessDenied)
+    Q_PROPERTY(avrane::MaybeText DongleName READ DongleName)
+    Q_PROPERTY(avrane::MaybeText Model READ Model)
+    Q_PROPERTY(avrane::MaybeText HeadsetFirmware READ HeadsetFirmware)
+    Q_PROPERTY(avrane::MaybeText DongleFirmware READ DongleFirmware)
+    Q_PROPERTY(avrane::MaybeByte BatteryPercent READ BatteryPercent)
+    Q_PROPERTY(avrane::MaybeFlag BatteryCharging READ BatteryCharging)
+    Q_PROPERTY(avrane::MaybeText Volume READ Volume)
+    Q_PROPERTY(avrane::MaybeText Balance READ Balance)
+    Q_PROPERTY(avrane::MaybeText Sidetone READ Sidetone)
+    Q_PROPERTY(avrane::MaybeText Anc READ Anc)
+    Q_PROPERTY(avrane::MaybeText AmbientLevel READ AmbientLevel)
+    Q_PROPERTY(avrane::MaybeText VoiceFocus READ VoiceFocus)
+    Q_PROPERTY(avrane::MaybeText AutoPowerOff READ AutoPowerOff)
+    Q_PROPERTY(avrane::MaybeText Led READ Led)
+    Q_PROPERTY(avrane::MaybeText BtSound READ BtSound)
+    Q_PROPERTY(avrane::MaybeText BtStartup READ BtStartup)
+    Q_PROPERTY(avrane::MaybeText NcStartup READ NcStartup)
+    Q_PROPERTY(avrane::MaybeText Mic READ Mic)
+    Q_PROPERTY(avrane::MaybeText HeadsetBluetoothPower READ HeadsetBluetoothPower)
+    Q_PROPERTY(avrane::MaybeText HeadsetBluetoothLink READ HeadsetBluetoothLink)
+    Q_PROPERTY(bool ComputerBluetoothPaired READ ComputerBluetoothPaired)
+    Q_PROPERTY(bool ComputerBluetoothConnected READ ComputerBluetoothConnected)
+    Q_PROPERTY(avrane::MaybeText ComputerBluetoothName READ ComputerBluetoothName)
+
+public:
+    // The name of each error the methods answer with.
+    static QString errorName(const char* error);
+
+    explicit HeadsetServiceAdaptor(HeadsetService* service);
+
+    QString Availability() const { return value<QString>("Availability"); }
+    QString AvailabilityText() const { return value<QString>("AvailabilityText"); }
+    bool AccessDenied() const { return value<bool>("AccessDenied"); }
+    MaybeText DongleName() const { return value<MaybeText>("DongleName"); }
+    MaybeText Model() const { return value<MaybeText>("Model"); }
+    MaybeText HeadsetFirmware() const { return value<MaybeText>("HeadsetFirmware"); }
+    MaybeText DongleFirmware() const { return value<MaybeText>("DongleFirmware"); }
+    MaybeByte BatteryPercent() const { return value<MaybeByte>("BatteryPercent"); }
+    MaybeFlag BatteryCharging() const { return value<MaybeFlag>("BatteryCharging"); }
+    MaybeText Volume() const { return value<MaybeText>("Volume"); }
+    MaybeText Balance() const { return value<MaybeText>("Balance"); }
+    MaybeText Sidetone() const { return value<MaybeText>("Sidetone"); }
+    MaybeText Anc() const { return value<MaybeText>("Anc"); }
+    MaybeText AmbientLevel() const { return value<MaybeText>("AmbientLevel"); }
+    MaybeText VoiceFocus() const { return value<MaybeText>("VoiceFocus"); }
+    MaybeText AutoPowerOff() const { return value<MaybeText>("AutoPowerOff"); }
+    MaybeText Led() const { return value<MaybeText>("Led"); }
+    MaybeText BtSound() const { return value<MaybeText>("BtSound"); }
+    MaybeText BtStartup() const { return value<MaybeText>("BtStartup"); }
+    MaybeText NcStartup() const { return value<MaybeText>("NcStartup"); }
+    MaybeText Mic() const { return value<MaybeText>("Mic"); }
+    MaybeText HeadsetBluetoothPower() const { return value<MaybeText>("HeadsetBluetoothPower"); }
+    MaybeText HeadsetBluetoothLink() const { return value<MaybeText>("HeadsetBluetoothLink"); }
+    bool ComputerBluetoothPaired() const { return value<bool>("ComputerBluetoothPaired"); }
+    bool ComputerBluetoothConnected() const { return value<bool>("ComputerBluetoothConnected"); }
+    MaybeText ComputerBluetoothName() const { return value<MaybeText>("ComputerBluetoothName"); }
+
+public slots:
+    void Set(const QString& setting, const QString& value);
+    void Refresh();
+    void ShowPanel();
+    QByteArray RawGet(uchar item);
+    void RawSet(uchar item, const QByteArray& payload);
+
+private:
+    template <class T>
+    T value(const char* name) const {
+        return service_->properties().value(QLatin1String(name)).value<T>();
+    }
+    // Answers the call in progress later, when `done` runs with the outcome.
+    std::function<void(const std::optional<std::string>&, const QVariantList&)> laterReply();
+    QString failureText(const std::string& failure) const;
+
+    HeadsetService* service_;
+};
+
+}  // namespace avrane
