@@ -104,7 +104,7 @@ void HeadsetController::refresh() {
 
 void HeadsetController::apply(std::vector<EventID> events, WriteOperation operation, Completion done) {
     queue_.async([this, events = std::move(events), operation = std::move(operation), done = std::move(done)] {
-        complete(done, write(events, operation));
+        write(events, operation, done);
     });
     wake_.signal();
 }
@@ -388,15 +388,19 @@ void HeadsetController::pollBattery(HeadsetClient& client) {
     }
 }
 
-std::optional<std::string> HeadsetController::write(const std::vector<EventID>& events,
-                                                    const WriteOperation& operation) {
+void HeadsetController::write(const std::vector<EventID>& events, const WriteOperation& operation,
+                              const Completion& done) {
     ++writeGeneration_;
     // Set before the write runs: its echo may arrive inside the write's own exchange.
     const DueTime quietEnd = now() + quietWindow;
     for (const EventID event : events) quietUntil_[event] = quietEnd;
     std::optional<std::string> failure = withClient(events, operation);
+    // A failure is told at once; a write that went through, once its result is published
+    // (a sync with a silent headset can take many seconds).
+    const bool failed = failure.has_value();
+    if (failed) complete(done, std::move(failure));
     fullSync();
-    return failure;
+    if (!failed) complete(done, std::nullopt);
 }
 
 std::optional<std::string> HeadsetController::withClient(const std::vector<EventID>& events,

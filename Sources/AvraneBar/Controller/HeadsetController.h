@@ -117,7 +117,8 @@ public:
     // Queues a write: the notifications of `events` are taken for its echo for one second,
     // `write` runs with the client, then a full sync publishes what the headset holds. The
     // outcome shows in later snapshots (and the trace when it failed); `done`, when given,
-    // hears it once the snapshot of the sync has been handed to the main thread.
+    // hears of a failure at once, and of a success once the snapshot of the sync has been
+    // handed to the main thread.
     void apply(std::vector<EventID> events, WriteOperation write, Completion done = {});
     // Queues `operation` with the client as it is (connecting when due), and nothing else: no
     // echo window and no sync. For raw reads and writes on behalf of other programs.
@@ -159,7 +160,7 @@ private:
     void fullSync();
     void pollBattery(HeadsetClient& client);
     void dropConnection();
-    std::optional<std::string> write(const std::vector<EventID>& events, const WriteOperation& operation);
+    void write(const std::vector<EventID>& events, const WriteOperation& operation, const Completion& done);
     std::optional<std::string> withClient(const std::vector<EventID>& events, const WriteOperation& operation);
     void complete(const Completion& done, std::optional<std::string> failure);
     void applyNotification(const Packet& packet);

@@ -97,11 +97,11 @@ void HeadsetServiceAdaptor::Refresh() { service_->controller().refresh(); }
 
 void HeadsetServiceAdaptor::ShowPanel() { service_->showPanel(); }
 
-QByteArray HeadsetServiceAdaptor::RawGet(uchar raw) {
+void HeadsetServiceAdaptor::RawGet(uchar raw, QByteArray&) {
     const std::optional<EventID> item = fromRaw<EventID>(raw);
     if (!item) {
         service_->refuse(errorName("InvalidValue"), QStringLiteral("0x%1 is not an item the headset knows").arg(raw, 2, 16, QLatin1Char('0')));
-        return {};
+        return;
     }
     const auto reply = laterReply();
     auto payload = std::make_shared<Bytes>();
@@ -110,7 +110,6 @@ QByteArray HeadsetServiceAdaptor::RawGet(uchar raw) {
                                        const QByteArray bytes(reinterpret_cast<const char*>(payload->data()), qsizetype(payload->size()));
                                        reply(failure, {QVariant(bytes)});
                                    });
-    return {};
 }
 
 void HeadsetServiceAdaptor::RawSet(uchar raw, const QByteArray& payload) {

@@ -123,7 +123,8 @@ public slots:
     void Set(const QString& setting, const QString& value);
     void Refresh();
     void ShowPanel();
-    QByteArray RawGet(uchar item);
+    // `payload` names the answer, which goes out later.
+    void RawGet(uchar item, QByteArray& payload);
     void RawSet(uchar item, const QByteArray& payload);
 
 private:

@@ -15,6 +15,7 @@
 #include "AvraneBar/Panel/PanelViewController.h"
 #include "AvraneSim/Simulator.h"
 #include "Support/QtTestSupport.h"
+#include "Support/SimulatedController.h"
 #include "Support/TestHttpServer.h"
 
 namespace avrane {
@@ -30,19 +31,7 @@ protected:
     void SetUp() override {
         Localization::shared().setLanguage(Language::english);
         sim.start();
-        const DiscoveredDongle dongle{DongleModel::h9, sim.slavePath(), "SIM"};
-        HeadsetController::Options o;
-        o.runOnMainThread = [](std::function<void()> work) {
-            QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
-        };
-        o.connect = [dongle] {
-            auto client = std::make_unique<HeadsetClient>(dongle, std::make_unique<SerialPort>(dongle.devicePath, false));
-            client->open();
-            return client;
-        };
-        o.findDongles = [dongle] { return std::vector{dongle}; };
-        o.bluetoothLink = [] { return MacBluetoothLink{}; };
-        controller = std::make_unique<HeadsetController>(std::move(o));
+        controller = std::make_unique<HeadsetController>(testing::simulatedControllerOptions(sim));
         controller->setOnChange([this](const HeadsetSnapshot& s) {
             if (content) content->render(s);
         });

@@ -1,0 +1,231 @@
+#include <gmock/gmock.h>
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDomDocument>
+#include <QFile>
+
+#include "AvraneBar/Service/HeadsetService.h"
+#include "AvraneBar/Controller/HeadsetController.h"
+#include "Support/DesktopSession.h"
+#include "Support/QtTestSupport.h"
+#include "Support/SimulatedController.h"
+
+namespace avrane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::waitUntil;
+using Availability = HeadsetSnapshot::Availability;
+
+const QString path = QStringLiteral("/io/github/avranebar/AvraneBar");
+
+TEST(ServiceValues, propertiesSayWhatIsKnownAndOnlyChangesGoOut) {
+    service::registerTypes();
+    HeadsetSnapshot s;
+    s.availability = Availability::connected();
+    s.model = ModelInfo{};
+    s.batteryPercent = 80;
+    s.volume = HeadphoneVolume{false, 15, 50};
+    s.balance = GameChatBalance(45);
+    s.ambient = AmbientSetting{NoiseCancellingMode::ambientSound, 12, true, 60};
+    s.micMuted = true;
+    s.bluetooth = BluetoothStatus{BluetoothStatus::Power::on, std::nullopt};
+    const QVariantMap p = service::properties(s);
+    const auto text = [&](const char* name) { return p.value(name).value<MaybeText>(); };
+    EXPECT_EQ(p.value("Availability").toString(), "connected");
+    EXPECT_EQ(text("Model"), MaybeText(std::optional<QString>("AVRANE H9")));
+    EXPECT_EQ(p.value("BatteryPercent").value<MaybeByte>(), MaybeByte(std::optional<uchar>(80)));
+    EXPECT_EQ(p.value("BatteryCharging").value<MaybeFlag>(), MaybeFlag{}) << "not reported";
+    // Settings in the words avranectl prints, under the names it uses.
+    EXPECT_EQ(text("Volume").value, "15");
+    EXPECT_EQ(text("Balance").value, "-0.5");
+    EXPECT_EQ(text("Anc").value, "ambient");
+    EXPECT_EQ(text("AmbientLevel").value, "12");
+    EXPECT_EQ(text("VoiceFocus").value, "on");
+    EXPECT_EQ(text("Mic").value, "muted");
+    EXPECT_FALSE(text("Led").known);
+    EXPECT_EQ(text("HeadsetBluetoothPower").value, "on");
+    EXPECT_FALSE(text("HeadsetBluetoothLink").known);
+
+    HeadsetSnapshot next = s;
+    next.batteryPercent = 79;
+    next.volume->reportedPercent = 51;  // not shown by the word: no change
+    EXPECT_EQ(service::changed(p, service::properties(next)).keys(), QStringList{"BatteryPercent"});
+    EXPECT_EQ(service::changed({}, p).size(), p.size());
+    EXPECT_EQ(service::propertyName("auto-power-off"), "AutoPowerOff");
+}
+
+// What PropertiesChanged carried, one entry per signal.
+class ChangeLog : public QObject {
+    Q_OBJECT
+
+public slots:
+    void received(const QString&, const QVariantMap& changed, const QStringList&) { seen.push_back(changed.keys()); }
+
+public:
+    std::vector<QStringList> seen;
+};
+
+// The service on a private session bus, on the real controller and the simulated headset; the
+// test calls it from a second connection as another program would.
+class HeadsetServiceOnABus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.started());
+        sim.start();
+        HeadsetController::Options options = testing::simulatedControllerOptions(sim);
+        options.replyTimeout = std::chrono::milliseconds(200);  // a silent headset costs little time
+        options.retryCount = 1;
+        controller = std::make_unique<HeadsetController>(std::move(options));
+        service = std::make_unique<HeadsetService>(*controller);
+        controller->setOnChange([this](const HeadsetSnapshot& s) { service->publish(s); });
+        server = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service-side"));
+        ASSERT_TRUE(server.registerObject(path, service.get(), QDBusConnection::ExportAdaptors));
+        ASSERT_TRUE(server.registerService(service::interfaceName));
+        service->servedOn(server);
+        client = bus.connection();
+        client.connect(service::interfaceName, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                       QStringLiteral("PropertiesChanged"), &changes, SLOT(received(QString, QVariantMap, QStringList)));
+        controller->start();
+        ASSERT_TRUE(waitUntil([this] { return property("Availability").toString() == "connected"; }));
+        sim.clearRequests();
+    }
+    void TearDown() override {
+        controller->setOnChange({});
+        QDBusConnection::disconnectFromBus(QStringLiteral("service-side"));
+    }
+
+    // A call as another program makes it; the service answers on this thread's event loop.
+    // The watcher brings the answer to the loop as an event (the reply itself arrives on
+    // QtDBus's own thread and would not wake it).
+    QDBusMessage ask(const QDBusMessage& message) {
+        QDBusPendingCall pending = client.asyncCall(message, 10000);
+        QDBusPendingCallWatcher watcher(pending);
+        EXPECT_TRUE(waitUntil([&] { return watcher.isFinished(); }));
+        return pending.reply();
+    }
+    QDBusMessage call(const QString& method, const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service::interfaceName, path, service::interfaceName, method);
+        message.setArguments(arguments);
+        return ask(message);
+    }
+    QVariant property(const QString& name) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service::interfaceName, path,
+                                                              QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        message << service::interfaceName << name;
+        const QDBusMessage reply = ask(message);
+        if (reply.type() != QDBusMessage::ReplyMessage) return {};
+        return qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant();
+    }
+    QString setting(const QString& name) {
+        const QDBusArgument argument = property(name).value<QDBusArgument>();
+        MaybeText value;
+        argument >> value;
+        return value.known ? value.value : QStringLiteral("(not reported)");
+    }
+    std::size_t setsOf(EventID item) {
+        std::size_t count = 0;
+        for (const auto& r : sim.requests()) count += r.packet.eventType == EventType::set && r.packet.eventID == item;
+        return count;
+    }
+
+    ChangeLog changes;
+
+    testing::SessionBus bus;
+    sim::Simulator sim;
+    std::unique_ptr<HeadsetController> controller;
+    std::unique_ptr<HeadsetService> service;
+    QDBusConnection server{QString()};
+    QDBusConnection client{QString()};
+};
+
+TEST_F(HeadsetServiceOnABus, setIsOneWriteAndReturnsWithThePropertyUpToDate) {
+    changes.seen.clear();
+    const QDBusMessage reply = call("Set", {"volume", "20"});
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(setsOf(EventID::headphoneVolume), 1u);
+    EXPECT_EQ(setting("Volume"), "20") << "the answer comes after the snapshot of the write";
+    ASSERT_TRUE(waitUntil([&] { return !changes.seen.empty(); }));
+    EXPECT_EQ(changes.seen.back(), QStringList{"Volume"});
+
+    // A change on the headset itself: one signal with exactly what changed.
+    changes.seen.clear();
+    sim.change(EventID::batteryInfo, [](sim::HeadsetModel& m) { m.battery.percent = 42; });
+    ASSERT_TRUE(waitUntil([&] { return !changes.seen.empty(); }));
+    EXPECT_EQ(changes.seen, (std::vector<QStringList>{{"BatteryPercent"}}));
+}
+
+TEST_F(HeadsetServiceOnABus, badRequestsAreRefusedAndSendNothing) {
+    const struct {
+        const char* method;
+        QVariantList arguments;
+        const char* error;
+    } rows[] = {
+        {"Set", {"loudness", "3"}, "UnknownSetting"},
+        {"Set", {"volume", "31"}, "InvalidValue"},
+        {"Set", {"balance", "0.3"}, "InvalidValue"},
+        {"Set", {"mic", "muted"}, "ReadOnly"},
+        {"RawGet", {QVariant::fromValue(uchar(0xEE))}, "InvalidValue"},
+        {"RawSet", {QVariant::fromValue(uchar(0x82)), QByteArray(300, 0)}, "InvalidValue"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.method + (" " + row.arguments.value(0).toString().toStdString()));
+        const QDBusMessage reply = call(row.method, row.arguments);
+        EXPECT_EQ(reply.errorName(), HeadsetServiceAdaptor::errorName(row.error));
+        EXPECT_FALSE(reply.errorMessage().isEmpty());
+    }
+    EXPECT_EQ(call("Set", {42}).type(), QDBusMessage::ErrorMessage) << "a wrong argument type";
+    EXPECT_EQ(sim.requestCount(), 0u);
+}
+
+TEST_F(HeadsetServiceOnABus, rawRequestsAndFailuresComeBackFromTheHeadset) {
+    const QDBusMessage got = call("RawGet", {QVariant::fromValue(uchar(EventID::headphoneVolume))});
+    ASSERT_EQ(got.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(got.arguments().value(0).toByteArray(), QByteArray::fromHex("000F32"));
+    ASSERT_EQ(call("RawSet", {QVariant::fromValue(uchar(EventID::ledSetting)), QByteArray::fromHex("00")}).type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_FALSE(sim.model().led.isOn);
+
+    // A headset that does not answer: the write fails with the link's own words.
+    sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
+    const QDBusMessage failed = call("Set", {"led", "on"});
+    EXPECT_EQ(failed.errorName(), HeadsetServiceAdaptor::errorName("WriteFailed"));
+    EXPECT_THAT(failed.errorMessage().toStdString(), ::testing::HasSubstr("no reply"));
+}
+
+TEST_F(HeadsetServiceOnABus, theInterfaceFileDescribesWhatIsServed) {
+    // Names, types, directions and access, without Qt's own annotations.
+    const auto members = [](const QString& xml) {
+        QDomDocument document;
+        document.setContent(xml);
+        QStringList found;
+        const QDomNodeList interfaces = document.elementsByTagName("interface");
+        for (int i = 0; i < interfaces.size(); ++i) {
+            const QDomElement interface = interfaces.at(i).toElement();
+            if (interface.attribute("name") != service::interfaceName) continue;
+            for (QDomElement member = interface.firstChildElement(); !member.isNull(); member = member.nextSiblingElement()) {
+                QString line = member.tagName() + ' ' + member.attribute("name") + ' ' + member.attribute("type") + ' ' + member.attribute("access");
+                for (QDomElement arg = member.firstChildElement("arg"); !arg.isNull(); arg = arg.nextSiblingElement("arg")) {
+                    line += " (" + arg.attribute("name") + ' ' + arg.attribute("type") + ' ' + arg.attribute("direction", "in") + ')';
+                }
+                found << line;
+            }
+        }
+        found.sort();
+        return found;
+    };
+    QFile file(AVRANE_SERVICE_XML);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QDBusMessage question = QDBusMessage::createMethodCall(service::interfaceName, path, "org.freedesktop.DBus.Introspectable", "Introspect");
+    const QStringList served = members(ask(question).arguments().value(0).toString());
+    EXPECT_EQ(served.size(), 31);
+    EXPECT_EQ(members(QString::fromUtf8(file.readAll())), served);
+}
+
+}  // namespace
+}  // namespace avrane
+
+#include "HeadsetServiceTests.moc"
