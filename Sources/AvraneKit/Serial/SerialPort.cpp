@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -36,6 +37,19 @@ void SerialPort::open() {
     // and keep it busy after we let go.
     const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw Failure::openFailed(path_, errno);
+    // Anything else opens just as well and would only fail at the first terminal request,
+    // in words that do not tell the user what is wrong.
+    if (!::isatty(fd)) {
+        ::close(fd);
+        throw Failure::openFailed(path_, ENOTTY);
+    }
+    // Root passes TIOCEXCL, and `sudo` is what a user not yet allowed to open the device
+    // tries first; two programs on one line steal each other's replies. Released by close.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == -1) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(fd);
+        throw Failure::openFailed(path_, error);
+    }
     fd_ = fd;
     try {
         configure();
@@ -148,7 +162,11 @@ SerialPort::Failure::Failure(Kind kind, std::string path, std::string step, int 
     : kind_(kind), path_(std::move(path)), step_(std::move(step)), errorNumber_(errorNumber) {
     const std::string reason = errorNumber ? std::strerror(errorNumber) : "";
     switch (kind_) {
-        case Kind::open: description_ = "cannot open " + path_ + ": " + reason; break;
+        case Kind::open:
+            // strerror(ENOTTY) speaks of an inappropriate ioctl, which helps nobody.
+            description_ = errorNumber == ENOTTY ? path_ + " is not a serial device"
+                                                 : "cannot open " + path_ + ": " + reason;
+            break;
         case Kind::configure:
             description_ = "cannot configure port (" + step_ + "): " + reason;
             break;

@@ -2,6 +2,7 @@
 
 #include <termios.h>
 
+#include <cerrno>
 #include <exception>
 #include <string>
 
@@ -13,6 +14,11 @@ namespace avrane {
 // through AVRANE_PORT. Opens it for exclusive use in raw 8-bit mode, optionally forcing the
 // dongle's line speed and raising DTR/RTS, and gives the device its old attributes back on
 // close. Knows nothing of frames. Not locked: its owner serialises every call.
+//
+// Exclusive use is twofold: the terminal's own exclusive mode (TIOCEXCL), which keeps out
+// other users but not root, and an advisory lock (flock) on the device, which every program
+// of this project takes, whoever runs it. Either one held elsewhere fails the open with
+// EBUSY.
 class SerialPort {
 public:
     class Failure;
@@ -28,8 +34,9 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens and configures; nothing when already open. Throws Failure (open, configure);
-    // a failed configuration leaves the port closed.
+    // Opens, locks and configures; nothing when already open. Throws Failure (open,
+    // configure); a failed configuration leaves the port closed. Anything that is not a
+    // terminal fails as `open` with ENOTTY.
     void open();
     // Drains output, restores the saved attributes, releases exclusive use and closes.
     // Every error is ignored: a device that went away must still be let go.
@@ -85,6 +92,21 @@ public:
     const std::string& step() const { return step_; }
     // The errno of the failing call; 0 for `closed`.
     int errorNumber() const { return errorNumber_; }
+
+    // What callers branch on to word their own advice; the description stays the same.
+    // Another program holds the device (its exclusive mode or its lock).
+    bool isInUse() const { return kind_ == Kind::open && errorNumber_ == EBUSY; }
+    // The user may not open the device (the usual case: not in the device's group).
+    bool isPermissionDenied() const {
+        return kind_ == Kind::open && (errorNumber_ == EACCES || errorNumber_ == EPERM);
+    }
+    // The path names something other than a terminal (/dev/null, a regular file).
+    bool isNotSerialDevice() const { return kind_ == Kind::open && errorNumber_ == ENOTTY; }
+    // The device went away under an open port: unplugged, or the far side hung up.
+    bool isDeviceGone() const {
+        return (kind_ == Kind::read || kind_ == Kind::write) &&
+               (errorNumber_ == EIO || errorNumber_ == ENXIO || errorNumber_ == ENODEV);
+    }
 
     const std::string& description() const { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "LineSpeed.h"
@@ -144,6 +145,43 @@ TEST(SerialPortTests, ExclusiveWhileOpenAndReleasedOnClose) {
     EXPECT_EQ(errnoOfUnprivilegedOpen(pty.slave), 0);
 }
 
+// Root passes the terminal's exclusive mode; the lock stops a second program of ours all the
+// same, and the refused open leaves the holder's exclusive mode in place.
+TEST(SerialPortTests, SecondPortOnTheDeviceIsRefusedWhoeverOpensIt) {
+    Pty pty;
+    SerialPort holder(pty.slave, false);
+    holder.open();
+    SerialPort second(pty.slave, false);
+    const auto failure = failureOf([&] { second.open(); });
+    EXPECT_EQ(failure.kind(), Kind::open);
+    EXPECT_TRUE(failure.isInUse());
+    EXPECT_EQ(failure.description(), "cannot open " + pty.slave + ": Device or resource busy");
+    EXPECT_FALSE(second.isOpen());
+
+    if (const auto other = errnoOfUnprivilegedOpen(pty.slave)) {
+        EXPECT_EQ(*other, EBUSY);
+    }
+    holder.write(Bytes{0x42});
+    EXPECT_EQ(pty.readMaster(), Bytes{0x42});
+
+    holder.close();
+    second.open();
+    EXPECT_TRUE(second.isOpen());
+}
+
+TEST(SerialPortTests, AnythingButATerminalIsNotASerialDevice) {
+    const auto file = std::filesystem::temp_directory_path() / ("avrane-port-" + std::to_string(::getpid()));
+    { std::ofstream(file) << "x"; }
+    for (const std::string& path : {std::string("/dev/null"), file.string()}) {
+        SerialPort port(path, false);
+        const auto failure = failureOf([&] { port.open(); });
+        EXPECT_TRUE(failure.isNotSerialDevice()) << path;
+        EXPECT_EQ(failure.description(), path + " is not a serial device");
+        EXPECT_FALSE(port.isOpen());
+    }
+    std::filesystem::remove(file);
+}
+
 TEST(SerialPortTests, WritesAndReadsRawBytes) {
     Pty pty;
     // Opened first: once the port holds the line, only root could open it.
@@ -223,7 +261,8 @@ TEST(SerialPortTests, HangUpOfTheFarSideIsAReadFailure) {
     const auto failure = failureOf([&] { port.read(5.0); });
     EXPECT_EQ(failure.kind(), Kind::read);
     EXPECT_EQ(failure.description(), "read failed: Input/output error");
-    EXPECT_EQ(failureOf([&] { port.write(Bytes{1}); }).kind(), Kind::write);
+    EXPECT_TRUE(failure.isDeviceGone());
+    EXPECT_TRUE(failureOf([&] { port.write(Bytes{1}); }).isDeviceGone());
 }
 
 TEST(SerialPortTests, CloseRestoresTheAttributesTheDeviceHad) {
