@@ -1,5 +1,7 @@
 #include "AvraneKit/Client/HeadsetClient.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -62,11 +64,18 @@ std::uint16_t HeadsetClient::allocateTransactionID() {
     return id;
 }
 
+void HeadsetClient::throwIfInterrupted() const {
+    if (interruptFd < 0) return;
+    pollfd p{.fd = interruptFd, .events = POLLIN, .revents = 0};
+    if (::poll(&p, 1, 0) > 0) throw Interrupted();
+}
+
 Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param) {
     const std::lock_guard guard(lock_);
     std::exception_ptr lastError = std::make_exception_ptr(Failure::timeout(eventID));
     const int attempts = std::max(retryCount, 1);
     for (int attempt = 0; attempt < attempts; ++attempt) {
+        throwIfInterrupted();
         const std::uint16_t transactionID = allocateTransactionID();
         const Bytes frame = Packet::command(eventID, eventType, transactionID, param).encoded();
         try {
@@ -91,7 +100,9 @@ std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, std::uint16_t t
                     : start;
     for (auto now = start; now < deadline; now = Clock::now()) {
         const double left = std::chrono::duration<double>(deadline - now).count();
-        const Bytes bytes = port_->read(std::max(left, shortestReadWait));
+        const Bytes bytes = port_->read(std::max(left, shortestReadWait), interruptFd);
+        // Also after input: a line that keeps talking must not hold off the interruption.
+        throwIfInterrupted();
         if (bytes.empty()) continue;
 
         std::optional<Packet> reply;
@@ -117,8 +128,11 @@ std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, std::uint16_t t
 
 void HeadsetClient::pumpNotifications(double timeout, int wakeFd) {
     const std::lock_guard guard(lock_);
-    const Bytes bytes = port_->read(timeout, wakeFd);
-    if (bytes.empty()) return;
+    const Bytes bytes = port_->read(timeout, wakeFd >= 0 ? wakeFd : interruptFd);
+    if (bytes.empty()) {
+        if (wakeFd < 0) throwIfInterrupted();
+        return;
+    }
     for (const Bytes& frame : reassembler_.append(bytes)) {
         const auto decoded = Packet::decode(frame);
         if (decoded && isNotification(decoded->eventType)) deliver(*decoded);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AvraneKit/Client/HeadsetState.h"
+#include "AvraneKit/Client/Interrupted.h"
 #include "AvraneKit/Discovery/DeviceDiscovery.h"
 #include "AvraneKit/Discovery/DiscoveredDongle.h"
 #include "AvraneKit/Protocol/FrameReassembler.h"
@@ -85,15 +86,21 @@ public:
     double replyTimeout = 1.5;  // seconds per attempt
     int retryCount = 3;         // attempts per request; at least one is always made
     NotificationHandler onNotification;
+    // A descriptor whose becoming readable makes every request, and a pump without a wake
+    // descriptor of its own, throw Interrupted at once, however long it was to wait. Only
+    // watched, never read; -1 for none.
+    int interruptFd = -1;
 
     // Sends a request and returns the reply whose event id and transaction id match it.
     // Throws Failure::timeout when no attempt got a reply and none hit a port error,
-    // otherwise the most recent SerialPort::Failure.
+    // otherwise the most recent SerialPort::Failure; Interrupted as soon as `interruptFd` is
+    // readable (then no further attempt is sent).
     Packet exchange(EventID eventID, EventType eventType, Bytes param = {});
 
     // One bounded read that only hands notifications to `onNotification`. Throws the
     // port's read failure (a hang-up included). A readable `wakeFd` ends the wait early,
-    // without error (see SerialPort::read).
+    // without error (see SerialPort::read); without one, `interruptFd` is watched instead
+    // and ends it with Interrupted.
     void pumpNotifications(double timeout, int wakeFd = -1);
 
     // Typed reads: a `get` decoded with the item's payload type; a payload that does not
@@ -149,6 +156,7 @@ private:
     }
 
     std::uint16_t allocateTransactionID();
+    void throwIfInterrupted() const;
     // None when the deadline passed. Called with the lock held.
     std::optional<Packet> awaitReply(EventID eventID, std::uint16_t transactionID);
     void deliver(const Packet& notification);

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <chrono>
 #include <climits>
 #include <thread>
@@ -237,6 +239,28 @@ TEST_F(HeadsetClientTests, PumpHandsOnNotificationsOnly) {
     EXPECT_EQ(notifications[0].param, (Bytes{0, 80}));
     EXPECT_EQ(notifications[1].eventType, EventType::ntfyActive);
     EXPECT_EQ(notifications[1].eventID, EventID::ambSetting);
+}
+
+// A request that would wait out three long attempts, and a pump with a long wait, both end
+// as soon as the interrupt descriptor is readable, and nothing more is sent.
+TEST_F(HeadsetClientTests, InterruptAbandonsTheWaitAtOnce) {
+    int interrupt[2];
+    ASSERT_EQ(::pipe(interrupt), 0);
+    client->interruptFd = interrupt[0];
+    client->replyTimeout = 30;
+    sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
+    sim.setRequestObserver([&](const sim::ReceivedRequest&) {
+        [[maybe_unused]] const auto n = ::write(interrupt[1], "!", 1);
+    });
+    const auto start = Clock::now();
+    EXPECT_THROW(client->batteryInfo(), Interrupted);
+    EXPECT_THROW(client->pumpNotifications(30), Interrupted);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    sim.setRequestObserver(nullptr);
+    EXPECT_THROW(client->ledSetting(), Interrupted);
+    EXPECT_EQ(sim.requestCount(), 1u);
+    ::close(interrupt[0]);
+    ::close(interrupt[1]);
 }
 
 TEST_F(HeadsetClientTests, LostLineFailsWithThePortsError) {
