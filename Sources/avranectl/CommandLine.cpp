@@ -1,5 +1,6 @@
 #include "avranectl/CommandLine.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <string_view>
@@ -11,7 +12,7 @@ namespace avrane::ctl {
 namespace {
 
 constexpr std::string_view commandList = "list, status, get, set, watch, raw";
-constexpr std::string_view optionList = "--port PATH, --json, --waybar, --help, --version";
+constexpr std::string_view optionList = "--port PATH, --json, --waybar, --follow, --help, --version";
 
 std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -85,8 +86,9 @@ Invocation parseCommandLine(std::span<const std::string> args) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        // Anything else starting with a dash is a word: a balance of -2.5, say.
-        const bool isOption = !optionsEnded && (arg.starts_with("--") || arg == "-h");
+        // A dash before a number is a value (a balance of -2.5), and a dash alone a word.
+        const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-' &&
+                              !(std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.');
         if (!isOption) {
             words.push_back(arg);
         } else if (arg == "--") {
@@ -100,6 +102,8 @@ Invocation parseCommandLine(std::span<const std::string> args) {
             inv.json = true;
         } else if (arg == "--waybar") {
             inv.waybar = true;
+        } else if (arg == "--follow") {
+            inv.follow = true;
         } else if (arg == "--port" || arg.starts_with("--port=")) {
             std::string path;
             if (arg == "--port") {
@@ -109,10 +113,14 @@ Invocation parseCommandLine(std::span<const std::string> args) {
                 path = arg.substr(7);
             }
             if (path.empty()) throw UsageError("--port needs a device PATH");
+            if (inv.port) throw UsageError("--port given twice; the tool talks to one device");
             inv.port = path;
         } else {
             throw UsageError("unknown option " + inQuotes(arg) + "; options: " + std::string(optionList));
         }
+    }
+    if (inv.json && inv.waybar) {
+        throw UsageError("--json and --waybar exclude each other: --waybar is a JSON object already");
     }
 
     if (words.empty()) {
@@ -128,7 +136,7 @@ Invocation parseCommandLine(std::span<const std::string> args) {
         expectOperands(operands, 0, "[--port PATH] [--json | --waybar] status");
     } else if (name == "watch") {
         inv.command = Command::watch;
-        expectOperands(operands, 0, "[--port PATH] [--json] watch");
+        expectOperands(operands, 0, "[--port PATH] [--json] [--follow] watch");
     } else if (name == "get") {
         inv.command = Command::get;
         if (operands.empty()) {
@@ -182,6 +190,9 @@ Invocation parseCommandLine(std::span<const std::string> args) {
     if (inv.waybar && inv.command != Command::status) {
         throw UsageError("--waybar goes with status only");
     }
+    if (inv.follow && inv.command != Command::watch) {
+        throw UsageError("--follow goes with watch only");
+    }
     if (inv.json && (inv.command == Command::set || inv.command == Command::rawGet ||
                      inv.command == Command::rawSet)) {
         throw UsageError("--json goes with list, status, get and watch");
@@ -195,7 +206,7 @@ std::string usageText() {
         "       avranectl [--port PATH] [--json | --waybar] status\n"
         "       avranectl [--port PATH] [--json] get SETTING\n"
         "       avranectl [--port PATH] set SETTING VALUE\n"
-        "       avranectl [--port PATH] [--json] watch\n"
+        "       avranectl [--port PATH] [--json] [--follow] watch\n"
         "       avranectl [--port PATH] raw get EVENT_ID\n"
         "       avranectl [--port PATH] raw set EVENT_ID BYTE\n"
         "       avranectl --help | --version\n"
@@ -214,7 +225,9 @@ std::string usageText() {
         "  --port PATH  the serial device to use; without it AVRANE_PORT, else the dongle\n"
         "               found on USB\n"
         "  --json       JSON output (watch: one object per line)\n"
-        "  --waybar     status as one object for waybar and similar bars; always exits 0\n"
+        "  --waybar     status as one object for waybar and similar bars; exits 0 unless\n"
+        "               the object cannot be written\n"
+        "  --follow     watch: when the dongle goes away, wait for it and go on\n"
         "\n"
         "Settings and their values:\n";
     for (const Setting& s : settingTable()) {
@@ -225,7 +238,8 @@ std::string usageText() {
     text +=
         "\n"
         "EVENT_ID and BYTE are hex (0x21 or 21); EVENT_ID may also be a name (headphoneVolume).\n"
-        "Exit status: 0 done, 1 the link to the headset failed, 2 a usage error.\n";
+        "Exit status: 0 done, 1 the link to the headset failed or the output could not be\n"
+        "written, 2 a usage error, 130 or 143 interrupted (SIGINT, SIGTERM).\n";
     return text;
 }
 

@@ -26,6 +26,7 @@ struct Invocation {
     std::optional<std::string> port;  // --port
     bool json = false;
     bool waybar = false;
+    bool follow = false;  // watch: wait for a dongle that went away, and go on
     const Setting* setting = nullptr;  // get, set
     std::string value;                 // set: the value as typed
     SettingWrite write;                // set: what it does

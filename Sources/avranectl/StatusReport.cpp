@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "AvraneKit/Client/SettingTable.h"
+#include "avranectl/Output.h"
 
 namespace avrane::ctl {
 namespace {
@@ -182,10 +183,15 @@ std::vector<StatusRow> stateRows(const HeadsetState& state) {
 }
 
 std::string formatRows(const std::vector<StatusRow>& rows) {
+    // Rows may hold a device path or a serial number, which the tool does not choose.
+    std::vector<StatusRow> shown;
     std::size_t width = 0;
-    for (const auto& [name, value] : rows) width = std::max(width, name.size());
-    std::string text;
     for (const auto& [name, value] : rows) {
+        shown.emplace_back(printable(name), printable(value));
+        width = std::max(width, shown.back().first.size());
+    }
+    std::string text;
+    for (const auto& [name, value] : shown) {
         text += name + std::string(width + 2 - name.size(), ' ') + value + "\n";
     }
     return text;

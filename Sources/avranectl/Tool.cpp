@@ -1,10 +1,13 @@
 #include "avranectl/Tool.h"
 
-#include <cerrno>
+#include <signal.h>
+#include <unistd.h>
 
 #include "AvraneKit/Client/HeadsetClient.h"
 #include "avranectl/CommandLine.h"
 #include "avranectl/DongleList.h"
+#include "avranectl/FailureText.h"
+#include "avranectl/Output.h"
 #include "avranectl/StatusReport.h"
 #include "avranectl/Watch.h"
 #include "avranectl/WaybarStatus.h"
@@ -24,7 +27,17 @@ std::unique_ptr<HeadsetClient> connect(const Invocation& inv, const Environment&
     auto client = HeadsetClient::connect(inv.port ? *inv.port : env.portOverride, env.roots);
     client->replyTimeout = env.replyTimeout.value_or(defaultReplyTimeout);
     client->retryCount = attemptsPerRequest;
+    client->interruptFd = env.interruptFd;
     return client;
+}
+
+// 128 + the number of the signal that interrupted the tool, as a shell reports it.
+int interruptedStatus(int interruptFd) {
+    unsigned char signal = SIGINT;
+    if (interruptFd >= 0) {
+        [[maybe_unused]] const auto n = ::read(interruptFd, &signal, 1);
+    }
+    return 128 + signal;
 }
 
 // Never fails: whatever goes wrong becomes the reading's outcome.
@@ -43,6 +56,8 @@ BarReading readForBar(const Invocation& inv, const Environment& env) {
             reading.headsetName = "AVRANE headset";
         }
         reading.outcome = BarReading::Outcome::battery;
+    } catch (const Interrupted&) {
+        throw;
     } catch (const HeadsetClient::Failure& failure) {
         unreachable(failure.description());
         if (failure.kind() == HeadsetClient::Failure::Kind::noDongleFound) {
@@ -65,6 +80,11 @@ void runCommand(const Invocation& inv, const Environment& env, std::ostream& out
         return;
     }
 
+    if (inv.command == Command::watch) {
+        watch([&] { return connect(inv, env); }, out,
+              {.json = inv.json, .follow = inv.follow, .interruptFd = env.interruptFd});
+        return;
+    }
     const auto client = connect(inv, env);
     switch (inv.command) {
         case Command::status: {
@@ -89,58 +109,52 @@ void runCommand(const Invocation& inv, const Environment& env, std::ostream& out
             break;
         }
         case Command::set: inv.write(*client); break;
-        case Command::watch:
-            watch(*client, out, inv.json, env.interruptSource ? env.interruptSource() : -1);
-            break;
+        case Command::watch: break;
         case Command::rawGet: out << hexDump(client->rawParam(inv.eventID)) << "\n"; break;
         case Command::rawSet: client->setRawSetting(inv.eventID, RawByteSetting{inv.byte}); break;
         case Command::help:
         case Command::version:
         case Command::list: break;
     }
-    out.flush();
 }
 
 }  // namespace
 
-std::string portFailureText(const SerialPort::Failure& failure) {
-    if (failure.kind() == SerialPort::Failure::Kind::open && failure.errorNumber() == EBUSY) {
-        return "the dongle is in use by another program (" + failure.description() + ")";
-    }
-    return failure.description();
-}
-
 int runTool(std::span<const std::string> args, const Environment& env, std::ostream& out,
             std::ostream& err) {
+    // Messages may carry device paths and words from the command line.
+    const auto complain = [&](const std::string& message) { err << "avranectl: " << printable(message) << "\n"; };
     Invocation inv;
     try {
         inv = parseCommandLine(args);
     } catch (const UsageError& error) {
-        err << "avranectl: " << error.what() << "\n(avranectl --help shows the usage)\n";
+        complain(error.what());
+        err << "(avranectl --help shows the usage)\n";
         return exitUsage;
-    }
-    if (inv.command == Command::help) {
-        out << usageText();
-        return exitSuccess;
-    }
-    if (inv.command == Command::version) {
-        out << "avranectl " << AVRANE_VERSION << "\n";
-        return exitSuccess;
-    }
-    if (inv.waybar) {
-        out << waybarJson(readForBar(inv, env)).dump() << "\n" << std::flush;
-        return exitSuccess;
     }
 
     try {
-        runCommand(inv, env, out);
+        if (inv.command == Command::help) {
+            out << usageText() << std::flush;
+        } else if (inv.command == Command::version) {
+            out << "avranectl " << AVRANE_VERSION << "\n" << std::flush;
+        } else if (inv.waybar) {
+            out << waybarJson(readForBar(inv, env)).dump() << "\n" << std::flush;
+        } else {
+            runCommand(inv, env, out);
+            out.flush();
+        }
         return exitSuccess;
+    } catch (const Interrupted&) {
+        return interruptedStatus(env.interruptFd);
+    } catch (const WriteError& error) {
+        complain(error.description());
     } catch (const HeadsetClient::Failure& failure) {
-        err << "avranectl: " << failure.description() << "\n";
+        complain(failure.description());
     } catch (const SerialPort::Failure& failure) {
-        err << "avranectl: " << portFailureText(failure) << "\n";
+        complain(portFailureText(failure));
     } catch (const std::exception& error) {
-        err << "avranectl: " << error.what() << "\n";
+        complain(error.what());
     }
     return exitLinkFailed;
 }

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
 #include <string>
 
 #include "AvraneKit/Discovery/DeviceDiscovery.h"
-#include "AvraneKit/Serial/SerialPort.h"
 
 namespace avrane::ctl {
 
@@ -18,20 +16,21 @@ struct Environment {
     std::string portOverride;  // AVRANE_PORT; empty when unset
     // Seconds per reply attempt, when not the application's own.
     std::optional<double> replyTimeout;
-    // Called once by watch: a descriptor that becomes readable when it should stop.
-    std::function<int()> interruptSource;
+    // Becomes readable when the tool should stop: every wait on the headset, on the dongle
+    // or on the output ends at once. Its first byte is the number of the signal that asked
+    // (SIGINT, SIGTERM), which the exit status reports. -1 for never.
+    int interruptFd = -1;
 };
 
-// Exit statuses.
+// Exit statuses; an interrupted command exits with 128 + the signal's number, as a shell
+// reports a program the signal ended.
 constexpr int exitSuccess = 0;
-constexpr int exitLinkFailed = 1;
+constexpr int exitLinkFailed = 1;  // also: the output could not be written
 constexpr int exitUsage = 2;
 
 // Runs one command line (`args` without the program name) and returns the exit status.
+// `out` may throw WriteError (see DescriptorOutput); it is reported like a link failure.
 int runTool(std::span<const std::string> args, const Environment& env, std::ostream& out,
             std::ostream& err);
-
-// A port failure as the user should read it: a device held by someone else is said so.
-std::string portFailureText(const SerialPort::Failure& failure);
 
 }  // namespace avrane::ctl

@@ -2,18 +2,19 @@
 
 #include <poll.h>
 
+#include <cerrno>
 #include <ctime>
+#include <optional>
 #include <vector>
 
+#include "AvraneKit/Support/EnumTable.h"
+#include "avranectl/FailureText.h"
 #include "avranectl/Json.h"
+#include "avranectl/Output.h"
 #include "avranectl/StatusReport.h"
 
 namespace avrane::ctl {
 namespace {
-
-// Waits for notifications this long at a time, so an interruption is seen promptly even
-// on a line where nothing happens.
-constexpr double pumpTimeout = 0.25;
 
 std::string timeText(std::chrono::system_clock::time_point when, bool utc) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
@@ -28,35 +29,52 @@ std::string timeText(std::chrono::system_clock::time_point when, bool utc) {
     return text;
 }
 
-bool isReadable(int fd) {
-    if (fd < 0) return false;
-    pollfd p{.fd = fd, .events = POLLIN, .revents = 0};
-    return ::poll(&p, 1, 0) > 0;
-}
-
 // Keeps the last known state and prints what each new reading changes in it.
 class ChangePrinter {
 public:
-    ChangePrinter(HeadsetState state, std::ostream& out, bool json)
-        : state_(std::move(state)), out_(out), json_(json) {}
+    ChangePrinter(std::ostream& out, bool json) : out_(out), json_(json) {}
 
     void notification(const Packet& packet) {
-        HeadsetState next = state_;
+        if (!state_) return;
+        HeadsetState next = *state_;
         if (applyNotification(next, packet)) {
             update(packet.eventID, std::move(next));
         } else if (json_) {
-            emit(Json::object()
-                     .set("time", timeText(now(), true))
-                     .set("event", caseName(packet.eventID))
-                     .set("param", hexDump(packet.param)));
+            emit(event(caseName(packet.eventID)).set("param", hexDump(packet.param)));
         } else {
             emit(std::string(caseName(packet.eventID)) + " [" + hexDump(packet.param) + "]");
         }
     }
 
+    // A whole state read: the first one is only kept; later ones (after the headset or the
+    // dongle was away) print every field that differs.
+    void state(HeadsetState next) {
+        unreachable_ = false;
+        if (!state_) {
+            state_ = std::move(next);
+            return;
+        }
+        if (json_) {
+            // One object per member that changed, each shaped as a notification's.
+            const Json before = stateJson(*state_), after = stateJson(next);
+            state_ = std::move(next);
+            for (const EventID item : allCases<EventID>()) {
+                const auto field = stateFieldName(item);
+                if (!field) continue;
+                const Json* old = before.find(*field);
+                const Json* now = after.find(*field);
+                if (old && now && old->dump() == now->dump()) continue;
+                emit(event(caseName(item)).set(*field, now ? *now : Json()));
+            }
+            return;
+        }
+        printRows(std::move(next));
+    }
+
     void battery(const BatteryInfo& battery) {
         unreachable_ = false;
-        HeadsetState next = state_;
+        if (!state_) return;
+        HeadsetState next = *state_;
         next.battery = battery;
         update(EventID::batteryInfo, std::move(next));
     }
@@ -65,36 +83,60 @@ public:
     void unreachable(const HeadsetClient::Failure& failure) {
         if (unreachable_) return;
         unreachable_ = true;
-        state_.battery.reset();  // so that the next answer is printed, changed or not
+        if (state_) state_->battery.reset();  // so that the next answer is printed, changed or not
         if (json_) {
-            emit(Json::object()
-                     .set("time", timeText(now(), true))
-                     .set("event", caseName(EventID::batteryInfo))
-                     .set("battery", Json())
-                     .set("error", failure.description()));
+            emit(event(caseName(EventID::batteryInfo)).set("battery", Json()).set("error", failure.description()));
         } else {
             emit("headset not responding: " + failure.description());
+        }
+    }
+
+    // The dongle is away (or cannot be had for now): said once, until it is back.
+    void dongleGone(const std::optional<std::string>& devicePath, const std::string& reason) {
+        if (dongleGone_) return;
+        dongleGone_ = true;
+        if (json_) {
+            emit(event("dongleGone").set("devicePath", devicePath).set("error", reason));
+        } else {
+            emit(reason + "; waiting for the dongle");
+        }
+    }
+
+    void dongleBack(const std::string& devicePath) {
+        if (!dongleGone_) return;
+        dongleGone_ = false;
+        if (json_) {
+            emit(event("dongleBack").set("devicePath", devicePath));
+        } else {
+            emit("dongle back at " + devicePath);
         }
     }
 
 private:
     static std::chrono::system_clock::time_point now() { return std::chrono::system_clock::now(); }
 
+    static Json event(std::string_view name) {
+        return Json::object().set("time", timeText(now(), true)).set("event", std::string(name));
+    }
+
     void update(EventID item, HeadsetState next) {
-        if (next == state_) return;
-        const auto before = stateRows(state_);
-        const auto after = stateRows(next);
-        state_ = std::move(next);
+        if (next == *state_) return;
         if (json_) {
+            state_ = std::move(next);
             const std::string field = stateFieldName(item).value_or("");
-            const Json all = stateJson(state_);
+            const Json all = stateJson(*state_);
             const Json* value = all.find(field);
-            emit(Json::object()
-                     .set("time", timeText(now(), true))
-                     .set("event", caseName(item))
-                     .set(field, value ? *value : Json()));
+            emit(event(caseName(item)).set(field, value ? *value : Json()));
             return;
         }
+        printRows(std::move(next));
+    }
+
+    // Text: the rows that differ, on one line.
+    void printRows(HeadsetState next) {
+        const auto before = stateRows(*state_);
+        const auto after = stateRows(next);
+        state_ = std::move(next);
         std::string line;
         for (std::size_t i = 0; i < after.size() && i < before.size(); ++i) {
             if (after[i] == before[i]) continue;
@@ -105,18 +147,59 @@ private:
 
     void emit(const Json& object) { out_ << object.dump() << '\n' << std::flush; }
     void emit(const std::string& line) {
-        out_ << timeText(now(), false) << "  " << line << '\n' << std::flush;
+        out_ << timeText(now(), false) << "  " << printable(line) << '\n' << std::flush;
     }
 
-    HeadsetState state_;
+    std::optional<HeadsetState> state_;
     std::ostream& out_;
     bool json_;
     bool unreachable_ = false;
+    bool dongleGone_ = false;
 };
 
-}  // namespace
+// Waits up to `period`, or throws Interrupted as soon as `interruptFd` is readable.
+void pause(std::chrono::milliseconds period, int interruptFd) {
+    pollfd p{.fd = interruptFd, .events = POLLIN, .revents = 0};
+    const auto deadline = std::chrono::steady_clock::now() + period;
+    for (auto left = period; left.count() > 0;
+         left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())) {
+        const int ready = ::poll(&p, interruptFd >= 0 ? 1 : 0, static_cast<int>(left.count()));
+        if (ready > 0) throw Interrupted();
+    }
+}
 
-void watch(HeadsetClient& client, std::ostream& out, bool json, int interruptFd) {
+// Failures of a dongle that is away or coming back: its device is not there (yet), vanished
+// while being opened, is held by another program for now, or is not yet given to its group
+// (udev sets the permissions of a new device a moment after it appears). Anything else (not
+// a terminal, say) will not mend by waiting.
+bool mayMendByWaiting(const SerialPort::Failure& failure) {
+    using Kind = SerialPort::Failure::Kind;
+    const int error = failure.errorNumber();
+    if (failure.kind() == Kind::configure) return error == EIO || error == ENODEV || error == ENXIO;
+    return failure.kind() == Kind::open && !failure.isNotSerialDevice() &&
+           (error == ENOENT || error == ENODEV || error == ENXIO || error == EIO ||
+            failure.isInUse() || failure.isPermissionDenied());
+}
+
+std::unique_ptr<HeadsetClient> connectWhenThere(const Connect& connect, ChangePrinter& printer,
+                                                int interruptFd) {
+    while (true) {
+        try {
+            return connect();
+        } catch (const HeadsetClient::Failure& failure) {
+            if (failure.kind() != HeadsetClient::Failure::Kind::noDongleFound) throw;
+            printer.dongleGone(std::nullopt, failure.description());
+        } catch (const SerialPort::Failure& failure) {
+            if (!mayMendByWaiting(failure)) throw;
+            printer.dongleGone(failure.path(), portFailureText(failure));
+        }
+        pause(dongleLookPeriod, interruptFd);
+    }
+}
+
+// One connection, from its first state read until the dongle goes (its port failure is
+// thrown) or the watch is interrupted.
+void watchConnection(HeadsetClient& client, ChangePrinter& printer, bool follow) {
     using Clock = std::chrono::steady_clock;
     // The client calls back with its lock held, so packets are only collected there.
     std::vector<Packet> arrived;
@@ -125,26 +208,59 @@ void watch(HeadsetClient& client, std::ostream& out, bool json, int interruptFd)
         HeadsetClient& client;
         ~Unhook() { client.onNotification = nullptr; }
     } unhook{client};
-    const auto deliver = [&](ChangePrinter& printer) {
+    const auto deliver = [&] {
         for (const Packet& packet : arrived) printer.notification(packet);
         arrived.clear();
     };
 
-    ChangePrinter printer(client.state(), out, json);
-    deliver(printer);
-    auto nextBatteryRead = Clock::now() + batteryReadPeriod;
-    while (!isReadable(interruptFd)) {
-        client.pumpNotifications(pumpTimeout);
-        deliver(printer);
-        if (Clock::now() < nextBatteryRead) continue;
-        nextBatteryRead = Clock::now() + batteryReadPeriod;
+    // Whether the next periodic read is a whole state read: when the headset did not answer
+    // the first one on a dongle that came back.
+    bool needsState = false;
+    try {
+        printer.state(client.state());
+    } catch (const HeadsetClient::Failure& failure) {
+        if (!follow) throw;
+        printer.unreachable(failure);
+        needsState = true;
+    }
+    deliver();
+    auto nextRead = Clock::now() + batteryReadPeriod;
+    while (true) {
+        // Until the next read falls due; notifications and an interruption end it earlier.
+        client.pumpNotifications(std::chrono::duration<double>(nextRead - Clock::now()).count());
+        deliver();
+        if (Clock::now() < nextRead) continue;
+        nextRead = Clock::now() + batteryReadPeriod;
         try {
-            const BatteryInfo battery = client.batteryInfo();
-            deliver(printer);
-            printer.battery(battery);
+            if (needsState) {
+                HeadsetState state = client.state();
+                deliver();
+                printer.state(std::move(state));
+                needsState = false;
+            } else {
+                const BatteryInfo battery = client.batteryInfo();
+                deliver();
+                printer.battery(battery);
+            }
         } catch (const HeadsetClient::Failure& failure) {
-            deliver(printer);
+            deliver();
             printer.unreachable(failure);
+        }
+    }
+}
+
+}  // namespace
+
+void watch(const Connect& connect, std::ostream& out, const WatchOptions& options) {
+    ChangePrinter printer(out, options.json);
+    while (true) {
+        const auto client = options.follow ? connectWhenThere(connect, printer, options.interruptFd) : connect();
+        printer.dongleBack(client->dongle().devicePath);
+        try {
+            watchConnection(*client, printer, options.follow);
+        } catch (const SerialPort::Failure& failure) {
+            if (!options.follow || !failure.isDeviceGone()) throw;
+            printer.dongleGone(client->dongle().devicePath, portFailureText(failure));
         }
     }
 }

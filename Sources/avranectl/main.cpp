@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "AvraneKit/Client/HeadsetClient.h"
+#include "avranectl/Output.h"
 #include "avranectl/Tool.h"
 
 namespace {
@@ -19,16 +20,18 @@ constexpr const char* replyTimeoutVariable = "AVRANECTL_REPLY_TIMEOUT";
 
 int interruptPipe[2] = {-1, -1};
 
-void onInterrupt(int) {
+// Writes the signal's number: the pipe both wakes every wait and tells the exit status.
+void onInterrupt(int signal) {
     const int saved = errno;
-    [[maybe_unused]] const auto n = ::write(interruptPipe[1], "!", 1);
+    const auto number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const auto n = ::write(interruptPipe[1], &number, 1);
     errno = saved;
 }
 
-// Watch runs until SIGINT or SIGTERM: the handler writes to a pipe that watch polls. No
-// SA_RESTART, so a wait on the serial line is cut short and watch notices at once.
+// SIGINT and SIGTERM end any command within a moment, through the port's own waits, and
+// with the port closed properly (its attributes and exclusive mode restored). No
+// SA_RESTART, so that a write stuck on a full pipe returns too.
 int armInterrupt() {
-    if (interruptPipe[0] >= 0) return interruptPipe[0];
     if (::pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -50,6 +53,12 @@ int main(int argc, char** argv) {
         const double seconds = std::strtod(text, &end);
         if (end != text && *end == '\0' && seconds > 0 && seconds < 60) env.replyTimeout = seconds;
     }
-    env.interruptSource = armInterrupt;
-    return avrane::ctl::runTool(args, env, std::cout, std::cerr);
+    env.interruptFd = armInterrupt();
+    // A reader that went away is an output error like any other: reported, exit status 1.
+    ::signal(SIGPIPE, SIG_IGN);
+
+    avrane::ctl::DescriptorOutput buffer(STDOUT_FILENO, env.interruptFd);
+    std::ostream out(&buffer);
+    out.exceptions(std::ios::badbit);
+    return avrane::ctl::runTool(args, env, out, std::cerr);
 }

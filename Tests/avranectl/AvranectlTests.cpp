@@ -1,4 +1,5 @@
 // The built avranectl against the simulated dongle on a pseudo-terminal.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@ namespace {
 using testing::Finished;
 using testing::parseJson;
 using testing::Subprocess;
+using Output = Subprocess::Output;
 using Strings = std::vector<std::string>;
 
 // Rows of `status` text: name -> value.
@@ -38,7 +40,7 @@ protected:
     Subprocess::Options options(std::map<std::string, std::string> environment = {}) {
         // Short reply waits: the silent-headset cases wait every one of them out.
         environment.emplace("AVRANECTL_REPLY_TIMEOUT", "0.2");
-        return {.environment = std::move(environment), .input = {}, .asUser = {}};
+        return {.environment = std::move(environment), .input = {}, .asUser = {}, .output = Output::pipe};
     }
     Subprocess start(Strings args) {
         args.insert(args.begin(), {"--port", sim.slavePath()});
@@ -181,6 +183,11 @@ TEST_F(AvranectlTests, UsageErrorsExitTwoWithoutTouchingTheHeadset) {
         {{"raw", "get", "0x30"}, "0x21 headphoneVolume"},
         {{"raw", "set", "21", "100"}, "accepted: 00 to FF in hex"},
         {{"--bogus", "status"}, "options: --port PATH, --json, --waybar"},
+        {{"-x", "status"}, "unknown option \"-x\""},
+        {{"status", "-j"}, "unknown option \"-j\""},
+        {{"--port", "/dev/a", "--port=/dev/b", "status"}, "--port given twice"},
+        {{"--json", "status", "--waybar"}, "--json and --waybar exclude each other"},
+        {{"--follow", "status"}, "--follow goes with watch only"},
         {{"--json", "set", "led", "on"}, "--json goes with list, status, get and watch"},
     };
     for (const auto& [args, message] : table) {
@@ -215,6 +222,10 @@ TEST_F(AvranectlTests, LinkFailuresExitOneWithTheirDescriptionButNeverUpsetABar)
     const Finished gone = Subprocess(AVRANECTL_PATH, missing, options()).wait();
     EXPECT_EQ(gone.status, 1);
     EXPECT_EQ(gone.err, "avranectl: cannot open /dev/avrane-nothing: No such file or directory\n");
+
+    const Finished null = Subprocess(AVRANECTL_PATH, {"--port", "/dev/null", "status"}, options()).wait();
+    EXPECT_EQ(null.status, 1);
+    EXPECT_EQ(null.err, "avranectl: /dev/null is not a serial device\n");
 }
 
 TEST_F(AvranectlTests, BarShowsBatteryAndItsClass) {
@@ -251,7 +262,8 @@ TEST_F(AvranectlTests, WatchPrintsEachChangeUntilInterrupted) {
     EXPECT_EQ(parseJson(json.readLine().value_or("")).at("battery.percent"), "55");
     json.signal(SIGINT);
     const Finished stopped = json.wait();
-    EXPECT_EQ(stopped.status, 0) << stopped.err;
+    EXPECT_EQ(stopped.status, 130) << stopped.err;
+    EXPECT_EQ(stopped.err, "");
     EXPECT_EQ(stopped.out, "");
 
     // Text lines; pulling the dongle out ends the watch as a link failure.
@@ -265,7 +277,104 @@ TEST_F(AvranectlTests, WatchPrintsEachChangeUntilInterrupted) {
     sim.hangUp();
     const Finished unplugged = text.wait();
     EXPECT_EQ(unplugged.status, 1);
-    EXPECT_EQ(unplugged.err, "avranectl: read failed: Input/output error\n");
+    EXPECT_EQ(unplugged.err, "avranectl: the dongle at " + sim.slavePath() +
+                                 " went away (unplugged or hung up): Input/output error\n");
+}
+
+// A command waiting on a headset that does not answer ends at once on SIGINT or SIGTERM
+// (it would otherwise wait out three attempts of 30 s), with the status a shell reports for
+// that signal, and leaves the line free for the next program.
+TEST_F(AvranectlTests, InterruptionEndsACommandWaitingOnTheHeadset) {
+    sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
+    const std::pair<Strings, int> table[] = {{{"status"}, SIGTERM}, {{"watch"}, SIGINT}, {{"status", "--waybar"}, SIGTERM}};
+    for (const auto& [args, signal] : table) {
+        SCOPED_TRACE(args[0] + " " + std::to_string(signal));
+        sim.clearRequests();
+        Strings all{"--port", sim.slavePath()};
+        all.insert(all.end(), args.begin(), args.end());
+        Subprocess tool(AVRANECTL_PATH, all, options({{"AVRANECTL_REPLY_TIMEOUT", "30"}}));
+        ASSERT_TRUE(sim.waitForRequests(1));
+        tool.signal(signal);
+        const Finished result = tool.wait(std::chrono::seconds(10));
+        EXPECT_EQ(result.status, 128 + signal);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "");
+    }
+    sim.setFaults({});
+    EXPECT_EQ(run({"get", "led"}).out, "on\n");
+}
+
+// With --follow a dongle that goes away is waited for, and what changed meanwhile is
+// printed once it is back; the stable link of the simulator stands for a device name.
+TEST_F(AvranectlTests, WatchFollowWaitsForTheDongleToComeBack) {
+    const auto link = std::filesystem::temp_directory_path() / ("avranectl-link-" + std::to_string(::getpid()));
+    sim::Simulator plugged(sim::Simulator::Options{.linkPath = link, .echoesSets = true, .model = {}});
+    plugged.start();
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "json" : "text");
+        plugged.clearRequests();
+        Strings args{"--port", link.string(), "--follow", "watch"};
+        if (json) args.insert(args.begin(), "--json");
+        Subprocess tool(AVRANECTL_PATH, args, options());
+        // The first bulk part has been answered: a change of its volume shows once the
+        // state is read.
+        ASSERT_TRUE(plugged.waitForRequests(3));
+        plugged.change(EventID::headphoneVolume, [](sim::HeadsetModel& m) { ++m.headphoneVolume.level; });
+        ASSERT_TRUE(tool.readLine());
+        plugged.hangUp();
+        const std::string gone = tool.readLine().value_or("");
+        sim::HeadsetModel model = plugged.model();
+        model.headphoneVolume.level = json ? 9 : 22;
+        plugged.setModel(model);
+        plugged.replug();
+        const std::string back = tool.readLine().value_or("");
+        const std::string changed = tool.readLine().value_or("");
+        if (json) {
+            const auto goneDoc = parseJson(gone);
+            EXPECT_EQ(goneDoc.at("event"), "\"dongleGone\"");
+            EXPECT_EQ(goneDoc.at("devicePath"), "\"" + link.string() + "\"");
+            EXPECT_EQ(parseJson(back).at("event"), "\"dongleBack\"");
+            EXPECT_EQ(parseJson(changed).at("headphoneVolume.level"), "9");
+        } else {
+            EXPECT_TRUE(std::regex_match(gone, std::regex("\\d\\d:\\d\\d:\\d\\d  the dongle at .* went away \\(unplugged "
+                                                          "or hung up\\): Input/output error; waiting for the dongle")))
+                << gone;
+            EXPECT_EQ(back.substr(8), "  dongle back at " + link.string());
+            EXPECT_EQ(changed.substr(8), "  volume 22 (50 %)");
+        }
+        tool.signal(SIGINT);
+        EXPECT_EQ(tool.wait().status, 130);
+    }
+}
+
+// Output that cannot be written is an error as in any command-line tool: a full disk or a
+// reader that went away end the command with a message and status 1.
+TEST_F(AvranectlTests, OutputErrorsExitOneWithTheirReason) {
+    const std::tuple<Strings, Output, const char*> table[] = {
+        {{"status"}, Output::fullDisk, "No space left on device"},
+        {{"--json", "status"}, Output::fullDisk, "No space left on device"},
+        {{"get", "volume"}, Output::closedPipe, "Broken pipe"},
+        {{"status", "--waybar"}, Output::closedPipe, "Broken pipe"},
+        {{"watch"}, Output::closedPipe, "Broken pipe"},
+    };
+    for (const auto& [args, output, reason] : table) {
+        SCOPED_TRACE(args.back());
+        Strings all{"--port", sim.slavePath()};
+        all.insert(all.end(), args.begin(), args.end());
+        auto o = options();
+        o.output = output;
+        Subprocess tool(AVRANECTL_PATH, all, o);
+        if (args.back() == "watch") {
+            // Nothing is written until something changes (in the part of the state read
+            // that is answered already); then watch stops.
+            ASSERT_TRUE(sim.waitForRequests(3));
+            sim.change(EventID::headphoneVolume, [](sim::HeadsetModel& m) { ++m.headphoneVolume.level; });
+        }
+        const Finished result = tool.wait();
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, std::string("avranectl: write error: ") + reason + "\n");
+        sim.clearRequests();
+    }
 }
 
 TEST_F(AvranectlTests, JsonStaysValidWhateverThePathHolds) {
@@ -275,24 +384,40 @@ TEST_F(AvranectlTests, JsonStaysValidWhateverThePathHolds) {
     std::filesystem::create_symlink(sim.slavePath(), path);
     const Finished result =
         Subprocess(AVRANECTL_PATH, {"--json", "--port", path, "status"}, options()).wait();
+    const Finished text = Subprocess(AVRANECTL_PATH, {"--port", path, "status"}, options()).wait();
     std::filesystem::remove_all(dir);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(parseJson(result.out).at("dongle.devicePath"),
               "\"" + dir.string() + "/say \\\"hi\\\" \\\\ tab\\t bell\\u0007 bad\\ufffd\"");
+    // Text keeps the bytes that print and writes out the control characters.
+    EXPECT_EQ(rows(text.out)["dongle"], "virtual port at " + dir.string() + "/say \"hi\" \\ tab\\t bell\\x07 bad\xFF");
 }
 
-// Exclusive use does not hold back root, so the second program runs as nobody.
+// Run as whoever runs the suite: as root, only the lock on the device holds it back.
 TEST_F(AvranectlTests, BusyDongleIsSaidPlainly) {
     SerialPort holder(sim.slavePath(), false);
     holder.open();
-    ::chmod(sim.slavePath().c_str(), 0666);
-    const Finished result = Subprocess(AVRANECTL_PATH, {"--port", sim.slavePath(), "status"},
-                                       {.environment = {}, .input = {}, .asUser = 65534})
-                                .wait();
-    if (::geteuid() != 0 || result.status == 125) GTEST_SKIP() << "cannot run as nobody here";
+    const Finished result = run({"status"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "avranectl: the dongle is in use by another program (cannot open " +
                               sim.slavePath() + ": Device or resource busy)\n");
+}
+
+// A device of the dialout group, opened by a user outside it.
+TEST_F(AvranectlTests, PermissionFailureNamesTheDeviceAndWhatToDo) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as another user";
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout) GTEST_SKIP() << "no dialout group here";
+    ASSERT_EQ(::chown(sim.slavePath().c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(sim.slavePath().c_str(), 0660), 0);
+    auto asNobody = options();
+    asNobody.asUser = 65534;
+    const Finished result = Subprocess(AVRANECTL_PATH, {"--port", sim.slavePath(), "status"}, asNobody).wait();
+    if (result.status == 125) GTEST_SKIP() << "cannot run as nobody here";
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "avranectl: cannot open " + sim.slavePath() +
+                              ": Permission denied; the device belongs to the group dialout: join it with "
+                              "sudo usermod -aG dialout \"$USER\", then log out and in again\n");
 }
 
 }  // namespace

@@ -47,6 +47,13 @@ Subprocess::Subprocess(const std::string& program, const std::vector<std::string
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
         return;
     }
+    if (options.output == Output::fullDisk) {
+        ::close(out[1]);
+        out[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    } else if (options.output == Output::closedPipe) {
+        ::close(out[0]);
+        out[0] = -1;
+    }
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(in[0], STDIN_FILENO);
@@ -61,6 +68,10 @@ Subprocess::Subprocess(const std::string& program, const std::vector<std::string
     ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);
+    if (options.output == Output::fullDisk) {
+        ::close(out[0]);
+        out[0] = -1;
+    }
     // Small enough for the pipe's buffer, so this cannot block on a child that does not read;
     // a child that is gone already must not take the test down with SIGPIPE.
     if (!options.input.empty()) {
@@ -158,7 +169,7 @@ def walk(path, value):
         print(".".join(path) + "=" + json.dumps(value))
 walk([], doc)
 )";
-    Subprocess python("/usr/bin/python3", {"-c", script}, {.environment = {}, .input = text, .asUser = {}});
+    Subprocess python("/usr/bin/python3", {"-c", script}, {.environment = {}, .input = text, .asUser = {}, .output = Subprocess::Output::pipe});
     const Finished result = python.wait();
     std::map<std::string, std::string> leaves;
     if (result.status != 0) {

@@ -20,10 +20,15 @@ struct Finished {
 // variables, plus `environment`. Killed on destruction if still running.
 class Subprocess {
 public:
+    // Where its standard output goes: a pipe the test reads, one whose reader has gone
+    // already, or a full disk (/dev/full).
+    enum class Output { pipe, closedPipe, fullDisk };
+
     struct Options {
         std::map<std::string, std::string> environment;
         std::string input;               // written to its standard input, which is then closed
         std::optional<uid_t> asUser;     // run as this user and group (needs root)
+        Output output = Output::pipe;
     };
 
     Subprocess(const std::string& program, const std::vector<std::string>& args, Options options);

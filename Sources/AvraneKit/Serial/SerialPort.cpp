@@ -105,7 +105,7 @@ void SerialPort::write(ByteView bytes) {
         if (n >= 0) {
             offset += static_cast<std::size_t>(n);
         } else if (errno != EINTR) {
-            throw Failure::writeFailed(errno);
+            throw Failure::writeFailed(path_, errno);
         }
     }
     ::tcdrain(fd_);
@@ -131,7 +131,7 @@ bool SerialPort::waitReadable(double timeout, int wakeFd) {
 #endif
     if (ready < 0) {
         if (errno == EINTR) return false;
-        throw Failure::readFailed(errno);
+        throw Failure::readFailed(path_, errno);
     }
     // Input (or a hang-up) on the line wins over a wake-up that came at the same time.
     return (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
@@ -145,12 +145,12 @@ Bytes SerialPort::read(double timeout, int wakeFd) {
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n < 0) {
         if (errno == EINTR || errno == EAGAIN) return {};
-        throw Failure::readFailed(errno);
+        throw Failure::readFailed(path_, errno);
     }
     // The line said readable yet holds nothing: the far side has gone (USB unplugged, pty
     // master closed). Every later read would do the same at once, so report it instead of
     // letting the caller spin on empty reads.
-    if (n == 0) throw Failure::readFailed(EIO);
+    if (n == 0) throw Failure::readFailed(path_, EIO);
     return Bytes(buffer, buffer + n);
 }
 
@@ -184,12 +184,12 @@ SerialPort::Failure SerialPort::Failure::configureFailed(std::string step, int e
     return Failure(Kind::configure, {}, std::move(step), errorNumber);
 }
 
-SerialPort::Failure SerialPort::Failure::writeFailed(int errorNumber) {
-    return Failure(Kind::write, {}, {}, errorNumber);
+SerialPort::Failure SerialPort::Failure::writeFailed(std::string path, int errorNumber) {
+    return Failure(Kind::write, std::move(path), {}, errorNumber);
 }
 
-SerialPort::Failure SerialPort::Failure::readFailed(int errorNumber) {
-    return Failure(Kind::read, {}, {}, errorNumber);
+SerialPort::Failure SerialPort::Failure::readFailed(std::string path, int errorNumber) {
+    return Failure(Kind::read, std::move(path), {}, errorNumber);
 }
 
 SerialPort::Failure SerialPort::Failure::closed() { return Failure(Kind::closed, {}, {}, 0); }

@@ -81,12 +81,12 @@ public:
 
     static Failure openFailed(std::string path, int errorNumber);
     static Failure configureFailed(std::string step, int errorNumber);
-    static Failure writeFailed(int errorNumber);
-    static Failure readFailed(int errorNumber);
+    static Failure writeFailed(std::string path, int errorNumber);
+    static Failure readFailed(std::string path, int errorNumber);
     static Failure closed();
 
     Kind kind() const { return kind_; }
-    // open: the device path.
+    // open, read, write: the device path.
     const std::string& path() const { return path_; }
     // configure: the step that failed, e.g. "asserting RTS/DTR".
     const std::string& step() const { return step_; }

@@ -1,0 +1,91 @@
+#include "avranectl/Output.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "AvraneKit/Client/Interrupted.h"
+
+namespace avrane::ctl {
+
+WriteError::WriteError(int errorNumber)
+    : errorNumber_(errorNumber), description_(std::string("write error: ") + std::strerror(errorNumber)) {}
+
+DescriptorOutput::DescriptorOutput(int fd, int interruptFd) : fd_(fd), interruptFd_(interruptFd) {
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+}
+
+DescriptorOutput::int_type DescriptorOutput::overflow(int_type ch) {
+    drain();
+    if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(ch);
+        pbump(1);
+    }
+    return traits_type::not_eof(ch);
+}
+
+std::streamsize DescriptorOutput::xsputn(const char* data, std::streamsize count) {
+    const auto room = epptr() - pptr();
+    if (count <= room) {
+        std::memcpy(pptr(), data, static_cast<std::size_t>(count));
+        pbump(static_cast<int>(count));
+        return count;
+    }
+    drain();
+    writeAll(data, static_cast<std::size_t>(count));
+    return count;
+}
+
+int DescriptorOutput::sync() {
+    drain();
+    return 0;
+}
+
+void DescriptorOutput::drain() {
+    const auto size = static_cast<std::size_t>(pptr() - pbase());
+    // Emptied first: after a failure the rest is not tried again.
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    writeAll(buffer_.data(), size);
+}
+
+void DescriptorOutput::writeAll(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n >= 0) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (errno != EINTR) throw WriteError(errno);
+        // A reader that stopped reading must not hold off Ctrl-C.
+        pollfd p{.fd = interruptFd_, .events = POLLIN, .revents = 0};
+        if (interruptFd_ >= 0 && ::poll(&p, 1, 0) > 0) throw Interrupted();
+    }
+}
+
+std::string printable(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            result += c;
+        } else if (c == '\t') {
+            result += "\\t";
+        } else if (c == '\n') {
+            result += "\\n";
+        } else if (c == '\r') {
+            result += "\\r";
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            result += escaped;
+        }
+    }
+    return result;
+}
+
+}  // namespace avrane::ctl
