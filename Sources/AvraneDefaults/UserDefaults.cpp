@@ -9,9 +9,12 @@ namespace avrane {
 
 namespace {
 
+// The status is not looked at: QSettings reports a damaged file only to the first reader of
+// the copy it parses and shares, while every reader gets the same parsed keys. Those are what
+// a damaged file holds, for every reader alike (and what the next save keeps).
 std::optional<QVariant> readValue(const QString& filePath, const QString& key) {
     QSettings settings(filePath, QSettings::NativeFormat);
-    if (settings.status() != QSettings::NoError || !settings.contains(key)) return std::nullopt;
+    if (!settings.contains(key)) return std::nullopt;
     return settings.value(key);
 }
 

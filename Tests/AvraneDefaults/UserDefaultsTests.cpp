@@ -67,7 +67,20 @@ TEST(UserDefaults, onlyValuesOfTheRightKindAreRead) {
     }
 }
 
-TEST(UserDefaults, damagedOrUnreadableFilesReadAsEmpty) {
+// Qt tells only the first reader of a file that it is damaged (here: a section header cut
+// short); every read, first or not, gives the lines that can be read, and a save keeps them.
+TEST(UserDefaults, damagedFilesReadTheSameOnEveryRead) {
+    const QString partly = freshFilePath();
+    testing::writeFile(partly, "[General]\nflag=true\nwidth=12\n[cut\nother=1\n");
+    for (int read = 0; read < 2; ++read) {
+        SCOPED_TRACE(read);
+        const UserDefaults store(partly);
+        EXPECT_EQ(store.boolean("flag"), true);
+        EXPECT_EQ(store.number("width"), 12);
+    }
+    ASSERT_TRUE(UserDefaults(partly).setText("language", "korean"));
+    EXPECT_EQ(reopened(UserDefaults(partly)).boolean("flag"), true);
+
     const QString damaged = freshFilePath();
     testing::writeFile(damaged, QByteArray("\x00\xff[[[\n@Variant(\\0\n=\n", 18));
     const UserDefaults store(damaged);
