@@ -37,8 +37,11 @@ Localization::Localization(Options options)
 
 void Localization::setLanguage(Language language) {
     if (language == language_) return;
+    if (!options_.defaults.setText(languageKey, rawValue(language))) {
+        options_.trace.notSaved(options_.defaults, languageKey, rawValue(language));
+        return;
+    }
     language_ = language;
-    options_.defaults.setText(languageKey, rawValue(language));
     NotificationCenter::defaultCenter().post(didChange);
 }
 

@@ -10,6 +10,7 @@
 
 #include "AvraneBar/Localization/Language.h"
 #include "AvraneBar/Localization/Str.h"
+#include "AvraneBar/Preferences/SettingsTrace.h"
 #include "AvraneDefaults/UserDefaults.h"
 
 namespace avrane {
@@ -24,6 +25,7 @@ struct LocalizationOptions {
     std::function<QStringList()> preferredLanguages = systemPreferredLanguages;
     // "Now", for texts that say how long ago something was.
     std::function<TimePoint()> clock = [] { return std::chrono::system_clock::now(); };
+    SettingsTrace trace = {};
 };
 
 // The interface language: the user's choice, kept in the user defaults under "language",
@@ -45,7 +47,8 @@ public:
     explicit Localization(Options options = {});
 
     Language language() const { return language_; }
-    // Stores the choice and announces it, unless it is the current one.
+    // Stores the choice and announces it, unless it is the current one. A choice that cannot
+    // be saved is traced and dropped: the language in effect is always the stored one.
     void setLanguage(Language language);
 
     // Korean for that choice, or for `system` when the most preferred language of the

@@ -8,9 +8,13 @@ bool MenuBarPreferences::flag(const QString& key, bool defaultValue, const UserD
     return defaults.boolean(key).value_or(defaultValue);
 }
 
-void MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefaults& defaults) {
+void MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefaults& defaults,
+                                 const SettingsTrace& trace) {
     if (defaults.boolean(key) == value) return;
-    defaults.setBoolean(key, value);
+    if (!defaults.setBoolean(key, value)) {
+        trace.notSaved(defaults, key, value ? QStringLiteral("true") : QStringLiteral("false"));
+        return;
+    }
     NotificationCenter::defaultCenter().post(didChange);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "AvraneBar/Preferences/SettingsTrace.h"
 #include "AvraneDefaults/UserDefaults.h"
 
 namespace avrane {
@@ -28,9 +29,11 @@ public:
     // stored under `key`.
     static bool flag(const QString& key, bool defaultValue,
                      const UserDefaults& defaults = UserDefaults::standard());
-    // Stores `value` and posts didChange, unless the same flag is already stored.
+    // Stores `value` and posts didChange, unless the same flag is already stored. A value
+    // that cannot be saved is traced and not announced: the stored flag stays in force.
     static void setFlag(const QString& key, bool value,
-                        const UserDefaults& defaults = UserDefaults::standard());
+                        const UserDefaults& defaults = UserDefaults::standard(),
+                        const SettingsTrace& trace = {});
 };
 
 }  // namespace avrane

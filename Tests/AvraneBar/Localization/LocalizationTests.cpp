@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 
+#include <QDir>
+
 #include "AvraneBar/Localization/Localization.h"
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "Support/QtTestSupport.h"
@@ -59,6 +61,26 @@ TEST(Localization, choosingALanguageStoresAndAnnouncesRealChangesOnly) {
     EXPECT_EQ(announced, 1);
     EXPECT_EQ(localization.text(Str::cancel), QString("취소"));
     EXPECT_EQ(desk.make({}).language(), Language::korean);
+}
+
+// A folder where the file should be: nothing can be saved there.
+TEST(Localization, choiceThatCannotBeSavedIsTracedAndNotTaken) {
+    const QString folder = testing::freshFilePath();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    std::vector<std::string> lines;
+    Localization localization({UserDefaults(folder), [] { return QStringList{"en-US"}; },
+                               [] { return TimePoint{}; },
+                               SettingsTrace([&](std::string_view line) { lines.emplace_back(line); })});
+    QObject context;
+    int announced = 0;
+    NotificationCenter::defaultCenter().observe(Localization::didChange, &context, [&] { ++announced; });
+
+    localization.setLanguage(Language::korean);
+    EXPECT_EQ(localization.language(), Language::system);
+    EXPECT_EQ(localization.text(Str::quit), QString("Quit"));
+    EXPECT_EQ(announced, 0);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_THAT(lines[0], ::testing::MatchesRegex(".*Z  SETTING NOT SAVED language=korean  \\(.*\\)\n"));
 }
 
 TEST(Localization, elapsedTimeAtItsBoundaries) {

@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 
+#include <QDir>
+
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
 #include "Support/QtTestSupport.h"
@@ -33,6 +35,24 @@ TEST(MenuBarPreferences, onlyRealChangesAreWrittenAndAnnounced) {
     EXPECT_EQ(announced, 2);
     EXPECT_EQ(defaults.boolean(MenuBarPreferences::showsBatteryText), false);
     EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, true, defaults));
+}
+
+TEST(MenuBarPreferences, flagThatCannotBeSavedIsTracedAndNotAnnounced) {
+    const QString folder = testing::freshFilePath();  // a folder where the file should be
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const UserDefaults defaults(folder);
+    std::vector<std::string> lines;
+    QObject context;
+    int announced = 0;
+    NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, &context, [&] { ++announced; });
+
+    MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, true, defaults,
+                                SettingsTrace([&](std::string_view line) { lines.emplace_back(line); }));
+    EXPECT_EQ(announced, 0);
+    EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, defaults));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("  SETTING NOT SAVED app.showsDockIcon=true  (" + folder.toStdString() + ")\n"),
+              std::string::npos);
 }
 
 }  // namespace
