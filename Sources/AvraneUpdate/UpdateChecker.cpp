@@ -10,6 +10,7 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTimer>
 
@@ -32,9 +33,16 @@ QNetworkAccessManager* makeEphemeralNetwork(QObject* parent) {
     auto* network = new QNetworkAccessManager(parent);
     network->setCache(nullptr);
     network->setCookieJar(new NoCookieJar(network));
-    network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     network->setStrictTransportSecurityEnabled(false);
     return network;
+}
+
+// The folder of downloaded packages: the user's own cache ($XDG_CACHE_HOME/avrane, by default
+// ~/.cache/avrane). In the shared /tmp another local user could take the predictable name
+// first and block every download of that version. Empty when there is no home to put it in.
+QString downloadFolder() {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return cache.isEmpty() ? QString() : QDir(cache).filePath(QStringLiteral("avrane"));
 }
 
 int httpStatus(const QNetworkReply* reply) {
@@ -112,6 +120,9 @@ QNetworkReply* UpdateChecker::startTransfer(const QUrl& url, std::chrono::millis
                                             const std::shared_ptr<Transfer>& transfer) {
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(idleTimeout.count()));
+    // On the request, so that it holds whoever made the network access manager: an https
+    // manifest or package is never fetched from a plain http address it redirects to.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     if (ignoreLocalCache) {
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
         request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
@@ -177,8 +188,11 @@ void UpdateChecker::download(const ReleaseInfo& release) {
     setState(Downloading{});
     if (!packagePath(release.version)) return setState(Failed{manifestUnreadableMessage});
 
+    // Beside the package's place, so that moving it there is a rename.
+    const QString folder = downloadFolder();
+    if (folder.isEmpty() || !QDir().mkpath(folder)) return setState(Failed{noDownloadFolderMessage});
     auto transfer = std::make_shared<Transfer>();
-    transfer->file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/avrane-download-XXXXXX"));
+    transfer->file = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral("avrane-download-XXXXXX")));
     if (!transfer->file->open()) return setState(Failed{transfer->file->errorString()});
 
     QNetworkReply* reply = startTransfer(release.packageURL, options_.transferIdleTimeout, false, transfer);
@@ -260,13 +274,14 @@ void UpdateChecker::setInterval(UpdateCheckInterval interval, const UserDefaults
 }
 
 std::optional<QString> UpdateChecker::packagePath(QStringView version) {
-    if (!ReleaseInfo::isUsableVersion(version)) return std::nullopt;
+    const QString folder = downloadFolder();
+    if (folder.isEmpty() || !ReleaseInfo::isUsableVersion(version)) return std::nullopt;
 #ifdef __APPLE__
     const QString name = QStringLiteral("avrane-mac-%1.pkg").arg(version);
 #else
     const QString name = QStringLiteral("avrane-linux-%1.deb").arg(version);
 #endif
-    return QDir(QDir::tempPath()).filePath(name);
+    return QDir(folder).filePath(name);
 }
 
 std::optional<QString> UpdateChecker::sha256(const QString& filePath, QString* error) {

@@ -39,8 +39,8 @@ struct UpdateCheckerOptions {
     std::chrono::milliseconds totalTimeout{300'000};
 };
 
-// Fetches the release manifest, downloads a newer release's package into the temporary
-// directory and verifies its SHA-256, reporting each step as a State. Lives on the main
+// Fetches the release manifest, downloads a newer release's package into the user's cache
+// folder and verifies its SHA-256, reporting each step as a State. Lives on the main
 // thread: `check` and `download` are called there and `onChange` runs there, once per real
 // change of state, in order.
 class UpdateChecker : public QObject {
@@ -82,6 +82,8 @@ public:
     static inline const QString checksumMismatchMessage =
         QStringLiteral("The downloaded package did not match its checksum.");
     static inline const QString timedOutMessage = QStringLiteral("The request timed out.");
+    static inline const QString noDownloadFolderMessage =
+        QStringLiteral("There is no folder to download the package into.");
 
     static inline const QString intervalKey = QStringLiteral("update.checkInterval");
     static inline const QString lastCheckKey = QStringLiteral("update.lastCheck");
@@ -109,8 +111,9 @@ public:
         return ReleaseInfo::decode(manifest);
     }
 
-    // Where the package of `version` is put: the temporary directory's
-    // avrane-linux-<version>.deb. Nothing for a version that is unusable in a file name.
+    // Where the package of `version` is put: avrane-linux-<version>.deb in the user's cache
+    // folder ($XDG_CACHE_HOME/avrane, by default ~/.cache/avrane), not in the shared /tmp.
+    // Nothing for a version that is unusable in a file name, or without a home folder.
     static std::optional<QString> packagePath(QStringView version);
 
     // Lower-case hex SHA-256 of a file's contents, or nothing (and the reason in `error`)

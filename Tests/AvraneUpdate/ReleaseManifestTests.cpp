@@ -62,8 +62,10 @@ TEST(ReleaseManifest, acceptedOrRefusedAsAWhole) {
     EXPECT_FALSE(UpdateChecker::parse(atLimit + " ").has_value());
 }
 
-TEST(ReleaseManifest, packageFileNamesStayInTheTemporaryFolder) {
-    EXPECT_EQ(UpdateChecker::packagePath(u"v2.0.0-beta_3+build.7"), QDir::tempPath() + "/avrane-linux-v2.0.0-beta_3+build.7.deb");
+// In the user's own cache, where no other user can take the name first.
+TEST(ReleaseManifest, packageFileNamesStayInTheUsersCacheFolder) {
+    EXPECT_EQ(UpdateChecker::packagePath(u"v2.0.0-beta_3+build.7"),
+              qEnvironmentVariable("XDG_CACHE_HOME") + "/avrane/avrane-linux-v2.0.0-beta_3+build.7.deb");
     for (const char* version : {"../x", "1/2", "1\\2", "1.0 ", "1.0\n", "\u00e9", "1:2", "%2F"}) {
         EXPECT_EQ(UpdateChecker::packagePath(QString::fromUtf8(version)), std::nullopt) << version;
     }

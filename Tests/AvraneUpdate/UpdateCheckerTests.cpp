@@ -4,7 +4,12 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
 #include <QThread>
+
+#include <cerrno>
+#include <cstring>
 
 #include "AvraneUpdate/AppVersion.h"
 #include "AvraneUpdate/UpdateChecker.h"
@@ -95,6 +100,8 @@ TEST_F(UpdateCheckerTest, manifestAnswersEndInTheirStates) {
         {"older", {200, manifest("0.0.1")}, false, upToDate},
         {"404", {404, "no"}, true, unreadable},
         {"404, automatic", {404, "no"}, false, idle},
+        {"503", {503, "busy"}, true, unreadable},
+        {"500, automatic", {500, ""}, false, idle},
         {"203 with a manifest", {203, newer}, true, unreadable},
         {"refused manifest", {200, manifest("99.0", "http://releases.example/a.deb")}, true, unreadable},
         {"refused manifest, automatic", {200, "[]"}, false, idle},
@@ -131,6 +138,61 @@ TEST_F(UpdateCheckerTest, stalledTransfersTimeOut) {
     checker->download(package("1.0"));
     ASSERT_TRUE(settle());
     EXPECT_EQ(changes.back(), timedOut);
+}
+
+// Nothing listens on the port: a check the user asked for fails in the system's words, an
+// automatic one goes back to idle.
+TEST_F(UpdateCheckerTest, refusedConnectionFailsOnlyWhenTheUserAsked) {
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    auto o = options();
+    o.manifestURL = QUrl(QStringLiteral("http://127.0.0.1:%1/bar/latest.json").arg(closedPort));
+    make(o);
+    checker->check(true);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(changes.back(), State{UpdateChecker::Failed{QString::fromLocal8Bit(std::strerror(ECONNREFUSED))}});
+    checker->check(false);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(changes.back(), idle);
+    EXPECT_EQ(lastCheck(), storedNow());
+}
+
+// A manifest or a package on https that redirects to plain http is not followed there.
+TEST_F(UpdateCheckerTest, redirectFromHttpsToHttpIsRefused) {
+    trustTestCertificate();
+    TestHttpServer secure(TestHttpServer::Scheme::https);
+    const QUrl plain = server.url("/elsewhere");
+    server.respond("/elsewhere", {200, manifest("99.0")});
+    secure.respond(manifestPath, {.status = 302, .body = {}, .location = plain.toEncoded()});
+    secure.respond("/package", {.status = 302, .body = {}, .location = plain.toEncoded()});
+    secure.respond("/good", {.status = 302, .body = {}, .location = secure.url(manifestPath + ".2").toEncoded()});
+    secure.respond(manifestPath + ".2", {200, manifest("99.0")});
+
+    auto o = options();
+    o.manifestURL = secure.url("/good");  // https to https is followed
+    make(o);
+    checker->check(true);
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(std::holds_alternative<UpdateChecker::Available>(changes.back())) << ::testing::PrintToString(changes.back());
+
+    const auto refusedRedirect = [&] {
+        const auto* failed = std::get_if<UpdateChecker::Failed>(&changes.back());
+        return failed && failed->message.contains("redirect", Qt::CaseInsensitive);
+    };
+    o.manifestURL = secure.url(manifestPath);
+    make(o);
+    checker->check(true);
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(refusedRedirect()) << ::testing::PrintToString(changes.back());
+    checker->download(ReleaseInfo{"3.0", secure.url("/package"), std::nullopt, std::nullopt});
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(refusedRedirect()) << ::testing::PrintToString(changes.back());
+    EXPECT_EQ(server.requests("/elsewhere"), 0);
+    EXPECT_EQ(secure.requests("/package"), 1);
 }
 
 TEST_F(UpdateCheckerTest, equalVersionTwiceNotifiesEachTime) {
@@ -190,7 +252,7 @@ TEST_F(UpdateCheckerTest, downloadsAreVerifiedBeforeTheyAreOffered) {
             EXPECT_TRUE(std::holds_alternative<UpdateChecker::Failed>(changes.back()));
         }
         EXPECT_EQ(readFile(destination), expected == ready ? response.body : QByteArray());
-        EXPECT_TRUE(waitUntil([] { return QDir::temp().entryList({"avrane-download-*"}).isEmpty(); }));
+        EXPECT_TRUE(waitUntil([&] { return QFileInfo(destination).dir().entryList({"avrane-download-*"}).isEmpty(); }));
         QFile::remove(destination);
     }
     EXPECT_FALSE(offMainThread);
