@@ -15,8 +15,7 @@ namespace avrane {
 // QSettings hands back booleans and numbers as text after a restart ("true", "0.5"), so the
 // typed reads accept the text forms too; anything else under a key reads as absent, like a
 // missing key. `contains` tells the two apart where that matters. A damaged file reads as
-// the lines that can still be read, by every reader alike (a damaged line loses only its own
-// key); an unreadable file reads as empty.
+// far as QSettings can parse it, by every reader alike; an unreadable file reads as empty.
 class UserDefaults {
 public:
     using TimePoint = std::chrono::system_clock::time_point;
