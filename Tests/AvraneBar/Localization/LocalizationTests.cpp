@@ -104,18 +104,10 @@ TEST(Localization, textsWithNumbersInBothLanguages) {
     Desk desk;
     const Localization english = desk.make({"en"});
     EXPECT_EQ(english.minutes(0), QString("Off"));
-    EXPECT_EQ(english.minutes(180), QString("180 min"));
-    EXPECT_EQ(english.updateAvailable(u"1.4.0"), QString("Version 1.4.0 is available"));
-    EXPECT_EQ(english.updateAvailable(u"%2"), QString("Version %2 is available"));
-    EXPECT_EQ(english.menuLabel(Language::system), QString("System"));
-    EXPECT_EQ(english.menuLabel(Language::korean), QString("한국어"));
-
+    EXPECT_EQ(english.updateAvailable(u"%2"), QString("Version %2 is available"));  // taken as text
     const Localization korean = desk.make({"ko"});
-    EXPECT_EQ(korean.minutes(0), QString("사용 안 함"));
     EXPECT_EQ(korean.minutes(180), QString("180분"));
-    EXPECT_EQ(korean.updateAvailable(u"1.4.0"), QString("새 버전 1.4.0 이(가) 있습니다"));
-    EXPECT_EQ(korean.menuLabel(Language::system), QString("시스템 설정"));
-    EXPECT_EQ(korean.menuLabel(Language::english), QString("English"));
+    EXPECT_EQ(korean.menuLabel(Language::english), QString("English"));  // in its own script
 }
 
 TEST(Localization, sharedInstanceReadsTheUsersSettings) {
