@@ -109,12 +109,12 @@ void runCommand(const Invocation& inv, const Environment& env, std::ostream& out
             break;
         }
         case Command::set: inv.write(*client); break;
-        case Command::watch: break;
         case Command::rawGet: out << hexDump(client->rawParam(inv.eventID)) << "\n"; break;
         case Command::rawSet: client->setRawSetting(inv.eventID, RawByteSetting{inv.byte}); break;
         case Command::help:
         case Command::version:
-        case Command::list: break;
+        case Command::list:
+        case Command::watch: break;
     }
 }
 
