@@ -31,10 +31,16 @@ std::string portFailureText(const SerialPort::Failure& failure) {
         return "the dongle is in use by another program (" + failure.description() + ")";
     }
     if (failure.isPermissionDenied()) {
+        // The two remedies of the README: the udev rule, which needs no new login, or the
+        // device's group.
+        std::string text = failure.description() +
+                           "; install the udev rule (or the AvraneBar package) and plug the dongle in again";
         const std::string group = groupThatMayUse(failure.path());
-        if (group.empty()) return failure.description();
-        return failure.description() + "; the device belongs to the group " + group +
-               ": join it with sudo usermod -aG " + group + " \"$USER\", then log out and in again";
+        if (!group.empty()) {
+            text += ", or join the group " + group + ": sudo usermod -aG " + group +
+                    " \"$USER\", then log out and in again";
+        }
+        return text;
     }
     if (failure.isDeviceGone()) {
         return "the dongle at " + failure.path() + " went away (unplugged or hung up): " +

@@ -414,8 +414,9 @@ TEST_F(AvranectlTests, PermissionFailureNamesTheDeviceAndWhatToDo) {
     if (result.status == 125) GTEST_SKIP() << "cannot run as nobody here";
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "avranectl: cannot open " + sim.slavePath() +
-                              ": Permission denied; the device belongs to the group dialout: join it with "
-                              "sudo usermod -aG dialout \"$USER\", then log out and in again\n");
+                              ": Permission denied; install the udev rule (or the AvraneBar package) and "
+                              "plug the dongle in again, or join the group dialout: sudo usermod -aG "
+                              "dialout \"$USER\", then log out and in again\n");
 }
 
 }  // namespace
