@@ -169,6 +169,7 @@ TEST_F(HeadsetClientTests, TypedReadsDecodeTheHeadsetsValues) {
     EXPECT_EQ(client->rawParam(EventID::batteryInfo), (Bytes{0, 80}));
 }
 
+// The writes that avranectl's end-to-end table does not reach; each is one `set`.
 TEST_F(HeadsetClientTests, TypedWritesSendTheValueToTheirItem) {
     struct Case {
         EventID item;
@@ -176,21 +177,8 @@ TEST_F(HeadsetClientTests, TypedWritesSendTheValueToTheirItem) {
         Bytes param;
     };
     const Case cases[] = {
-        {EventID::headphoneVolume, [](auto& c) { c.setHeadphoneVolume({true, 20, 67}); },
-         {1, 20, 67}},
-        {EventID::gameChatMixBalance, [](auto& c) { c.setGameChatBalance(GameChatBalance(30)); },
-         {30}},
-        {EventID::sidetoneVolume, [](auto& c) { c.setSidetoneVolume({7, 70}); }, {7, 70}},
         {EventID::ncToggleSetting, [](auto& c) { c.setNCToggleSetting({true, false, true}); },
          {1, 0, 1}},
-        {EventID::autoPowerOffSetting,
-         [](auto& c) { c.setAutoPowerOff(AutoPowerOff::after180Minutes); }, {0xB4}},
-        {EventID::btSoundQuality,
-         [](auto& c) { c.setBluetoothSoundMode(BluetoothSoundMode::soundQualityPriority); }, {1}},
-        {EventID::btStartupMode,
-         [](auto& c) { c.setBluetoothStartupMode(BluetoothStartupMode::off); }, {0}},
-        {EventID::ncStartupMode,
-         [](auto& c) { c.setNCStartupMode(NoiseCancellingStartupMode::ambientSound); }, {2}},
         {EventID::guidanceSetting, [](auto& c) { c.setRawSetting(EventID::guidanceSetting, {9}); },
          {9}},
     };
