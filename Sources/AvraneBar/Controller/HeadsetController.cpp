@@ -93,6 +93,7 @@ HeadsetController::~HeadsetController() {
 void HeadsetController::start() {
     refresh();
     pump_ = std::jthread([this](std::stop_token stop) { pumpLoop(stop); });
+    nameThread(pump_.native_handle(), pumpThreadName);
 }
 
 // Queued work may move due times (a sync pushes them back, a failed write drops the link),
@@ -141,7 +142,6 @@ void HeadsetController::waitUntilIdle() {
 }
 
 void HeadsetController::pumpLoop(std::stop_token stop) {
-    nameCurrentThread(pumpThreadName);
     while (!stop.stop_requested()) {
         // One visit to the queue per step, the length of the sleep included: each visit
         // wakes two threads, which is most of what an idle controller costs.

@@ -5,7 +5,9 @@
 namespace avrane {
 
 SerialQueue::SerialQueue(std::string label)
-    : label_(std::move(label)), worker_([this](std::stop_token stop) { run(stop); }) {}
+    : label_(std::move(label)), worker_([this](std::stop_token stop) { run(stop); }) {
+    nameThread(worker_.native_handle(), label_);
+}
 
 SerialQueue::~SerialQueue() {
     worker_.request_stop();
@@ -21,7 +23,6 @@ void SerialQueue::async(Job job) {
 }
 
 void SerialQueue::run(std::stop_token stop) {
-    nameCurrentThread(label_);
     std::unique_lock lock(mutex_);
     while (ready_.wait(lock, stop, [this] { return !jobs_.empty(); }) && !stop.stop_requested()) {
         Job job = std::move(jobs_.front());

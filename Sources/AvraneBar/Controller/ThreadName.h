@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace avrane {
 
@@ -11,9 +12,10 @@ namespace avrane {
 // name stays what the code calls the thread).
 inline constexpr std::size_t longestThreadName = 15;
 
-inline void nameCurrentThread(std::string_view name) {
+// Named by whoever starts the thread, so that the name is there as soon as the thread is.
+inline void nameThread(std::thread::native_handle_type thread, std::string_view name) {
     const std::string visible(name.substr(0, longestThreadName));
-    ::pthread_setname_np(::pthread_self(), visible.c_str());
+    ::pthread_setname_np(thread, visible.c_str());
 }
 
 }  // namespace avrane
