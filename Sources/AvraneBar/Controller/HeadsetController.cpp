@@ -354,6 +354,7 @@ void HeadsetController::fullSync() {
     HeadsetSnapshot candidate;
     candidate.availability = Availability::connected();
     candidate.dongleName = client->dongle().model.name;
+    candidate.dongle = client->dongle();
     candidate.model = cachedModel_;
     candidate.firmware = cachedFirmware_;
     if (state.battery) setBattery(candidate, *state.battery);
@@ -457,6 +458,7 @@ HeadsetSnapshot HeadsetController::failureSnapshot(Availability availability) co
     HeadsetSnapshot candidate;
     candidate.availability = std::move(availability);
     candidate.dongleName = snapshot_.dongleName;
+    candidate.dongle = snapshot_.dongle;
     candidate.macBluetooth = snapshot_.macBluetooth;
     return candidate;
 }

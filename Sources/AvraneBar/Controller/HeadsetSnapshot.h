@@ -8,6 +8,7 @@
 
 #include "AvraneBar/Bluetooth/MacBluetoothLink.h"
 #include "AvraneBar/Controller/ControllerClock.h"
+#include "AvraneKit/Discovery/DiscoveredDongle.h"
 #include "AvraneKit/Settings/AmbientSetting.h"
 #include "AvraneKit/Settings/BluetoothStatus.h"
 #include "AvraneKit/Settings/ByteSettings.h"
@@ -62,6 +63,8 @@ struct HeadsetSnapshot {
 
     Availability availability = Availability::noDongle(std::string(lookingForDongle));
     std::optional<std::string> dongleName;  // the DongleModel's name
+    // The dongle in use, or last in use: its device and serial number too.
+    std::optional<DiscoveredDongle> dongle;
     std::optional<ModelInfo> model;
     std::optional<FirmwareVersion> firmware;
     std::optional<std::uint8_t> batteryPercent;

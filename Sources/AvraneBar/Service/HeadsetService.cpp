@@ -49,16 +49,31 @@ QString HeadsetServiceAdaptor::errorName(const char* error) {
 HeadsetServiceAdaptor::HeadsetServiceAdaptor(HeadsetService* service)
     : QDBusAbstractAdaptor(service), service_(service) {}
 
-std::function<void(const std::optional<std::string>&, const QVariantList&)> HeadsetServiceAdaptor::laterReply() {
+std::function<void(const std::optional<std::string>&, const QVariantList&)> HeadsetServiceAdaptor::laterReply(
+    std::shared_ptr<const Unanswered> unanswered) {
     service_->answerLater();
-    return [request = service_->call(), bus = service_->callBus(), self = QPointer(this)](const std::optional<std::string>& failure,
-                                                                           const QVariantList& results) {
+    return [request = service_->call(), bus = service_->callBus(), self = QPointer(this),
+            unanswered = std::move(unanswered)](const std::optional<std::string>& failure, const QVariantList& results) {
         if (failure) {
             const QString why = self ? self->failureText(*failure) : text(*failure);
-            bus.send(request.createErrorReply(errorName("WriteFailed"), why));
+            // A headset that did not answer is said so apart: a caller may try another way.
+            const bool silent = unanswered && unanswered->happened;
+            bus.send(request.createErrorReply(errorName(silent ? "NoReply" : "Failed"), why));
             return;
         }
         bus.send(request.createReply(results));
+    };
+}
+
+HeadsetController::WriteOperation HeadsetServiceAdaptor::noticing(HeadsetController::WriteOperation operation,
+                                                                  const std::shared_ptr<Unanswered>& unanswered) {
+    return [operation = std::move(operation), unanswered](HeadsetClient& client) {
+        try {
+            operation(client);
+        } catch (const HeadsetClient::Failure& failure) {
+            unanswered->happened = failure.kind() == HeadsetClient::Failure::Kind::timeout;
+            throw;
+        }
     };
 }
 
@@ -88,8 +103,9 @@ void HeadsetServiceAdaptor::Set(const QString& name, const QString& value) {
                        QStringLiteral("%1 takes %2, not '%3'").arg(name, text(setting->accepted), value));
         return;
     }
-    const auto reply = laterReply();
-    service_->controller().apply({setting->item}, std::move(*write),
+    auto unanswered = std::make_shared<Unanswered>();
+    const auto reply = laterReply(unanswered);
+    service_->controller().apply({setting->item}, noticing(std::move(*write), unanswered),
                                  [reply](const std::optional<std::string>& failure) { reply(failure, {}); });
 }
 
@@ -103,9 +119,11 @@ void HeadsetServiceAdaptor::RawGet(uchar raw, QByteArray&) {
         service_->refuse(errorName("InvalidValue"), QStringLiteral("0x%1 is not an item the headset knows").arg(raw, 2, 16, QLatin1Char('0')));
         return;
     }
-    const auto reply = laterReply();
+    auto unanswered = std::make_shared<Unanswered>();
+    const auto reply = laterReply(unanswered);
     auto payload = std::make_shared<Bytes>();
-    service_->controller().perform([item = *item, payload](HeadsetClient& client) { *payload = client.rawParam(item); },
+    service_->controller().perform(noticing([item = *item, payload](HeadsetClient& client) { *payload = client.rawParam(item); },
+                                            unanswered),
                                    [reply, payload](const std::optional<std::string>& failure) {
                                        const QByteArray bytes(reinterpret_cast<const char*>(payload->data()), qsizetype(payload->size()));
                                        reply(failure, {QVariant(bytes)});
@@ -124,10 +142,12 @@ void HeadsetServiceAdaptor::RawSet(uchar raw, const QByteArray& payload) {
                        QStringLiteral("a payload of %1 bytes does not fit a frame (at most %2)").arg(payload.size()).arg(longest));
         return;
     }
-    const auto reply = laterReply();
+    auto unanswered = std::make_shared<Unanswered>();
+    const auto reply = laterReply(unanswered);
     Bytes bytes(payload.begin(), payload.end());
     service_->controller().perform(
-        [item = *item, bytes = std::move(bytes)](HeadsetClient& client) { client.exchange(item, EventType::set, bytes); },
+        noticing([item = *item, bytes = std::move(bytes)](HeadsetClient& client) { client.exchange(item, EventType::set, bytes); },
+                 unanswered),
         [reply](const std::optional<std::string>& failure) { reply(failure, {}); });
 }
 

@@ -10,11 +10,10 @@
 #include <QObject>
 #include <QVariantMap>
 
+#include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneBar/Service/ServiceValues.h"
 
 namespace avrane {
-
-class HeadsetController;
 
 // The application's headset on the session bus, for avranectl, scripts and status bars: the
 // application owns the dongle's line, and everything else goes through it. The object is
@@ -63,6 +62,8 @@ class HeadsetServiceAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QString AvailabilityText READ AvailabilityText)
     Q_PROPERTY(bool AccessDenied READ AccessDenied)
     Q_PROPERTY(avrane::MaybeText DongleName READ DongleName)
+    Q_PROPERTY(avrane::MaybeText DevicePath READ DevicePath)
+    Q_PROPERTY(avrane::MaybeText SerialNumber READ SerialNumber)
     Q_PROPERTY(avrane::MaybeText Model READ Model)
     Q_PROPERTY(avrane::MaybeText HeadsetFirmware READ HeadsetFirmware)
     Q_PROPERTY(avrane::MaybeText DongleFirmware READ DongleFirmware)
@@ -96,6 +97,8 @@ public:
     QString AvailabilityText() const { return value<QString>("AvailabilityText"); }
     bool AccessDenied() const { return value<bool>("AccessDenied"); }
     MaybeText DongleName() const { return value<MaybeText>("DongleName"); }
+    MaybeText DevicePath() const { return value<MaybeText>("DevicePath"); }
+    MaybeText SerialNumber() const { return value<MaybeText>("SerialNumber"); }
     MaybeText Model() const { return value<MaybeText>("Model"); }
     MaybeText HeadsetFirmware() const { return value<MaybeText>("HeadsetFirmware"); }
     MaybeText DongleFirmware() const { return value<MaybeText>("DongleFirmware"); }
@@ -132,8 +135,15 @@ private:
     T value(const char* name) const {
         return service_->properties().value(QLatin1String(name)).value<T>();
     }
-    // Answers the call in progress later, when `done` runs with the outcome.
-    std::function<void(const std::optional<std::string>&, const QVariantList&)> laterReply();
+    // Whether the headset left a request unanswered: the error is then NoReply.
+    struct Unanswered {
+        bool happened = false;
+    };
+    // Answers the call in progress later, when the returned function runs with the outcome.
+    std::function<void(const std::optional<std::string>&, const QVariantList&)> laterReply(
+        std::shared_ptr<const Unanswered> unanswered);
+    static HeadsetController::WriteOperation noticing(HeadsetController::WriteOperation operation,
+                                                      const std::shared_ptr<Unanswered>& unanswered);
     QString failureText(const std::string& failure) const;
 
     HeadsetService* service_;

@@ -47,20 +47,6 @@ void registerTypes() {
     qDBusRegisterMetaType<MaybeFlag>();
 }
 
-QString propertyName(std::string_view settingName) {
-    QString name;
-    bool upper = true;
-    for (const char c : settingName) {
-        if (c == '-') {
-            upper = true;
-            continue;
-        }
-        name += upper ? QChar(c).toUpper() : QChar(c);
-        upper = false;
-    }
-    return name;
-}
-
 QVariantMap properties(const HeadsetSnapshot& s) {
     QVariantMap p;
     const auto put = [&p](const char* name, const auto& value) { p.insert(QLatin1String(name), QVariant::fromValue(value)); };
@@ -72,6 +58,8 @@ QVariantMap properties(const HeadsetSnapshot& s) {
     put("AvailabilityText", text(s.availability.text()));
     put("AccessDenied", s.availability.accessDenied());
     put("DongleName", textOf(s.dongleName, [](const std::string& n) { return text(n); }));
+    put("DevicePath", textOf(s.dongle, [](const DiscoveredDongle& d) { return text(d.devicePath); }));
+    put("SerialNumber", textOf(s.dongle ? s.dongle->serialNumber : std::nullopt, [](const std::string& n) { return text(n); }));
     put("Model", textOf(s.model, [](const ModelInfo& m) { return text(m.deviceName()); }));
     put("HeadsetFirmware", textOf(s.firmware, [](const FirmwareVersion& f) { return text(f.headset.text()); }));
     put("DongleFirmware", textOf(s.firmware, [](const FirmwareVersion& f) { return text(f.dongle.text()); }));
@@ -80,7 +68,7 @@ QVariantMap properties(const HeadsetSnapshot& s) {
     const HeadsetState state = stateOf(s);
     for (const Setting& setting : settingTable()) {
         const std::optional<SettingValue> value = setting.show(state);
-        p.insert(propertyName(setting.name), QVariant::fromValue(textOf(value, [](const SettingValue& v) { return text(v.text); })));
+        p.insert(QString::fromStdString(propertyName(setting.name)), QVariant::fromValue(textOf(value, [](const SettingValue& v) { return text(v.text); })));
     }
     MaybeText power, link;
     if (s.bluetooth && s.bluetooth->power) power = MaybeText(std::optional(text(caseName(*s.bluetooth->power))));

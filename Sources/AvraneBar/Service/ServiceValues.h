@@ -57,8 +57,6 @@ QVariantMap properties(const HeadsetSnapshot& snapshot);
 // The properties whose values differ between two property sets (all of `next` when `previous`
 // is empty).
 QVariantMap changed(const QVariantMap& previous, const QVariantMap& next);
-// The property that carries a setting: "ambient-level" is AmbientLevel.
-QString propertyName(std::string_view settingName);
 
 }  // namespace service
 }  // namespace avrane

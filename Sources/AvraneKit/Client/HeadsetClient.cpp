@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace avrane {
 namespace {
@@ -54,9 +55,16 @@ HeadsetClient::HeadsetClient(std::string portPath)
 HeadsetClient::HeadsetClient(DiscoveredDongle dongle, std::unique_ptr<SerialPort> port)
     : port_(std::move(port)), dongle_(std::move(dongle)) {}
 
-void HeadsetClient::open() { port_->open(); }
+HeadsetClient::HeadsetClient(DiscoveredDongle dongle, Relay relay)
+    : relay_(std::move(relay)), dongle_(std::move(dongle)) {}
 
-void HeadsetClient::close() noexcept { port_->close(); }
+void HeadsetClient::open() {
+    if (port_) port_->open();
+}
+
+void HeadsetClient::close() noexcept {
+    if (port_) port_->close();
+}
 
 std::uint16_t HeadsetClient::allocateTransactionID() {
     const std::uint16_t id = nextTransactionID_;
@@ -72,6 +80,12 @@ void HeadsetClient::throwIfInterrupted() const {
 
 Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param) {
     const std::lock_guard guard(lock_);
+    if (relay_) {
+        throwIfInterrupted();
+        Packet reply = Packet::command(eventID, EventType::ret, 0);
+        reply.param = relay_(eventID, eventType, param);
+        return reply;
+    }
     std::exception_ptr lastError = std::make_exception_ptr(Failure::timeout(eventID));
     const int attempts = std::max(retryCount, 1);
     for (int attempt = 0; attempt < attempts; ++attempt) {
@@ -128,6 +142,7 @@ std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, std::uint16_t t
 
 void HeadsetClient::pumpNotifications(double timeout, int wakeFd) {
     const std::lock_guard guard(lock_);
+    if (!port_) throw std::logic_error("a relayed client has no line to read notifications from");
     const Bytes bytes = port_->read(timeout, wakeFd >= 0 ? wakeFd : interruptFd);
     if (bytes.empty()) {
         if (wakeFd < 0) throwIfInterrupted();

@@ -73,6 +73,13 @@ public:
     // alone because the device is a pseudo-terminal.
     HeadsetClient(DiscoveredDongle dongle, std::unique_ptr<SerialPort> port);
 
+    // Carries one request to the headset by another way than a port of our own (the running
+    // application, which holds the dongle's line) and returns the reply's payload. Throws
+    // Failure::timeout when the headset did not answer, anything else otherwise.
+    using Relay = std::function<Bytes(EventID eventID, EventType eventType, const Bytes& param)>;
+    // A dongle reached through a relay: every typed operation works, the pump does not.
+    HeadsetClient(DiscoveredDongle dongle, Relay relay);
+
     HeadsetClient(const HeadsetClient&) = delete;
     HeadsetClient& operator=(const HeadsetClient&) = delete;
 
@@ -161,7 +168,8 @@ private:
     std::optional<Packet> awaitReply(EventID eventID, std::uint16_t transactionID);
     void deliver(const Packet& notification);
 
-    const std::unique_ptr<SerialPort> port_;
+    const std::unique_ptr<SerialPort> port_;  // none for a relayed client
+    const Relay relay_;
     FrameReassembler reassembler_;
     std::uint16_t nextTransactionID_ = 1;
     std::mutex lock_;

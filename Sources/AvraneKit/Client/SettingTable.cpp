@@ -310,6 +310,20 @@ SettingWrite ncStartup(NoiseCancellingStartupMode mode) {
 
 std::span<const Setting> settingTable() { return table; }
 
+std::string propertyName(std::string_view settingName) {
+    std::string name;
+    bool upper = true;
+    for (const char c : settingName) {
+        if (c == '-') {
+            upper = true;
+            continue;
+        }
+        name += upper && c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        upper = false;
+    }
+    return name;
+}
+
 const Setting* findSetting(std::string_view name) {
     const auto it = std::find_if(table.begin(), table.end(),
                                  [&](const Setting& s) { return s.name == name; });

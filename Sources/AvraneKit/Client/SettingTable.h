@@ -43,6 +43,9 @@ struct Setting {
 // In the order help and status list them.
 std::span<const Setting> settingTable();
 const Setting* findSetting(std::string_view name);
+// The name of the setting's property on the application's D-Bus service, whose names cannot
+// hold a dash: "ambient-level" is AmbientLevel.
+std::string propertyName(std::string_view settingName);
 
 // The writes behind the settings, for callers that hold the value itself (the panel's
 // controls). One that changes a field of a record reads the record and writes it back whole,
