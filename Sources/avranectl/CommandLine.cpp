@@ -12,7 +12,7 @@ namespace avrane::ctl {
 namespace {
 
 constexpr std::string_view commandList = "list, status, get, set, watch, raw";
-constexpr std::string_view optionList = "--port PATH, --json, --waybar, --follow, --help, --version";
+constexpr std::string_view optionList = "--port PATH, --direct, --json, --waybar, --follow, --help, --version";
 
 std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -104,6 +104,8 @@ Invocation parseCommandLine(std::span<const std::string> args) {
             inv.waybar = true;
         } else if (arg == "--follow") {
             inv.follow = true;
+        } else if (arg == "--direct") {
+            inv.direct = true;
         } else if (arg == "--port" || arg.starts_with("--port=")) {
             std::string path;
             if (arg == "--port") {
@@ -133,7 +135,7 @@ Invocation parseCommandLine(std::span<const std::string> args) {
         expectOperands(operands, 0, "[--json] list");
     } else if (name == "status") {
         inv.command = Command::status;
-        expectOperands(operands, 0, "[--port PATH] [--json | --waybar] status");
+        expectOperands(operands, 0, "[--port PATH] [--json | --waybar [--follow]] status");
     } else if (name == "watch") {
         inv.command = Command::watch;
         expectOperands(operands, 0, "[--port PATH] [--json] [--follow] watch");
@@ -190,8 +192,11 @@ Invocation parseCommandLine(std::span<const std::string> args) {
     if (inv.waybar && inv.command != Command::status) {
         throw UsageError("--waybar goes with status only");
     }
-    if (inv.follow && inv.command != Command::watch) {
-        throw UsageError("--follow goes with watch only");
+    if (inv.follow && inv.command != Command::watch && !(inv.command == Command::status && inv.waybar)) {
+        throw UsageError("--follow goes with watch and with status --waybar only");
+    }
+    if (inv.direct && inv.port) {
+        throw UsageError("--direct and --port exclude each other: --port already names the device to open");
     }
     if (inv.json && (inv.command == Command::set || inv.command == Command::rawGet ||
                      inv.command == Command::rawSet)) {
@@ -202,16 +207,17 @@ Invocation parseCommandLine(std::span<const std::string> args) {
 
 std::string usageText() {
     std::string text =
-        "usage: avranectl [--port PATH] [--json] list\n"
-        "       avranectl [--port PATH] [--json | --waybar] status\n"
-        "       avranectl [--port PATH] [--json] get SETTING\n"
-        "       avranectl [--port PATH] set SETTING VALUE\n"
-        "       avranectl [--port PATH] [--json] [--follow] watch\n"
-        "       avranectl [--port PATH] raw get EVENT_ID\n"
-        "       avranectl [--port PATH] raw set EVENT_ID BYTE\n"
+        "usage: avranectl [--json] list\n"
+        "       avranectl [--port PATH | --direct] [--json | --waybar [--follow]] status\n"
+        "       avranectl [--port PATH | --direct] [--json] get SETTING\n"
+        "       avranectl [--port PATH | --direct] set SETTING VALUE\n"
+        "       avranectl [--port PATH | --direct] [--json] [--follow] watch\n"
+        "       avranectl [--port PATH | --direct] raw get EVENT_ID\n"
+        "       avranectl [--port PATH | --direct] raw set EVENT_ID BYTE\n"
         "       avranectl --help | --version\n"
         "\n"
         "Monitors and configures an AVRANE headset through its USB dongle (switch at PC).\n"
+        "While AvraneBar runs it holds the dongle, and the commands go through it.\n"
         "\n"
         "Commands:\n"
         "  list    the dongles plugged in, in PC mode and in the other modes\n"
@@ -223,11 +229,13 @@ std::string usageText() {
         "\n"
         "Options:\n"
         "  --port PATH  the serial device to use; without it AVRANE_PORT, else the dongle\n"
-        "               found on USB\n"
+        "               found on USB (never through AvraneBar)\n"
+        "  --direct     open the dongle even while AvraneBar runs (which then holds it)\n"
         "  --json       JSON output (watch: one object per line)\n"
         "  --waybar     status as one object for waybar and similar bars; exits 0 unless\n"
         "               the object cannot be written\n"
-        "  --follow     watch: when the dongle goes away, wait for it and go on\n"
+        "  --follow     watch: when the dongle (or AvraneBar) goes away, wait for it and go\n"
+        "               on; status --waybar: one object per change, for a continuous module\n"
         "\n"
         "Settings and their values:\n";
     for (const Setting& s : settingTable()) {

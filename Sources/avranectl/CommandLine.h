@@ -26,7 +26,8 @@ struct Invocation {
     std::optional<std::string> port;  // --port
     bool json = false;
     bool waybar = false;
-    bool follow = false;  // watch: wait for a dongle that went away, and go on
+    bool follow = false;  // watch: wait for a dongle that went away, and go on; status --waybar: a line per change
+    bool direct = false;  // the dongle's port even while the application runs
     const Setting* setting = nullptr;  // get, set
     std::string value;                 // set: the value as typed
     SettingWrite write;                // set: what it does

@@ -8,6 +8,7 @@
 #include "avranectl/DongleList.h"
 #include "avranectl/FailureText.h"
 #include "avranectl/Output.h"
+#include "avranectl/ServiceClient.h"
 #include "avranectl/StatusReport.h"
 #include "avranectl/Watch.h"
 #include "avranectl/WaybarStatus.h"
@@ -70,6 +71,111 @@ BarReading readForBar(const Invocation& inv, const Environment& env) {
         unreachable(error.what());
     }
     return reading;
+}
+
+BarReading readingOf(const ServiceState& state) {
+    BarReading reading;
+    if (state.availability == "connected") {
+        reading.outcome = BarReading::Outcome::battery;
+        if (state.batteryPercent) {
+            reading.battery = BatteryInfo{std::uint8_t(state.batteryCharging.value_or(false) ? 1 : 0), state.batteryPercent};
+        }
+        reading.headsetName = state.model.value_or("AVRANE headset");
+    } else {
+        reading.outcome = state.availability == "unreachable" ? BarReading::Outcome::unreachable : BarReading::Outcome::noDongle;
+        reading.reason = state.availabilityText;
+        reading.timedOut = state.availability == "unreachable";
+    }
+    return reading;
+}
+
+// The state for a command that needs the headset: its failure when it cannot be reached.
+ServiceState reachable(ServiceClient& service) {
+    ServiceState state = service.state();
+    if (state.availability != "connected") throw ServiceError(state.availability, state.availabilityText);
+    return state;
+}
+
+// The running application, when there is one to go through: commands that reach the headset
+// go through it unless the command line names a device or asks for the port itself.
+std::unique_ptr<ServiceClient> throughService(const Invocation& inv, const Environment& env) {
+    if (inv.port || inv.direct || inv.command == Command::list || !env.useService) return nullptr;
+    return ServiceClient::find(env.interruptFd);
+}
+
+// Lines for a bar: one now, and with `follow` one more each time it would read differently.
+// While the application is away the bar says so, and the lines go on when it is back.
+void waybarThroughService(ServiceClient& first, std::ostream& out, bool follow, int interruptFd) {
+    std::string last;
+    const auto print = [&](const BarReading& reading) {
+        const std::string line = waybarJson(reading).dump();
+        if (line == last) return;
+        last = line;
+        out << line << "\n" << std::flush;
+    };
+    std::unique_ptr<ServiceClient> current;
+    ServiceClient* service = &first;
+    while (true) {
+        if (follow) service->follow();
+        print(readingOf(service->state()));
+        if (!follow) return;
+        while (service->nextChange()) print(readingOf(service->state()));
+        BarReading away;
+        away.reason = "AvraneBar quit";
+        print(away);
+        for (current.reset(); !current; current = ServiceClient::find(interruptFd)) {
+            pauseFor(std::chrono::seconds(2), interruptFd);
+        }
+        service = current.get();
+    }
+}
+
+// The commands through the running application, printing what they print on the dongle.
+void runThroughService(const Invocation& inv, const Environment& env, ServiceClient& service, std::ostream& out) {
+    const int indent = 2;
+    switch (inv.command) {
+        case Command::status: {
+            if (inv.waybar) {
+                waybarThroughService(service, out, inv.follow, env.interruptFd);
+                return;
+            }
+            const auto client = relayedClient(service, reachable(service));
+            const StatusReport report = readStatus(*client);
+            out << (inv.json ? statusJson(report).dump(indent) + "\n" : statusText(report));
+            return;
+        }
+        case Command::get: {
+            // What the application already shows: no request on the line.
+            const ServiceState state = reachable(service);
+            const auto word = state.settings.find(inv.setting->name);
+            if (word == state.settings.end()) {
+                throw ServiceError("not-reported", "the headset did not report " + std::string(inv.setting->name));
+            }
+            if (inv.json) {
+                char* end = nullptr;
+                const double number = std::strtod(word->second.c_str(), &end);
+                const bool isNumber = !word->second.empty() && *end == '\0';
+                out << Json::object()
+                           .set("setting", inv.setting->name)
+                           .set("value", isNumber ? Json(number) : Json(word->second))
+                           .dump(indent)
+                    << "\n";
+            } else {
+                out << word->second << "\n";
+            }
+            return;
+        }
+        case Command::set: service.set(inv.setting->name, inv.value); return;
+        case Command::rawGet: out << hexDump(service.rawGet(inv.eventID)) << "\n"; return;
+        case Command::rawSet: service.rawSet(inv.eventID, Bytes{inv.byte}); return;
+        case Command::watch:
+            watchThroughService(service, [&] { return connect(inv, env); }, out,
+                                {.json = inv.json, .follow = inv.follow, .interruptFd = env.interruptFd});
+            return;
+        case Command::help:
+        case Command::version:
+        case Command::list: return;
+    }
 }
 
 void runCommand(const Invocation& inv, const Environment& env, std::ostream& out) {
@@ -138,6 +244,9 @@ int runTool(std::span<const std::string> args, const Environment& env, std::ostr
             out << usageText() << std::flush;
         } else if (inv.command == Command::version) {
             out << "avranectl " << AVRANE_VERSION << "\n" << std::flush;
+        } else if (const auto service = throughService(inv, env)) {
+            runThroughService(inv, env, *service, out);
+            out.flush();
         } else if (inv.waybar) {
             out << waybarJson(readForBar(inv, env)).dump() << "\n" << std::flush;
         } else {
@@ -149,6 +258,10 @@ int runTool(std::span<const std::string> args, const Environment& env, std::ostr
         return interruptedStatus(env.interruptFd);
     } catch (const WriteError& error) {
         complain(error.description());
+    } catch (const ServiceGone& gone) {
+        complain(std::string(gone.what()) + " (it held the dongle); run the command again, or watch with --follow");
+    } catch (const ServiceError& failure) {
+        complain(failure.description());
     } catch (const HeadsetClient::Failure& failure) {
         complain(failure.description());
     } catch (const SerialPort::Failure& failure) {

@@ -20,6 +20,8 @@ struct Environment {
     // or on the output ends at once. Its first byte is the number of the signal that asked
     // (SIGINT, SIGTERM), which the exit status reports. -1 for never.
     int interruptFd = -1;
+    // Whether commands go through a running AvraneBar found on the session bus.
+    bool useService = true;
 };
 
 // Exit statuses; an interrupted command exits with 128 + the signal's number, as a shell

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "AvraneKit/Client/SettingTable.h"
 #include "AvraneKit/Support/EnumTable.h"
 #include "avranectl/FailureText.h"
 #include "avranectl/Json.h"
@@ -80,14 +81,15 @@ public:
     }
 
     // Said once, until the headset answers again.
-    void unreachable(const HeadsetClient::Failure& failure) {
+    void unreachable(const HeadsetClient::Failure& failure) { unreachable(failure.description()); }
+    void unreachable(const std::string& reason) {
         if (unreachable_) return;
         unreachable_ = true;
         if (state_) state_->battery.reset();  // so that the next answer is printed, changed or not
         if (json_) {
-            emit(event(caseName(EventID::batteryInfo)).set("battery", Json()).set("error", failure.description()));
+            emit(event(caseName(EventID::batteryInfo)).set("battery", Json()).set("error", reason));
         } else {
-            emit("headset not responding: " + failure.description());
+            emit("headset not responding: " + reason);
         }
     }
 
@@ -157,16 +159,6 @@ private:
     bool dongleGone_ = false;
 };
 
-// Waits up to `period`, or throws Interrupted as soon as `interruptFd` is readable.
-void pause(std::chrono::milliseconds period, int interruptFd) {
-    pollfd p{.fd = interruptFd, .events = POLLIN, .revents = 0};
-    const auto deadline = std::chrono::steady_clock::now() + period;
-    for (auto left = period; left.count() > 0;
-         left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())) {
-        const int ready = ::poll(&p, interruptFd >= 0 ? 1 : 0, static_cast<int>(left.count()));
-        if (ready > 0) throw Interrupted();
-    }
-}
 
 // Failures of a dongle that is away or coming back: its device is not there (yet), vanished
 // while being opened, is held by another program for now, or is not yet given to its group
@@ -193,7 +185,7 @@ std::unique_ptr<HeadsetClient> connectWhenThere(const Connect& connect, ChangePr
             if (!mayMendByWaiting(failure)) throw;
             printer.dongleGone(failure.path(), portFailureText(failure));
         }
-        pause(dongleLookPeriod, interruptFd);
+        pauseFor(dongleLookPeriod, interruptFd);
     }
 }
 
@@ -249,7 +241,123 @@ void watchConnection(HeadsetClient& client, ChangePrinter& printer, bool follow)
     }
 }
 
+// The items to read again when the application announces these properties changed.
+std::vector<EventID> itemsOf(const std::vector<std::string>& properties) {
+    std::vector<EventID> items;
+    const auto add = [&](EventID item) {
+        if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
+    };
+    for (const std::string& property : properties) {
+        if (property == "BatteryPercent" || property == "BatteryCharging") add(EventID::batteryInfo);
+        if (property == "HeadsetBluetoothPower" || property == "HeadsetBluetoothLink") add(EventID::btStatus);
+        for (const Setting& setting : settingTable()) {
+            if (propertyName(setting.name) == property) add(setting.item);
+        }
+    }
+    return items;
+}
+
+// One spell of the application: from its state until it quits (ServiceGone is thrown).
+void watchSpell(ServiceClient& service, ChangePrinter& printer, bool follow) {
+    service.follow();
+    ServiceState state = service.state();
+    std::string availability;
+    std::unique_ptr<HeadsetClient> client;
+    // What the application reports of its link, as a watch on the dongle would say it.
+    const auto take = [&](ServiceState next) {
+        if (next.availability == availability && client) return;
+        availability = next.availability;
+        if (next.availability == "connected") {
+            client = relayedClient(service, next);
+            if (next.devicePath) printer.dongleBack(*next.devicePath);
+            try {
+                printer.state(client->state());
+            } catch (const HeadsetClient::Failure& failure) {
+                printer.unreachable(failure);
+            }
+        } else if (next.availability == "unreachable") {
+            printer.unreachable(next.availabilityText);
+        } else {
+            if (!follow) throw ServiceError("no-dongle", next.availabilityText);
+            printer.dongleGone(next.devicePath, next.availabilityText);
+        }
+    };
+    take(std::move(state));
+    while (const auto changed = service.nextChange()) {
+        if (std::find(changed->begin(), changed->end(), "Availability") != changed->end() ||
+            std::find(changed->begin(), changed->end(), "AvailabilityText") != changed->end()) {
+            take(service.state());
+            continue;
+        }
+        if (!client) continue;
+        for (const EventID item : itemsOf(*changed)) {
+            try {
+                const Bytes payload = service.rawGet(item);
+                printer.notification(Packet::command(item, EventType::ntfy, 0, payload));
+            } catch (const ServiceError& failure) {
+                if (failure.kind() != "NoReply") throw;
+                printer.unreachable(failure.description());
+            }
+        }
+    }
+    throw ServiceGone();
+}
+
 }  // namespace
+
+void pauseFor(std::chrono::milliseconds period, int interruptFd) {
+    pollfd p{.fd = interruptFd, .events = POLLIN, .revents = 0};
+    const auto deadline = std::chrono::steady_clock::now() + period;
+    for (auto left = period; left.count() > 0;
+         left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())) {
+        const int ready = ::poll(&p, interruptFd >= 0 ? 1 : 0, static_cast<int>(left.count()));
+        if (ready > 0) throw Interrupted();
+    }
+}
+
+std::unique_ptr<HeadsetClient> relayedClient(ServiceClient& service, const ServiceState& state) {
+    const DiscoveredDongle dongle{DongleModel{0, 0, state.dongleName.value_or("AVRANE dongle")},
+                                  state.devicePath.value_or("?"), state.serialNumber};
+    return std::make_unique<HeadsetClient>(dongle, [&service](EventID item, EventType type, const Bytes& param) {
+        try {
+            if (type == EventType::get) return service.rawGet(item);
+            service.rawSet(item, param);
+            return Bytes{};
+        } catch (const ServiceError& failure) {
+            // As from a port of our own: the state read then goes item by item.
+            if (failure.kind() == "NoReply") throw HeadsetClient::Failure::timeout(item);
+            throw;
+        }
+    });
+}
+
+void watchThroughService(ServiceClient& service, const Connect& connect, std::ostream& out,
+                         const WatchOptions& options) {
+    ChangePrinter printer(out, options.json);
+    std::unique_ptr<ServiceClient> current;
+    ServiceClient* spell = &service;
+    while (true) {
+        try {
+            watchSpell(*spell, printer, options.follow);
+        } catch (const ServiceGone&) {
+            if (!options.follow) throw;
+        }
+        printer.dongleGone(std::nullopt, "AvraneBar quit");
+        // Back through the application when it returns, or on the dongle once it is free.
+        for (current.reset(); !current; current = ServiceClient::find(options.interruptFd)) {
+            try {
+                const std::string devicePath = connect()->dongle().devicePath;  // free again at once
+                printer.dongleBack(devicePath);
+                watch(connect, out, options);
+                return;
+            } catch (const HeadsetClient::Failure&) {
+            } catch (const SerialPort::Failure&) {
+            }
+            pauseFor(dongleLookPeriod, options.interruptFd);
+        }
+        spell = current.get();
+    }
+}
 
 void watch(const Connect& connect, std::ostream& out, const WatchOptions& options) {
     ChangePrinter printer(out, options.json);

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "AvraneKit/Client/HeadsetClient.h"
+#include "avranectl/ServiceClient.h"
 
 namespace avrane::ctl {
 
@@ -34,5 +35,25 @@ using Connect = std::function<std::unique_ptr<HeadsetClient>()>;
 // second (so is one that is busy or not yet open to the user); when it is back, what
 // changed meanwhile is printed and watching goes on.
 void watch(const Connect& connect, std::ostream& out, const WatchOptions& options);
+
+// The same through the running application, which holds the dongle: its state read through
+// it, then one line per change it announces, each read through it in full (so the lines are
+// those of a watch on the dongle). When the application quits, ServiceGone is thrown; with
+// `follow` the watch waits for the application to come back, or for the dongle to be free,
+// and goes on.
+void watchThroughService(ServiceClient& service, const Connect& connect, std::ostream& out,
+                         const WatchOptions& options);
+
+// The application left the bus while a command was waiting on it.
+class ServiceGone : public std::exception {
+public:
+    const char* what() const noexcept override { return "AvraneBar quit"; }
+};
+
+// Waits `period`, or throws Interrupted as soon as `interruptFd` is readable.
+void pauseFor(std::chrono::milliseconds period, int interruptFd);
+
+// A client whose requests the running application carries to the headset.
+std::unique_ptr<HeadsetClient> relayedClient(ServiceClient& service, const ServiceState& state);
 
 }  // namespace avrane::ctl

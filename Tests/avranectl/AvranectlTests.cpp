@@ -178,12 +178,13 @@ TEST_F(AvranectlTests, UsageErrorsExitTwoWithoutTouchingTheHeadset) {
         {{"set", "led"}, "accepted: on|off"},
         {{"raw", "get", "0x30"}, "0x21 headphoneVolume"},
         {{"raw", "set", "21", "100"}, "accepted: 00 to FF in hex"},
-        {{"--bogus", "status"}, "options: --port PATH, --json, --waybar"},
+        {{"--bogus", "status"}, "unknown option \"--bogus\"; options: --port PATH, --direct"},
         {{"-x", "status"}, "unknown option \"-x\""},
         {{"status", "-j"}, "unknown option \"-j\""},
         {{"--port", "/dev/a", "--port=/dev/b", "status"}, "--port given twice"},
         {{"--json", "status", "--waybar"}, "--json and --waybar exclude each other"},
-        {{"--follow", "status"}, "--follow goes with watch only"},
+        {{"--follow", "status"}, "--follow goes with watch and with status --waybar only"},
+        {{"--direct", "status"}, "--direct and --port exclude each other"},  // run() names the port
         {{"--json", "set", "led", "on"}, "--json goes with list, status, get and watch"},
     };
     for (const auto& [args, message] : table) {

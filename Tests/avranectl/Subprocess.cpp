@@ -16,8 +16,10 @@ namespace {
 
 constexpr int childSetupFailed = 125;
 
+// Also the session bus: an AvraneBar running on the desktop would otherwise take the
+// commands that the tests send to their own simulated dongle.
 bool inheritable(const char* entry) {
-    for (const char* name : {"AVRANE_PORT=", "AVRANECTL_REPLY_TIMEOUT="}) {
+    for (const char* name : {"AVRANE_PORT=", "AVRANECTL_REPLY_TIMEOUT=", "DBUS_SESSION_BUS_ADDRESS=", "XDG_RUNTIME_DIR="}) {
         if (std::strncmp(entry, name, std::strlen(name)) == 0) return false;
     }
     return true;

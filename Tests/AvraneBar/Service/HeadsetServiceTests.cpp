@@ -179,7 +179,8 @@ TEST_F(HeadsetServiceOnABus, badRequestsAreRefusedAndSendNothing) {
         EXPECT_FALSE(reply.errorMessage().isEmpty());
     }
     EXPECT_EQ(call("Set", {42}).type(), QDBusMessage::ErrorMessage) << "a wrong argument type";
-    EXPECT_EQ(sim.requestCount(), 0u);
+    // The controller's own reads may go on meanwhile; nothing was written.
+    for (const auto& request : sim.requests()) EXPECT_NE(request.packet.eventType, EventType::set);
 }
 
 TEST_F(HeadsetServiceOnABus, rawRequestsAndFailuresComeBackFromTheHeadset) {
