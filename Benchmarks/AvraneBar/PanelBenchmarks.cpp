@@ -23,6 +23,7 @@
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
 #include "AvraneSim/Simulator.h"
+#include "Support/SimulatedController.h"
 #include "AvraneUpdate/UpdateChecker.h"
 
 namespace avrane {
@@ -61,19 +62,7 @@ protected:
 struct Panel {
     Panel() {
         simulator.start();
-        const DiscoveredDongle dongle{DongleModel::h9, simulator.slavePath(), "SIM"};
-        HeadsetController::Options options;
-        options.runOnMainThread = [](std::function<void()> work) {
-            QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
-        };
-        options.connect = [dongle] {
-            auto client = std::make_unique<HeadsetClient>(dongle, std::make_unique<SerialPort>(dongle.devicePath, false));
-            client->open();
-            return client;
-        };
-        options.findDongles = [dongle] { return std::vector{dongle}; };
-        options.bluetoothLink = [] { return MacBluetoothLink{}; };
-        controller = std::make_unique<HeadsetController>(std::move(options));
+        controller = std::make_unique<HeadsetController>(testing::simulatedControllerOptions(simulator));
         controller->setOnChange([](const HeadsetSnapshot&) {});
         controller->refresh();
         controller->waitUntilIdle();

@@ -18,8 +18,10 @@
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "AvraneBar/Panel/BatteryBar.h"
 #include "AvraneBar/Panel/Card.h"
+#include "AvraneBar/Panel/CardList.h"
 #include "AvraneBar/Panel/ElidedLabel.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
+#include "AvraneBar/Panel/PanelRows.h"
 #include "AvraneBar/Panel/PanelStyle.h"
 #include "AvraneBar/Panel/SliderRow.h"
 #include "AvraneBar/Panel/ToggleSwitch.h"
@@ -27,118 +29,6 @@
 
 namespace avrane {
 namespace {
-
-// The card list is the part that scrolls; it may shrink to nothing in the layout (the panel's
-// size limits keep it from doing so).
-class CardScrollArea : public QScrollArea {
-public:
-    using QScrollArea::QScrollArea;
-
-    QSize sizeHint() const override { return {0, 0}; }
-    QSize minimumSizeHint() const override { return {0, 0}; }
-};
-
-// The list inside the scroll area. Its height is the height its cards need at its width; its
-// minimum would be the height at the narrowest width, where wrapped hints take more lines,
-// and the scroll area would then make it taller than its cards.
-class CardList : public QWidget {
-public:
-    QSize minimumSizeHint() const override { return {0, 0}; }
-};
-
-// The card list's scroll bar, in the panel's right margin beside the cards rather than
-// taking width from them, and shown only while the list is taller than its view.
-class MarginScrollBar : public QScrollBar {
-public:
-    MarginScrollBar(QScrollArea* area, QWidget* host) : QScrollBar(Qt::Vertical, host), area_(area) {
-        setObjectName(QStringLiteral("cardScrollBar"));
-        setFixedWidth(10);
-        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        QScrollBar* inner = area->verticalScrollBar();
-        connect(inner, &QScrollBar::rangeChanged, this, [this](int minimum, int maximum) {
-            setRange(minimum, maximum);
-            setVisible(maximum > minimum);
-        });
-        connect(inner, &QScrollBar::valueChanged, this, &QScrollBar::setValue);
-        connect(this, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
-        area->installEventFilter(this);
-        hide();
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Resize || event->type() == QEvent::Move) {
-            const QRect view = area_->geometry();
-            setGeometry(view.right() + 4, view.top(), width(), view.height());
-            setPageStep(area_->verticalScrollBar()->pageStep());
-            setSingleStep(area_->verticalScrollBar()->singleStep());
-        }
-        return false;
-    }
-
-private:
-    QScrollArea* area_;
-};
-
-template <class T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-ElidedLabel* titleLabel(const char* name) { return named(new ElidedLabel, name); }
-
-QLabel* hintLabel(const char* name) {
-    auto* label = named(new QLabel, name);
-    label->setWordWrap(true);
-    label->setFont(style::smallFont(label->font()));
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-QLabel* valueLabel(const char* name) {
-    auto* label = named(new QLabel, name);
-    label->setAlignment(Qt::AlignCenter);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-QComboBox* popUp(const char* name) {
-    auto* box = named(new QComboBox, name);
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(6);
-    return box;
-}
-
-QPushButton* smallButton(const char* name) {
-    auto* button = named(new QPushButton, name);
-    button->setFont(style::smallFont(button->font()));
-    button->setAutoDefault(false);
-    return button;
-}
-
-// New items in the new language, the same item selected; no selection stays none.
-void rebuild(QComboBox* box, const QStringList& items) {
-    const QSignalBlocker quiet(box);
-    const int selected = box->currentIndex();
-    box->clear();
-    box->addItems(items);
-    box->setCurrentIndex(selected >= 0 && selected < box->count() ? selected : -1);
-}
-
-void select(QComboBox* box, const std::optional<int>& index) {
-    if (!index) return;
-    const QSignalBlocker quiet(box);
-    box->setCurrentIndex(*index);
-}
-
-void setText(QLabel* label, const QString& text) {
-    if (label->text() != text) label->setText(text);
-}
-
-void setChecked(ToggleSwitch* toggle, bool on) {
-    if (toggle->isChecked() != on) toggle->setChecked(on);
-}
 
 PanelModel::Options modelOptions(HeadsetController& controller, DelayedCalls& calls) {
     PanelModel::Options options;
@@ -248,38 +138,6 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
 
 PanelViewController::~PanelViewController() = default;
 
-QWidget* PanelViewController::row(QWidget* title, QWidget* control, QLabel* hint) {
-    // Pop-ups, sliders and values fill a column of fixed width, so that they line up from row
-    // to row; switches and buttons keep their own width. All sit at the right edge, and the
-    // title gives way first when space is short.
-    QWidget* column = control;
-    const bool fills = qobject_cast<QComboBox*>(control) || qobject_cast<QSlider*>(control) ||
-                       qobject_cast<QLabel*>(control);
-    if (fills) {
-        column = new QWidget;
-        column->setFixedWidth(int(sizing::controlColumnWidth));
-        auto* columnLayout = new QHBoxLayout(column);
-        columnLayout->setContentsMargins(0, 0, 0, 0);
-        columnLayout->addWidget(control, 1, Qt::AlignVCenter);
-    }
-
-    auto* line = new QWidget;
-    auto* lineLayout = new QHBoxLayout(line);
-    lineLayout->setContentsMargins(0, 0, 0, 0);
-    lineLayout->setSpacing(8);
-    title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lineLayout->addWidget(title, 1, Qt::AlignVCenter);
-    lineLayout->addWidget(column, 0, Qt::AlignVCenter);
-    if (!hint) return line;
-
-    auto* rowWidget = new QWidget;
-    auto* rowLayout = new QVBoxLayout(rowWidget);
-    rowLayout->setContentsMargins(0, 0, 0, 0);
-    rowLayout->setSpacing(2);
-    rowLayout->addWidget(line);
-    rowLayout->addWidget(hint);
-    return rowWidget;
-}
 
 void PanelViewController::build() {
     auto* root = new QVBoxLayout(this);
@@ -307,28 +165,33 @@ void PanelViewController::build() {
     root->addWidget(header);
 
     const auto sliderRow = [this](SliderRow* slider, QLabel* hint = nullptr) {
-        return row(slider->title(), slider->slider(), hint);
+        return settingsRow(slider->title(), slider->slider(), hint);
     };
     QWidget* balance = sliderRow(balanceRow_, balanceRow_->hint());
     balanceRow_->hint()->setObjectName(QStringLiteral("balanceHint"));
     soundCard_ = new Card({}, {sliderRow(volumeRow_), balance, sliderRow(sidetoneRow_)});
-    micCard_ = new Card({}, {row(micRowTitle_, micValue_, micHint_)});
+    micCard_ = new Card({}, {settingsRow(micRowTitle_, micValue_, micHint_)});
     QWidget* ambientLevelRow = sliderRow(ambientRow_);
-    QWidget* voiceFocusRow = row(voiceFocusTitle_, voiceFocusSwitch_);
+    QWidget* voiceFocusRow = settingsRow(voiceFocusTitle_, voiceFocusSwitch_);
     ambientRows_ = {ambientLevelRow, voiceFocusRow};
-    ancCard_ = new Card({}, {row(ancRowTitle_, ancPopUp_), ambientLevelRow, voiceFocusRow});
-    QWidget* btState = row(btStateTitle_, btStateValue_);
-    QWidget* btMode = row(btModeTitle_, btModePopUp_);
-    QWidget* btStartup = row(btStartupTitle_, btStartupPopUp_);
+    ancCard_ = new Card({}, {settingsRow(ancRowTitle_, ancPopUp_), ambientLevelRow, voiceFocusRow});
+    QWidget* btState = settingsRow(btStateTitle_, btStateValue_);
+    QWidget* btMode = settingsRow(btModeTitle_, btModePopUp_);
+    QWidget* btStartup = settingsRow(btStartupTitle_, btStartupPopUp_);
     headsetBluetoothRows_ = {btState, btMode, btStartup};
-    btCard_ = new Card({}, {row(computerLinkTitle_, computerLinkValue_, computerLinkHint_), btState, btMode, btStartup});
-    powerCard_ = new Card({}, {row(ncStartupTitle_, ncStartupPopUp_), row(autoPowerOffTitle_, autoPowerOffPopUp_),
-                               row(ledTitle_, ledSwitch_, ledHint_)});
-    menuBarCard_ = new Card({}, {row(batteryTextTitle_, batteryTextSwitch_), row(volumeTextTitle_, volumeTextSwitch_),
-                                 row(dockTitle_, dockSwitch_, dockHint_), row(startAtLoginTitle_, startAtLoginSwitch_),
-                                 row(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_)});
-    updateActionRow_ = row(named(new ElidedLabel, "updateActionTitle"), updateActionButton_);
-    updatesCard_ = new Card({}, {row(updateIntervalTitle_, updateIntervalPopUp_), row(updateStatusTitle_, updateStatusValue_),
+    btCard_ = new Card({}, {settingsRow(computerLinkTitle_, computerLinkValue_, computerLinkHint_), btState, btMode,
+                            btStartup});
+    powerCard_ = new Card({}, {settingsRow(ncStartupTitle_, ncStartupPopUp_),
+                               settingsRow(autoPowerOffTitle_, autoPowerOffPopUp_),
+                               settingsRow(ledTitle_, ledSwitch_, ledHint_)});
+    menuBarCard_ = new Card({}, {settingsRow(batteryTextTitle_, batteryTextSwitch_),
+                                 settingsRow(volumeTextTitle_, volumeTextSwitch_),
+                                 settingsRow(dockTitle_, dockSwitch_, dockHint_),
+                                 settingsRow(startAtLoginTitle_, startAtLoginSwitch_),
+                                 settingsRow(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_)});
+    updateActionRow_ = settingsRow(named(new ElidedLabel, "updateActionTitle"), updateActionButton_);
+    updatesCard_ = new Card({}, {settingsRow(updateIntervalTitle_, updateIntervalPopUp_),
+                                 settingsRow(updateStatusTitle_, updateStatusValue_),
                                  updateActionRow_});
     cards_ = {soundCard_, micCard_, ancCard_, btCard_, powerCard_, menuBarCard_, updatesCard_};
     const char* cardNames[] = {"soundCard", "micCard", "ancCard", "btCard", "powerCard", "menuBarCard", "updatesCard"};

@@ -67,7 +67,6 @@ private:
     void confirmQuit();
     void applySecondaryColours();
     int innerWidth() const;
-    QWidget* row(QWidget* title, QWidget* control, QLabel* hint = nullptr);
 
     HeadsetController& controller_;
     UpdateChecker& updateChecker_;
