@@ -164,7 +164,7 @@ void PanelViewController::build() {
     headerLayout->addLayout(batteryLine);
     root->addWidget(header);
 
-    const auto sliderRow = [this](SliderRow* slider, QLabel* hint = nullptr) {
+    const auto sliderRow = [](SliderRow* slider, QLabel* hint = nullptr) {
         return settingsRow(slider->title(), slider->slider(), hint);
     };
     QWidget* balance = sliderRow(balanceRow_, balanceRow_->hint());
