@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "AvraneBar/Panel/ElidedLabel.h"
+#include "AvraneBar/Panel/PanelSizing.h"
 #include "AvraneBar/Panel/PanelStyle.h"
 
 namespace avrane {
@@ -12,7 +13,7 @@ namespace avrane {
 Card::Card(const QString& title, const QList<QWidget*>& rows, QWidget* parent)
     : QFrame(parent), titleLabel_(new ElidedLabel(this)), stack_(new QVBoxLayout(this)) {
     titleLabel_->setText(title);
-    stack_->setContentsMargins(14, 12, 14, 14);
+    stack_->setContentsMargins(sizing::cardInset, 12, sizing::cardInset, 14);
     stack_->setSpacing(10);
     stack_->addWidget(titleLabel_);
     stack_->addWidget(new SeparatorLine(this));

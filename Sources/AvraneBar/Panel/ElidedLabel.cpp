@@ -26,9 +26,13 @@ void ElidedLabel::setKeptEnd(int characters) {
 void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect area = contentsRect();
-    const QString kept = text().right(keptEnd_);
-    const QString shown =
-        fontMetrics().elidedText(text().chopped(kept.size()), Qt::ElideRight, area.width() - fontMetrics().horizontalAdvance(kept)) + kept;
+    const QFontMetrics metrics = fontMetrics();
+    QString shown = text();
+    // Measured whole: the two parts measured apart can come out a pixel wider.
+    if (metrics.horizontalAdvance(shown) > area.width()) {
+        const QString kept = text().right(keptEnd_);
+        shown = metrics.elidedText(text().chopped(kept.size()), Qt::ElideRight, area.width() - metrics.horizontalAdvance(kept)) + kept;
+    }
     style()->drawItemText(&painter, area, static_cast<int>(alignment()), palette(), isEnabled(), shown, foregroundRole());
 }
 

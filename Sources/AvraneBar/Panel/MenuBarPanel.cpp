@@ -62,7 +62,7 @@ void MenuBarPanel::resizeByProgram(QSize size) {
 
 void MenuBarPanel::applyStoredWidth() {
     const double stored = defaults_.number(contentWidthKey).value_or(0);
-    if (const auto target = sizing::widthToApply(stored, width())) resizeByProgram(QSize(int(*target), height()));
+    if (const auto target = sizing::widthToApply(stored, width(), content_->fittingWidth())) resizeByProgram(QSize(int(*target), height()));
 }
 
 void MenuBarPanel::rememberSize() {
@@ -75,7 +75,7 @@ void MenuBarPanel::rememberSize() {
 void MenuBarPanel::resetWidth() {
     defaults_.remove(contentWidthKey);
     defaults_.remove(contentHeightKey);
-    if (const auto target = sizing::widthAfterReset(width())) resizeByProgram(QSize(int(*target), height()));
+    if (const auto target = sizing::widthAfterReset(width(), content_->fittingWidth())) resizeByProgram(QSize(int(*target), height()));
 }
 
 void MenuBarPanel::position(const std::optional<QRect>& trayIcon, const std::optional<QPoint>& pointer) {

@@ -32,7 +32,7 @@ public:
     sizing::ResizeBracket& resizeBracket() { return bracket_; }
     const UserDefaults& defaults() const { return defaults_; }
 
-    // Before showing: the remembered width, or the default.
+    // Before showing: the remembered width, or the width at which the content's titles fit.
     void applyStoredWidth();
     // Moves the window as the placement rules say (nothing where the platform cannot place
     // windows, as on Wayland). The icon's or pointer's position is in Qt's screen coordinates.
@@ -41,7 +41,7 @@ public:
     QRect lastButtonFrame() const { return lastButtonFrame_; }
     // Stores the current size, for a user's resize.
     void rememberSize();
-    // Forgets the stored size; the width returns to the default at once, the height at the
+    // Forgets the stored size; the width returns to the fitting one at once, the height at the
     // next size-limit update.
     void resetWidth();
     // Whether the window has an entry in the taskbar and the window switcher.

@@ -1,5 +1,6 @@
 #include "AvraneBar/Panel/PanelLabels.h"
 
+#include "AvraneBar/Panel/PanelTexts.h"
 #include "AvraneBar/Panel/PopUpLists.h"
 
 namespace avrane::panel {
@@ -20,6 +21,8 @@ PanelLabels labels(const Localization& texts, const QString& version, UpdateChec
     l.volume = t(Str::volume);
     l.balance = t(Str::gameChatBalance);
     l.balanceHint = t(Str::balanceGame) + QStringLiteral(" \u2190 \u2192 ") + t(Str::balanceChat);
+    // Digits are equally wide in interface fonts: the ends are the widest values.
+    l.balanceExtremes = {balanceText(-5, texts), balanceText(0, texts), balanceText(5, texts)};
     l.sidetone = t(Str::sidetone);
     l.micTitle = t(Str::microphone);
     l.micHint = t(Str::micHint);

@@ -17,6 +17,7 @@ struct PanelLabels {
     QString soundCard, microphoneCard, noiseCancellingCard, bluetoothCard, powerCard, menuBarCard, updatesCard;
 
     QString volume, balance, balanceHint, sidetone;
+    QStringList balanceExtremes;  // the balance's texts at both ends and in the centre
     QString micTitle, micHint;
     QString ancTitle, ambientLevel, voiceFocusTitle;
     QString computerLinkTitle, computerLinkHint, btStateTitle, btModeTitle, btStartupTitle;

@@ -151,10 +151,11 @@ QString PanelModel::volumeChanged(double value) {
 }
 
 QString PanelModel::balanceChanged(double value) {
-    const double balance = halfStep(value);
-    writeSetting("balance", "balance", settingWrites::balance(balance));
-    return panel::balanceText(balance, texts());
+    writeSetting("balance", "balance", settingWrites::balance(halfStep(value)));
+    return balanceText(value);
 }
+
+QString PanelModel::balanceText(double value) const { return panel::balanceText(halfStep(value), texts()); }
 
 QString PanelModel::sidetoneChanged(double value) {
     const std::uint8_t level = step(value);

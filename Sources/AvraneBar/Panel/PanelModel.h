@@ -117,6 +117,9 @@ public:
     // Sliders: each returns the value text to show at once.
     QString volumeChanged(double value);
     QString balanceChanged(double value);
+    // What the balance slider shows at `value`, without a write: after a change of language
+    // the held slider keeps its place and takes the new words.
+    QString balanceText(double value) const;
     QString sidetoneChanged(double value);
     QString ambientLevelChanged(double value);
     // Pop-ups: an index outside the list (-1 is no selection) does nothing at all. Choosing

@@ -69,14 +69,25 @@ void setChecked(ToggleSwitch* toggle, bool on) {
 }
 
 
+namespace {
+
+// Pop-ups, sliders and values fill a column of fixed width, so that they line up from row to
+// row; switches and buttons keep their own width.
+bool fillsColumn(const QWidget* control) {
+    return qobject_cast<const QComboBox*>(control) || qobject_cast<const QSlider*>(control) ||
+           qobject_cast<const QLabel*>(control);
+}
+
+}  // namespace
+
+int controlWidth(const QWidget* control) {
+    return fillsColumn(control) ? int(sizing::controlColumnWidth) : control->sizeHint().width();
+}
+
 QWidget* settingsRow(QWidget* title, QWidget* control, QLabel* hint) {
-    // Pop-ups, sliders and values fill a column of fixed width, so that they line up from row
-    // to row; switches and buttons keep their own width. All sit at the right edge, and the
-    // title gives way first when space is short.
+    // All controls sit at the right edge, and the title gives way first when space is short.
     QWidget* column = control;
-    const bool fills = qobject_cast<QComboBox*>(control) || qobject_cast<QSlider*>(control) ||
-                       qobject_cast<QLabel*>(control);
-    if (fills) {
+    if (fillsColumn(control)) {
         column = new QWidget;
         column->setFixedWidth(int(sizing::controlColumnWidth));
         auto* columnLayout = new QHBoxLayout(column);
@@ -87,7 +98,7 @@ QWidget* settingsRow(QWidget* title, QWidget* control, QLabel* hint) {
     auto* line = new QWidget;
     auto* lineLayout = new QHBoxLayout(line);
     lineLayout->setContentsMargins(0, 0, 0, 0);
-    lineLayout->setSpacing(8);
+    lineLayout->setSpacing(sizing::rowSpacing);
     title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lineLayout->addWidget(title, 1, Qt::AlignVCenter);
     lineLayout->addWidget(column, 0, Qt::AlignVCenter);

@@ -31,6 +31,8 @@ QLabel* valueLabel(const char* name);
 QComboBox* popUp(const char* name);
 QPushButton* smallButton(const char* name);
 QWidget* settingsRow(QWidget* title, QWidget* control, QLabel* hint = nullptr);
+// The width a settings row gives its control.
+int controlWidth(const QWidget* control);
 
 // New items in the new language, the same item selected; no selection stays none.
 void rebuild(QComboBox* box, const QStringList& items);

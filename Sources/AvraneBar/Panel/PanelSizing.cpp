@@ -11,20 +11,26 @@ bool same(double a, double b) { return std::abs(a - b) <= 0.5; }
 
 }  // namespace
 
-std::optional<double> widthToApply(double storedWidth, double currentWidth) {
-    const double target = storedWidth >= defaultWidth ? storedWidth : defaultWidth;
+double widthFitting(double titleWidth, double controlWidth) {
+    const double width = titleWidth + controlWidth + 2 * (panelMargin + cardInset) + rowSpacing;
+    return std::clamp(std::ceil(width), minimumWidth, maximumWidth);
+}
+
+std::optional<double> widthToApply(double storedWidth, double currentWidth, double fittingWidth) {
+    const double target = storedWidth >= minimumWidth ? storedWidth : std::max(fittingWidth, minimumWidth);
     if (same(currentWidth, target)) return std::nullopt;
     return target;
 }
 
 std::optional<Size> sizeToRemember(Size content) {
-    if (content.width < defaultWidth) return std::nullopt;
+    if (content.width < minimumWidth) return std::nullopt;
     return content;
 }
 
-std::optional<double> widthAfterReset(double currentWidth) {
-    if (same(currentWidth, defaultWidth)) return std::nullopt;
-    return defaultWidth;
+std::optional<double> widthAfterReset(double currentWidth, double fittingWidth) {
+    const double target = std::max(fittingWidth, minimumWidth);
+    if (same(currentWidth, target)) return std::nullopt;
+    return target;
 }
 
 ContentLimits contentLimits(double fitting, double cardArea, double storedHeight, double currentHeight,
@@ -32,7 +38,7 @@ ContentLimits contentLimits(double fitting, double cardArea, double storedHeight
     const double minimumHeight = fitting - cardArea + std::min(cardArea, minimumCardAreaHeight);
     // The screen cuts the content's height, down to the minimum at most.
     const double tallest = std::min(fitting, std::max(screenHeight, minimumHeight));
-    ContentLimits limits{{defaultWidth, std::min(minimumHeight, tallest)}, {maximumWidth, tallest}, std::nullopt};
+    ContentLimits limits{{minimumWidth, std::min(minimumHeight, tallest)}, {maximumWidth, tallest}, std::nullopt};
     double target = storedHeight > 0 ? storedHeight : tallest;
     if (target <= minimumHeight) target = minimumHeight;
     if (target > tallest) target = tallest;

@@ -13,22 +13,32 @@ namespace avrane {
 // launches, and the limits its content sets. Sizes are content sizes in points.
 namespace sizing {
 
-inline constexpr double defaultWidth = 360;  // also the narrowest the panel may be
+inline constexpr double minimumWidth = 360;
 inline constexpr double maximumWidth = 1600;
-inline constexpr Size initialSize{defaultWidth, 560};
+inline constexpr Size initialSize{minimumWidth, 560};
 inline constexpr double minimumCardAreaHeight = 140;
 // The column that pop-ups, sliders and values fill, right-aligned in their rows. Narrower than
 // the 170 points a Mac panel gives them, as the usual Linux interface fonts are wider: the
 // row titles then keep room for their words.
 inline constexpr double controlColumnWidth = 150;
+// The room around a row's title: the panel's margins, the card's insets, the gap to the
+// control. The layouts are built with these.
+inline constexpr int panelMargin = 16;
+inline constexpr int cardInset = 14;
+inline constexpr int rowSpacing = 8;
+
+// The narrowest panel in which a row title `titleWidth` wide shows whole beside a control
+// `controlWidth` wide; never below the minimum nor above the maximum.
+double widthFitting(double titleWidth, double controlWidth);
 
 // The width to give the panel before it opens, from the stored width (0 when none), or
-// nothing when it already has it. A stored width below the default gives the default.
-std::optional<double> widthToApply(double storedWidth, double currentWidth);
+// nothing when it already has it. Without a stored width (or with one below the minimum) it
+// is `fittingWidth`, the width at which every title shows whole.
+std::optional<double> widthToApply(double storedWidth, double currentWidth, double fittingWidth);
 // What a resize by the user stores, or nothing when the width is below the minimum.
 std::optional<Size> sizeToRemember(Size content);
 // After "Reset window size" (the stored size is gone): the width to set, if it differs.
-std::optional<double> widthAfterReset(double currentWidth);
+std::optional<double> widthAfterReset(double currentWidth, double fittingWidth);
 
 // The content's limits and the height to give it.
 struct ContentLimits {

@@ -1,5 +1,7 @@
 #include "AvraneBar/Panel/PanelViewController.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
@@ -141,7 +143,7 @@ PanelViewController::~PanelViewController() = default;
 
 void PanelViewController::build() {
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(16, 16, 16, 14);
+    root->setContentsMargins(sizing::panelMargin, 16, sizing::panelMargin, 14);
     root->setSpacing(10);
     // The window's limits come from updateContentLimits, not from the layout.
     root->setSizeConstraint(QLayout::SetNoConstraint);
@@ -164,34 +166,40 @@ void PanelViewController::build() {
     headerLayout->addLayout(batteryLine);
     root->addWidget(header);
 
-    const auto sliderRow = [](SliderRow* slider, QLabel* hint = nullptr) {
+    // Every row is kept with its title, so that the panel's width can give each title room.
+    const auto row = [this](ElidedLabel* title, QWidget* control, QLabel* hint = nullptr) {
+        titledRows_.append({title, control, nullptr});
+        return settingsRow(title, control, hint);
+    };
+    const auto sliderRow = [this](SliderRow* slider, QLabel* hint = nullptr) {
+        titledRows_.append({slider->title(), slider->slider(), slider});
         return settingsRow(slider->title(), slider->slider(), hint);
     };
     QWidget* balance = sliderRow(balanceRow_, balanceRow_->hint());
     balanceRow_->hint()->setObjectName(QStringLiteral("balanceHint"));
     soundCard_ = new Card({}, {sliderRow(volumeRow_), balance, sliderRow(sidetoneRow_)});
-    micCard_ = new Card({}, {settingsRow(micRowTitle_, micValue_, micHint_)});
+    micCard_ = new Card({}, {row(micRowTitle_, micValue_, micHint_)});
     QWidget* ambientLevelRow = sliderRow(ambientRow_);
-    QWidget* voiceFocusRow = settingsRow(voiceFocusTitle_, voiceFocusSwitch_);
+    QWidget* voiceFocusRow = row(voiceFocusTitle_, voiceFocusSwitch_);
     ambientRows_ = {ambientLevelRow, voiceFocusRow};
-    ancCard_ = new Card({}, {settingsRow(ancRowTitle_, ancPopUp_), ambientLevelRow, voiceFocusRow});
-    QWidget* btState = settingsRow(btStateTitle_, btStateValue_);
-    QWidget* btMode = settingsRow(btModeTitle_, btModePopUp_);
-    QWidget* btStartup = settingsRow(btStartupTitle_, btStartupPopUp_);
+    ancCard_ = new Card({}, {row(ancRowTitle_, ancPopUp_), ambientLevelRow, voiceFocusRow});
+    QWidget* btState = row(btStateTitle_, btStateValue_);
+    QWidget* btMode = row(btModeTitle_, btModePopUp_);
+    QWidget* btStartup = row(btStartupTitle_, btStartupPopUp_);
     headsetBluetoothRows_ = {btState, btMode, btStartup};
-    btCard_ = new Card({}, {settingsRow(computerLinkTitle_, computerLinkValue_, computerLinkHint_), btState, btMode,
+    btCard_ = new Card({}, {row(computerLinkTitle_, computerLinkValue_, computerLinkHint_), btState, btMode,
                             btStartup});
-    powerCard_ = new Card({}, {settingsRow(ncStartupTitle_, ncStartupPopUp_),
-                               settingsRow(autoPowerOffTitle_, autoPowerOffPopUp_),
-                               settingsRow(ledTitle_, ledSwitch_, ledHint_)});
-    menuBarCard_ = new Card({}, {settingsRow(batteryTextTitle_, batteryTextSwitch_),
-                                 settingsRow(volumeTextTitle_, volumeTextSwitch_),
-                                 settingsRow(dockTitle_, dockSwitch_, dockHint_),
-                                 settingsRow(startAtLoginTitle_, startAtLoginSwitch_),
-                                 settingsRow(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_)});
-    updateActionRow_ = settingsRow(named(new ElidedLabel, "updateActionTitle"), updateActionButton_);
-    updatesCard_ = new Card({}, {settingsRow(updateIntervalTitle_, updateIntervalPopUp_),
-                                 settingsRow(updateStatusTitle_, updateStatusValue_),
+    powerCard_ = new Card({}, {row(ncStartupTitle_, ncStartupPopUp_),
+                               row(autoPowerOffTitle_, autoPowerOffPopUp_),
+                               row(ledTitle_, ledSwitch_, ledHint_)});
+    menuBarCard_ = new Card({}, {row(batteryTextTitle_, batteryTextSwitch_),
+                                 row(volumeTextTitle_, volumeTextSwitch_),
+                                 row(dockTitle_, dockSwitch_, dockHint_),
+                                 row(startAtLoginTitle_, startAtLoginSwitch_),
+                                 row(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_)});
+    updateActionRow_ = row(named(new ElidedLabel, "updateActionTitle"), updateActionButton_);
+    updatesCard_ = new Card({}, {row(updateIntervalTitle_, updateIntervalPopUp_),
+                                 row(updateStatusTitle_, updateStatusValue_),
                                  updateActionRow_});
     cards_ = {soundCard_, micCard_, ancCard_, btCard_, powerCard_, menuBarCard_, updatesCard_};
     const char* cardNames[] = {"soundCard", "micCard", "ancCard", "btCard", "powerCard", "menuBarCard", "updatesCard"};
@@ -300,10 +308,14 @@ void PanelViewController::relabel() {
         row->refreshTitle();
         row->slider()->setAccessibleName(title);
     };
+    // The render below leaves a slider the user just moved alone: its value takes the new
+    // words here.
+    if (!balanceRow_->valueText.isEmpty()) balanceRow_->valueText = model_.balanceText(balanceRow_->slider()->doubleValue());
     sliderTitle(volumeRow_, l.volume);
     sliderTitle(balanceRow_, l.balance);
     sliderTitle(sidetoneRow_, l.sidetone);
     sliderTitle(ambientRow_, l.ambientLevel);
+    balanceRow_->widestValues = l.balanceExtremes;
     setText(balanceRow_->hint(), l.balanceHint);
 
     const QString cardTitles[] = {l.soundCard, l.microphoneCard, l.noiseCancellingCard, l.bluetoothCard,
@@ -355,7 +367,19 @@ void PanelViewController::relabel() {
     renderUpdate(updateChecker_.state());
     model_.forgetShown();
     render(controller_.snapshot());
+    // Titles in another language need another width, unless the user chose one.
+    auto* panel = qobject_cast<MenuBarPanel*>(window());
+    if (panel && panel->isVisible()) panel->applyStoredWidth();
     updateContentLimits();
+}
+
+double PanelViewController::fittingWidth() const {
+    double width = sizing::minimumWidth;
+    for (const TitledRow& row : titledRows_) {
+        const int title = row.slider ? row.slider->widestTitleWidth() : row.title->fontMetrics().horizontalAdvance(row.title->text());
+        width = std::max(width, sizing::widthFitting(title, controlWidth(row.control)));
+    }
+    return width;
 }
 
 void PanelViewController::render(const HeadsetSnapshot& snapshot) { apply(model_.render(snapshot)); }

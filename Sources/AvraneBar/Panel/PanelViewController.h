@@ -32,8 +32,6 @@ class PanelViewController : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr double defaultWidth = 360;
-
     PanelViewController(HeadsetController& controller, UpdateChecker& updateChecker, QWidget* parent = nullptr);
     ~PanelViewController() override;
 
@@ -50,6 +48,9 @@ public:
     // The seven cards in display order.
     const QList<Card*>& cards() const { return cards_; }
 
+    // The width at which every row title shows whole, with any value its slider can show,
+    // whether the row is shown now or not; never below the panel's minimum width.
+    double fittingWidth() const;
     // The height at which every card shows without scrolling, and the card list's part of it.
     double fittingHeight() const;
     double cardAreaHeight() const;
@@ -139,6 +140,12 @@ private:
     Card* btCard_ = nullptr;
     Card* menuBarCard_ = nullptr;
     Card* updatesCard_ = nullptr;
+    struct TitledRow {
+        ElidedLabel* title;
+        QWidget* control;
+        SliderRow* slider;  // when the title carries a slider's value
+    };
+    QList<TitledRow> titledRows_;
     PanelLabels labels_;
     bool built_ = false;  // palette changes arrive while the views are still being made
 };

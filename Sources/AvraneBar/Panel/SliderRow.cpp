@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <cmath>
 
 #include "AvraneBar/Panel/ElidedLabel.h"
@@ -24,6 +25,7 @@ void ValueSlider::setDoubleValue(double value) {
 
 SliderRow::SliderRow(double minimum, double maximum, QObject* parent)
     : QObject(parent), slider_(new ValueSlider(minimum, maximum)), title_(new ElidedLabel), hint_(new QLabel) {
+    widestValues = {QString::number(std::lround(minimum)), QString::number(std::lround(maximum))};
     hint_->setWordWrap(true);
     hint_->setFont(style::smallFont(hint_->font()));
     connect(slider_, &QSlider::valueChanged, this, [this] {
@@ -42,8 +44,23 @@ void SliderRow::setShowsMidpointTick(bool shows) {
     slider_->setTickInterval((slider_->maximum() - slider_->minimum()) / 2);
 }
 
+namespace {
+
+QString composed(const QString& title, const QString& value) {
+    return value.isEmpty() ? title : title + QStringLiteral("  ") + value;
+}
+
+}  // namespace
+
+int SliderRow::widestTitleWidth() const {
+    const QFontMetrics metrics = title_->fontMetrics();
+    int widest = metrics.horizontalAdvance(titleText);
+    for (const QString& value : widestValues) widest = std::max(widest, metrics.horizontalAdvance(composed(titleText, value)));
+    return widest;
+}
+
 void SliderRow::refreshTitle() {
-    const QString text = valueText.isEmpty() ? titleText : titleText + QStringLiteral("  ") + valueText;
+    const QString text = composed(titleText, valueText);
     if (title_->text() == text) return;
     // The value stays readable when the name has to give way.
     title_->setKeptEnd(valueText.isEmpty() ? 0 : int(valueText.size()) + 2);

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSlider>
+#include <QStringList>
 
 namespace avrane {
 
@@ -46,11 +47,16 @@ public:
     std::function<void(double)> onChange;
     QString titleText;
     QString valueText;
+    // Texts at least as wide as any value the row shows (at first the range's ends as whole
+    // numbers), so that the panel can be made wide enough for all of them.
+    QStringList widestValues;
 
     // Ticks at both ends and in the middle, without holding the knob to them.
     void setShowsMidpointTick(bool shows);
     // "Title  value", or the title alone without a value; written only when it differs.
     void refreshTitle();
+    // The width of the title with the widest of `widestValues`.
+    int widestTitleWidth() const;
 
 private:
     QPointer<ValueSlider> slider_;

@@ -170,6 +170,7 @@ int main(int argc, char** argv) {
 
     if (options.isSet(QStringLiteral("memory"))) {
         content->render(connected);
+        panel.applyStoredWidth();
         panel.show();
         content->updateContentLimits();
         settle();
@@ -212,6 +213,7 @@ int main(int argc, char** argv) {
             for (const auto& situation : situations) {
                 content->model().forgetShown();
                 content->render(situation.snapshot);
+                panel.applyStoredWidth();
                 panel.show();
                 content->updateContentLimits();
                 settle();

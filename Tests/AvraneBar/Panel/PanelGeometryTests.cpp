@@ -42,13 +42,23 @@ TEST(PanelPlacement, besideTheEdgeNearestTheTray) {
 }
 
 TEST(PanelSizing, rememberedWidthAndUserSizes) {
-    EXPECT_EQ(sizing::widthToApply(300, 500), 360);
-    EXPECT_EQ(sizing::widthToApply(500, 360), 500);
-    EXPECT_EQ(sizing::widthToApply(0, 360.3), std::nullopt);
+    // Without a usable stored width the panel takes the width its titles need, 360 at least;
+    // a width the user chose stays, even when it cuts titles.
+    EXPECT_EQ(sizing::widthToApply(300, 500, 360), 360);
+    EXPECT_EQ(sizing::widthToApply(0, 360, 412), 412);
+    EXPECT_EQ(sizing::widthToApply(0, 500, 200), 360);
+    EXPECT_EQ(sizing::widthToApply(380, 360, 412), 380);
+    EXPECT_EQ(sizing::widthToApply(0, 360.3, 360), std::nullopt);
     EXPECT_EQ(sizing::sizeToRemember({420, 600}), (Size{420, 600}));
     EXPECT_EQ(sizing::sizeToRemember({359, 600}), std::nullopt);
-    EXPECT_EQ(sizing::widthAfterReset(420), 360);
-    EXPECT_EQ(sizing::widthAfterReset(360), std::nullopt);
+    EXPECT_EQ(sizing::widthAfterReset(420, 360), 360);
+    EXPECT_EQ(sizing::widthAfterReset(360, 412), 412);
+    EXPECT_EQ(sizing::widthAfterReset(360, 360), std::nullopt);
+    // A title 142 points wide fits beside the 150-point column at the minimum width exactly;
+    // a wider one widens the panel by as much, up to the maximum.
+    EXPECT_EQ(sizing::widthFitting(142, 150), 360);
+    EXPECT_EQ(sizing::widthFitting(193.2, 150), 412);
+    EXPECT_EQ(sizing::widthFitting(5000, 150), 1600);
 
     // The program's own resizes are not the user's, also when the window reports them late.
     sizing::ResizeBracket bracket;

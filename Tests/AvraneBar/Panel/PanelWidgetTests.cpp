@@ -11,6 +11,7 @@
 
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneBar/Panel/Card.h"
+#include "AvraneBar/Panel/ElidedLabel.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
 #include "AvraneSim/Simulator.h"
@@ -188,10 +189,32 @@ TEST_F(PanelWidgets, theWindowKeepsTheUsersSizeAndHidesOnEscape) {
     panel->resize(420, panel->minimumHeight());  // as the user would
     EXPECT_EQ(stored.number(MenuBarPanel::contentWidthKey), 420);
     panel->resetWidth();
-    EXPECT_EQ(panel->width(), 360);
+    EXPECT_EQ(panel->width(), content->fittingWidth());
     EXPECT_FALSE(stored.contains(MenuBarPanel::contentWidthKey)) << "the program's own resize is not stored";
     QTest::keyClick(panel.get(), Qt::Key_Escape);
     EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(PanelWidgets, atTheWidthItOpensWithNoTitleIsCut) {
+    move(find<QSlider>("balanceSlider"), -5);  // the widest value the balance shows
+    move(find<QSlider>("volumeSlider"), 30);
+    const auto cutTitles = [this] {
+        QStringList cut;
+        for (const ElidedLabel* label : find<QWidget>("cardStack")->findChildren<ElidedLabel*>()) {
+            if (label->isVisibleTo(panel.get()) && label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
+                cut << label->text();
+        }
+        return cut;
+    };
+    for (const Language language : {Language::english, Language::korean}) {
+        Localization::shared().setLanguage(language);
+        panel->resetWidth();
+        EXPECT_GE(panel->width(), 360);
+        // The slider just moved keeps its place and speaks the new language.
+        EXPECT_EQ(find<QLabel>("balanceTitle")->text().toStdString(),
+                  language == Language::english ? "Game / Chat Balance  Game 5.0" : "게임 / 채팅 밸런스  게임 5.0");
+        EXPECT_TRUE(waitUntil([&] { return cutTitles().isEmpty(); })) << cutTitles().join(u'|').toStdString();
+    }
 }
 
 TEST_F(PanelWidgets, theUpdatesCardFollowsTheChecker) {
