@@ -1,5 +1,7 @@
 #include "AvraneBar/Panel/MenuBarPanel.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -62,7 +64,15 @@ void MenuBarPanel::resizeByProgram(QSize size) {
 
 void MenuBarPanel::applyStoredWidth() {
     const double stored = defaults_.number(contentWidthKey).value_or(0);
-    if (const auto target = sizing::widthToApply(stored, width(), content_->fittingWidth())) resizeByProgram(QSize(int(*target), height()));
+    const auto target = sizing::widthToApply(stored, width(), content_->fittingWidth());
+    if (!target) return;
+    resizeByProgram(QSize(int(*target), height()));
+    // An open panel grows to the right; it moves left rather than past the screen's edge.
+    if (!isVisible() || compositorPlacesWindows()) return;
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const int overhang = frameGeometry().right() - screen->availableGeometry().right();
+    if (overhang > 0) move(std::max(x() - overhang, screen->availableGeometry().left()), y());
 }
 
 void MenuBarPanel::rememberSize() {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 
@@ -206,10 +207,15 @@ TEST_F(PanelWidgets, atTheWidthItOpensWithNoTitleIsCut) {
         }
         return cut;
     };
+    // Open at the screen's right edge, in the language with the shorter words.
+    Localization::shared().setLanguage(Language::korean);
+    panel->resetWidth();
+    const QRect screen = panel->screen()->availableGeometry();
+    panel->move(screen.right() - panel->frameGeometry().width() + 1, screen.top());
     for (const Language language : {Language::english, Language::korean}) {
         Localization::shared().setLanguage(language);
-        panel->resetWidth();
-        EXPECT_GE(panel->width(), 360);
+        EXPECT_EQ(panel->width(), content->fittingWidth()) << "an open panel follows its titles";
+        EXPECT_LE(panel->frameGeometry().right(), screen.right()) << "and stays on the screen";
         // The slider just moved keeps its place and speaks the new language.
         EXPECT_EQ(find<QLabel>("balanceTitle")->text().toStdString(),
                   language == Language::english ? "Game / Chat Balance  Game 5.0" : "게임 / 채팅 밸런스  게임 5.0");
