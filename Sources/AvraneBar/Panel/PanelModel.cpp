@@ -21,6 +21,22 @@ std::uint8_t step(double value) {
 // The balance moves in half steps.
 double halfStep(double value) { return std::round(value * 2) / 2; }
 
+// The snapshot with none of the values that the setting controls show.
+HeadsetSnapshot withoutSettings(HeadsetSnapshot s) {
+    s.volume.reset();
+    s.balance.reset();
+    s.sidetone.reset();
+    s.micMuted.reset();
+    s.ambient.reset();
+    s.autoPowerOff.reset();
+    s.led.reset();
+    s.bluetooth.reset();
+    s.bluetoothSoundMode.reset();
+    s.bluetoothStartupMode.reset();
+    s.ncStartupMode.reset();
+    return s;
+}
+
 QString number(unsigned value) { return QString::number(value); }
 
 }  // namespace
@@ -34,6 +50,7 @@ PanelModel::PanelModel(Options options) : options_(std::move(options)) {
 
 PanelModel::~PanelModel() {
     for (const auto& [key, token] : pending_) options_.calls->cancel(token);
+    if (holdEnd_) options_.calls->cancel(*holdEnd_);
 }
 
 bool PanelModel::isHolding() const { return options_.monotonicNow() < holdUntil_; }
@@ -59,10 +76,16 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
                        options_.autostart.isEnabled(),
                        MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true, options_.defaults)};
 
-    // Cards of an absent headset are hidden and keep their last values; a user's write in
-    // flight keeps its controls as the hand left them.
-    if (s.availability.kind() != Kind::connected || isHolding()) {
+    // Cards of an absent headset are hidden and keep their last values.
+    if (s.availability.kind() != Kind::connected) {
         shown_ = s;
+        return update;
+    }
+    // A user's write in flight keeps its controls as the hand left them. The settings are
+    // remembered as not shown, so that the first render after the hold shows the headset's
+    // values: a button pressed on the headset meanwhile, or a write it refused.
+    if (isHolding()) {
+        shown_ = withoutSettings(s);
         return update;
     }
 
@@ -131,12 +154,27 @@ std::optional<ReleaseInfo> PanelModel::releaseToDownload(const UpdateChecker::St
 void PanelModel::scheduleWrite(const std::string& key, std::vector<EventID> events,
                                HeadsetController::WriteOperation write) {
     holdUntil_ = options_.monotonicNow() + holdWindow;
+    scheduleHoldEnd(holdWindow);
+    // The control no longer shows what the headset said; after the hold it will again.
+    if (shown_) shown_ = withoutSettings(*shown_);
     if (const auto pending = pending_.find(key); pending != pending_.end()) options_.calls->cancel(pending->second);
     pending_[key] = options_.calls->callAfter(
         debounceDelay, [this, key, events = std::move(events), write = std::move(write)]() mutable {
             pending_.erase(key);
             options_.apply(std::move(events), std::move(write));
         });
+}
+
+void PanelModel::scheduleHoldEnd(std::chrono::milliseconds after) {
+    if (holdEnd_) options_.calls->cancel(*holdEnd_);
+    holdEnd_ = options_.calls->callAfter(after, [this] {
+        holdEnd_.reset();
+        if (const auto left = holdUntil_ - options_.monotonicNow(); left > left.zero()) {
+            scheduleHoldEnd(std::chrono::ceil<std::chrono::milliseconds>(left));
+            return;
+        }
+        if (options_.holdEnded) options_.holdEnded();
+    });
 }
 
 void PanelModel::writeSetting(const std::string& key, std::string_view setting, SettingWrite write) {

@@ -90,6 +90,9 @@ public:
         AutostartEntry autostart;        // the user's entry for the running program
         NowFunction now;                 // wall clock: how long ago the battery changed
         std::function<SteadyTime()> monotonicNow;  // the hold window
+        // The hold is over: the panel renders the latest snapshot, which shows every setting
+        // control again.
+        std::function<void()> holdEnded;
     };
 
     static constexpr std::chrono::milliseconds debounceDelay{150};
@@ -102,7 +105,8 @@ public:
     PanelModel& operator=(const PanelModel&) = delete;
 
     // Only what differs from the snapshot last rendered is shown; while the hold lasts, the
-    // setting controls stay as the user left them and the snapshot is only remembered.
+    // setting controls stay as the user left them, and the next render after it shows them all
+    // from the headset's values, whatever changed meanwhile.
     PanelUpdate render(const HeadsetSnapshot& snapshot);
     // The next render then fills every view (after a change of language).
     void forgetShown() { shown_.reset(); }
@@ -147,6 +151,7 @@ public:
 
 private:
     void scheduleWrite(const std::string& key, std::vector<EventID> events, HeadsetController::WriteOperation write);
+    void scheduleHoldEnd(std::chrono::milliseconds after);
     void writeSetting(const std::string& key, std::string_view setting, SettingWrite write);
     // A pop-up of single-byte settings: entry `index` of `choices`, written with `write`.
     template <class T, std::size_t N>
@@ -162,6 +167,7 @@ private:
     std::optional<HeadsetSnapshot> shown_;
     SteadyTime holdUntil_ = SteadyTime::min();
     std::map<std::string, DelayedCalls::Token> pending_;
+    std::optional<DelayedCalls::Token> holdEnd_;
     // The views' visibility as last set; all views start shown.
     bool headsetCardsHidden_ = false;
     bool ambientRowsVisible_ = true;

@@ -32,8 +32,9 @@
 namespace avrane {
 namespace {
 
-PanelModel::Options modelOptions(HeadsetController& controller, DelayedCalls& calls) {
+PanelModel::Options modelOptions(HeadsetController& controller, DelayedCalls& calls, std::function<void()> holdEnded) {
     PanelModel::Options options;
+    options.holdEnded = std::move(holdEnded);
     options.apply = [&controller](std::vector<EventID> events, HeadsetController::WriteOperation write) {
         controller.apply(std::move(events), std::move(write));
     };
@@ -64,7 +65,9 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
       controller_(controller),
       updateChecker_(updateChecker),
       calls_(this),
-      model_(modelOptions(controller, calls_)) {
+      model_(modelOptions(controller, calls_, [this] {
+          if (isVisible()) render(controller_.snapshot());
+      })) {
     setObjectName(QStringLiteral("panelContent"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);

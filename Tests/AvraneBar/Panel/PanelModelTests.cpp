@@ -137,19 +137,41 @@ TEST_F(PanelModelTest, headerAndCardsFollowTheAvailability) {
 }
 
 TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsForASecond) {
-    model.render(connected());
-    EXPECT_EQ(model.volumeChanged(12), "12");
-    HeadsetSnapshot echo = connected();
-    echo.volume->level = 20;
-    echo.batteryPercent = 70;
+    int holdEnds = 0;
+    PanelModel::Options o = options();
+    o.holdEnded = [&] { ++holdEnds; };
+    PanelModel panel(o);
+    panel.render(connected());
+    EXPECT_EQ(panel.volumeChanged(12), "12");
+    HeadsetSnapshot meanwhile = connected();
+    meanwhile.volume->level = 12;  // the write's answer
+    meanwhile.led = LEDSetting{false};  // and a change made on the headset
+    meanwhile.batteryPercent = 70;
     calls.advance(900ms);
-    const PanelUpdate held = model.render(echo);
-    EXPECT_FALSE(held.volume);
+    const PanelUpdate held = panel.render(meanwhile);
+    EXPECT_FALSE(held.volume || held.led);
     EXPECT_TRUE(held.battery) << "the header is not held";
-    calls.advance(200ms);
-    EXPECT_FALSE(model.render(echo).volume) << "remembered during the hold, so unchanged now";
-    echo.volume->level = 25;
-    EXPECT_EQ(model.render(echo).volume, (SliderValue{25, "25"}));
+    EXPECT_EQ(holdEnds, 0);
+    panel.volumeChanged(13);  // the hand moves again: the hold starts over
+    calls.advance(999ms);
+    EXPECT_EQ(holdEnds, 0);
+    calls.advance(1ms);
+    EXPECT_EQ(holdEnds, 1) << "the panel is asked to render once the hold is over";
+
+    // Then every setting control shows the headset again, what changed meanwhile included.
+    meanwhile.volume->level = 13;
+    const PanelUpdate after = panel.render(meanwhile);
+    EXPECT_EQ(after.volume, (SliderValue{13, "13"}));
+    EXPECT_EQ(after.led, false);
+    EXPECT_EQ(after.ancIndex, 1);
+    PanelUpdate nothingNew;
+    nothingNew.switches = after.switches;
+    EXPECT_EQ(panel.render(meanwhile), nothingNew) << "and only changes after that";
+
+    // A write the headset did not take: the control returns to the headset's value.
+    panel.volumeChanged(20);
+    calls.advance(1s);
+    EXPECT_EQ(panel.render(meanwhile).volume, (SliderValue{13, "13"}));
 }
 
 TEST_F(PanelModelTest, writesWaitForTheControlToRestOneWritePerControl) {

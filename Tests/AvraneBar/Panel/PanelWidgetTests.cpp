@@ -102,7 +102,11 @@ TEST_F(PanelWidgets, aSliderDragIsOneWriteAfterTheHandRests) {
     // Two controls within the debounce: a write each.
     move(volume, 20);
     move(find<QSlider>("sidetoneSlider"), 9);
+    // And the light turned off on the headset meanwhile: it shows once the hold is over.
+    sim.change(EventID::ledSetting, [](sim::HeadsetModel& headset) { headset.led = LEDSetting{false}; });
     ASSERT_TRUE(waitUntil([&] { return writesOf(EventID::sidetoneVolume).size() == 1 && writesOf(EventID::headphoneVolume).size() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return !find<QAbstractButton>("ledSwitch")->isChecked(); }));
+    EXPECT_EQ(find<QLabel>("volumeTitle")->text(), "Volume  20");
 }
 
 TEST_F(PanelWidgets, ambientSoundShowsItsRowsBeforeTheHeadsetAnswers) {
