@@ -68,7 +68,6 @@ void setChecked(ToggleSwitch* toggle, bool on) {
     if (toggle->isChecked() != on) toggle->setChecked(on);
 }
 
-
 namespace {
 
 // Pop-ups, sliders and values fill a column of fixed width, so that they line up from row to
