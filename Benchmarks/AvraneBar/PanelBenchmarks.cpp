@@ -111,19 +111,16 @@ HeadsetSnapshot changed(const HeadsetSnapshot& base, int field, bool other) {
     return s;
 }
 
-void BM_RenderOneField(benchmark::State& state) {
-    const int field = int(state.range(0));
-    const bool painted = state.range(1) != 0;
-    state.SetLabel(std::string(field == 0 ? "battery" : "volume") + (painted ? ", painted" : ""));
-    const HeadsetSnapshot snapshots[] = {changed(rig->connected, field, false), changed(rig->connected, field, true)};
-    rig->content->render(snapshots[0]);
-    Panel::settle();
+// Renders the two snapshots in turn, each iteration timed with the drawing it causes when
+// `painted`; `forget`: the panel first forgets what it showed, as a relabel does.
+void timeRenders(benchmark::State& state, const HeadsetSnapshot (&snapshots)[2], bool painted, bool forget) {
     std::vector<double> times;
     times.reserve(std::size_t(state.max_iterations));
     const int paintsBefore = rig->paints.count;
     bool other = true;
     for (auto _ : state) {
         const auto start = SteadyClock::now();
+        if (forget) rig->content->model().forgetShown();
         rig->content->render(snapshots[other]);
         if (painted) QCoreApplication::processEvents();
         const double elapsed = millisecondsSince(start);
@@ -133,6 +130,16 @@ void BM_RenderOneField(benchmark::State& state) {
     }
     if (painted) state.counters["paints_per_iter"] = double(rig->paints.count - paintsBefore) / double(times.size());
     reportPercentiles(state, std::move(times));
+}
+
+void BM_RenderOneField(benchmark::State& state) {
+    const int field = int(state.range(0));
+    const bool painted = state.range(1) != 0;
+    state.SetLabel(std::string(field == 0 ? "battery" : "volume") + (painted ? ", painted" : ""));
+    const HeadsetSnapshot snapshots[] = {changed(rig->connected, field, false), changed(rig->connected, field, true)};
+    rig->content->render(snapshots[0]);
+    Panel::settle();
+    timeRenders(state, snapshots, painted, false);
 }
 BENCHMARK(BM_RenderOneField)
     ->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1})
@@ -185,22 +192,7 @@ void BM_FirstRender(benchmark::State& state) {
     const HeadsetSnapshot snapshots[] = {rig->connected, second};
     rig->content->render(rig->connected);
     Panel::settle();
-    std::vector<double> times;
-    times.reserve(std::size_t(state.max_iterations));
-    const int paintsBefore = rig->paints.count;
-    bool other = true;
-    for (auto _ : state) {
-        const auto start = SteadyClock::now();
-        rig->content->model().forgetShown();
-        rig->content->render(snapshots[other]);
-        if (painted) QCoreApplication::processEvents();
-        const double elapsed = millisecondsSince(start);
-        state.SetIterationTime(elapsed / 1000);
-        times.push_back(elapsed);
-        other = !other;
-    }
-    if (painted) state.counters["paints_per_iter"] = double(rig->paints.count - paintsBefore) / double(times.size());
-    reportPercentiles(state, std::move(times));
+    timeRenders(state, snapshots, painted, true);
     rig->content->render(rig->connected);
     Panel::settle();
 }

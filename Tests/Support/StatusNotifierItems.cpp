@@ -3,12 +3,35 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QList>
 
 namespace avrane::testing {
 
 namespace {
 
 const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+
+// Reads an icon list, a(iiay); entries whose size and bytes disagree are left out.
+QList<QImage> readIcons(const QDBusArgument& argument) {
+    QList<QImage> icons;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray bytes;
+        argument.beginStructure();
+        argument >> width >> height >> bytes;
+        argument.endStructure();
+        if (width <= 0 || height <= 0 || bytes.size() != qsizetype(width) * height * 4) continue;
+        // Each pixel is ARGB in network byte order.
+        QImage image(width, height, QImage::Format_ARGB32);
+        const auto* pixel = reinterpret_cast<const uchar*>(bytes.constData());
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x, pixel += 4) image.setPixel(x, y, qRgba(pixel[1], pixel[2], pixel[3], pixel[0]));
+        icons.append(image);
+    }
+    argument.endArray();
+    return icons;
+}
 
 }  // namespace
 
@@ -69,15 +92,7 @@ std::optional<StatusNotifierItem::ToolTip> StatusNotifierItem::toolTip() const {
     ToolTip toolTip;
     argument.beginStructure();
     argument >> iconName;
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        int width = 0, height = 0;
-        QByteArray bytes;
-        argument.beginStructure();
-        argument >> width >> height >> bytes;
-        argument.endStructure();
-    }
-    argument.endArray();
+    readIcons(argument);
     argument >> toolTip.title >> toolTip.text;
     argument.endStructure();
     return toolTip;
@@ -89,22 +104,9 @@ QImage StatusNotifierItem::icon() const {
     const QDBusArgument argument = value->value<QDBusArgument>();
     if (argument.currentSignature() != QLatin1String("a(iiay)")) return {};
     QImage largest;
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        int width = 0, height = 0;
-        QByteArray bytes;
-        argument.beginStructure();
-        argument >> width >> height >> bytes;
-        argument.endStructure();
-        if (width <= 0 || height <= 0 || bytes.size() != qsizetype(width) * height * 4 || width <= largest.width()) continue;
-        // Each pixel is ARGB in network byte order.
-        QImage image(width, height, QImage::Format_ARGB32);
-        const auto* pixel = reinterpret_cast<const uchar*>(bytes.constData());
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x, pixel += 4) image.setPixel(x, y, qRgba(pixel[1], pixel[2], pixel[3], pixel[0]));
-        largest = image;
+    for (const QImage& image : readIcons(argument)) {
+        if (image.width() > largest.width()) largest = image;
     }
-    argument.endArray();
     return largest;
 }
 
