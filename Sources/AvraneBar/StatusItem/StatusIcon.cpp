@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <tuple>
 
 #include <QFont>
 #include <QFontMetrics>
@@ -72,16 +74,45 @@ int boltSpace(int pixelSize, int digitHeight) {
     return std::max(1, pixelSize / 8) + boltWidth(digitHeight);
 }
 
+struct Fit {
+    int width = 0;
+    int height = 0;
+    bool inside = false;
+};
+
+Fit fitAt(const QString& sample, int size, QSize box, bool bolt) {
+    const QRect ink = QFontMetrics(digitFont(size)).tightBoundingRect(sample);
+    const int width = ink.width() + (bolt ? boltSpace(size, ink.height()) : 0);
+    return {width, ink.height(), width <= box.width() && ink.height() <= box.height()};
+}
+
 // The largest pixel size at which `digits` fit in `box`, at least 1; with `bolt`, leaving
-// room for a bolt of the digits' height after them.
+// room for a bolt of the digits' height after them. Ink grows about in proportion to the
+// size, so one measurement gives a guess that hinting moves by a pixel or two at most; each
+// size tried costs a font of that size, so the answers are kept (the fonts do not change
+// while the program runs, and an icon is drawn at a handful of sizes).
 int fittingPixelSize(const QString& digits, QSize box, bool bolt = false) {
     const QString sample = sizingSample(digits);
-    for (int size = box.height() * 2; size > 1; --size) {
-        const QRect ink = QFontMetrics(digitFont(size)).tightBoundingRect(sample);
-        const int width = ink.width() + (bolt ? boltSpace(size, ink.height()) : 0);
-        if (width <= box.width() && ink.height() <= box.height()) return size;
+    static std::map<std::tuple<QString, int, int, bool>, int> known;
+    const auto key = std::tuple(sample, box.width(), box.height(), bolt);
+    if (const auto found = known.find(key); found != known.end()) return found->second;
+
+    const int largest = std::max(2, box.height() * 2);
+    const Fit measured = fitAt(sample, box.height(), box, bolt);
+    int size = box.height();
+    if (measured.width > 0 && measured.height > 0) {
+        const double scale = std::min(double(box.width()) / measured.width, double(box.height()) / measured.height);
+        size = std::clamp(int(box.height() * scale), 2, largest);
     }
-    return 1;
+    if (fitAt(sample, size, box, bolt).inside) {
+        while (size < largest && fitAt(sample, size + 1, box, bolt).inside) ++size;
+    } else {
+        do --size;
+        while (size > 1 && !fitAt(sample, size, box, bolt).inside);
+    }
+    size = std::max(size, 1);
+    known.emplace(key, size);
+    return size;
 }
 
 void drawBolt(QPainter& painter, const QRectF& box) {
