@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
-#include <QIcon>
 #include <QTimer>
 
 #include "AvraneBar/App/AppDelegate.h"
@@ -22,9 +21,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("avrane-bar"));
     QApplication::setApplicationVersion(AppVersion::current());
     QGuiApplication::setDesktopFileName(applicationId);
-    // The installed icon, for the panel when it is an ordinary window on X11 (Wayland finds it
-    // through the desktop file); none when the program runs uninstalled.
-    QApplication::setWindowIcon(QIcon::fromTheme(applicationId));
     // Closing the panel never ends the program while it lives in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -4,8 +4,10 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -55,6 +57,17 @@ void MenuBarPanel::setTaskbarEntry(bool shown) {
         move(where);
         show();
     }
+}
+
+void MenuBarPanel::showEvent(QShowEvent* event) {
+    // The installed icon, for the taskbar entry on X11 (Wayland finds it through the desktop
+    // file; a tool window has no entry); none when the program runs uninstalled. Looked up
+    // when first needed: reading the icon theme is a good part of a launch.
+    if (taskbarEntry_ && !iconLookedUp_) {
+        iconLookedUp_ = true;
+        setWindowIcon(QIcon::fromTheme(QGuiApplication::desktopFileName()));
+    }
+    QWidget::showEvent(event);
 }
 
 void MenuBarPanel::resizeByProgram(QSize size) {

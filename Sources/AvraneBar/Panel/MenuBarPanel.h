@@ -62,6 +62,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     Qt::WindowFlags flagsFor(bool taskbarEntry) const;
@@ -73,6 +74,7 @@ private:
     QRect lastButtonFrame_;
     bool taskbarEntry_ = false;
     bool hidesOnEscape_ = true;
+    bool iconLookedUp_ = false;
 };
 
 }  // namespace avrane
