@@ -10,6 +10,7 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslSocket>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -248,19 +249,26 @@ UpdateChecker::State UpdateChecker::installPackage(QNetworkReply* reply, const T
 }
 
 void UpdateChecker::checkIfDue() {
+    if (isDue()) check(false);
+}
+
+bool UpdateChecker::isDue() const {
     const auto length = seconds(interval(options_.defaults));
-    if (!length) return;
+    if (!length) return false;
     const auto last = options_.defaults.date(lastCheckKey);
-    if (last) {
-        // In milliseconds, the stored precision: exact at the boundary, and no stored date
-        // can make the subtraction overflow.
-        using std::chrono::duration_cast;
-        using std::chrono::milliseconds;
-        const auto elapsed = duration_cast<milliseconds>(options_.clock().time_since_epoch()) -
-                             duration_cast<milliseconds>(last->time_since_epoch());
-        if (static_cast<double>(elapsed.count()) < *length * 1000) return;
-    }
-    check(false);
+    if (!last) return true;
+    // In milliseconds, the stored precision: exact at the boundary, and no stored date can
+    // make the subtraction overflow.
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    const auto elapsed = duration_cast<milliseconds>(options_.clock().time_since_epoch()) -
+                         duration_cast<milliseconds>(last->time_since_epoch());
+    return static_cast<double>(elapsed.count()) >= *length * 1000;
+}
+
+void UpdateChecker::prepareIfDue() {
+    if (tlsLoader_.joinable() || options_.manifestURL.scheme() != QLatin1String("https") || !isDue()) return;
+    tlsLoader_ = std::jthread([] { QSslSocket::supportsSsl(); });
 }
 
 UpdateCheckInterval UpdateChecker::interval(const UserDefaults& defaults) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <thread>
 #include <variant>
 
 #include <QObject>
@@ -101,6 +102,12 @@ public:
     void download(const ReleaseInfo& release);
     // An automatic check when the interval has passed since the last completed one.
     void checkIfDue();
+    // Whether `checkIfDue` would start a check now.
+    bool isDue() const;
+    // When a check is due over TLS, loads the TLS library on a thread of its own, so that the
+    // check that follows does not stall the main thread while it loads (several milliseconds
+    // of a launch).
+    void prepareIfDue();
 
     // The stored interval; `daily` when none or an unknown one is stored.
     static UpdateCheckInterval interval(const UserDefaults& defaults = UserDefaults::standard());
@@ -134,6 +141,7 @@ private:
     State state_ = Idle{};
     std::function<void(const State&)> onChange_;
     QList<QPointer<QNetworkReply>> replies_;
+    std::jthread tlsLoader_;  // last: done before anything else goes
 };
 
 }  // namespace avrane
