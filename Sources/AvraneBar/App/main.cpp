@@ -10,6 +10,7 @@
 
 #include "AvraneBar/App/AppDelegate.h"
 #include "AvraneBar/App/ApplicationId.h"
+#include "AvraneBar/App/FontWarmUp.h"
 #include "AvraneBar/App/SingleInstance.h"
 #include "AvraneBar/Preferences/AutostartEntry.h"
 #include "AvraneBar/Service/HeadsetService.h"
@@ -17,6 +18,7 @@
 
 int main(int argc, char** argv) {
     using namespace avrane;
+    const FontWarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("avrane-bar"));
     QApplication::setApplicationVersion(AppVersion::current());
