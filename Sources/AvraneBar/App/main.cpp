@@ -16,24 +16,57 @@
 #include "AvraneBar/Service/HeadsetService.h"
 #include "AvraneUpdate/AppVersion.h"
 
+namespace {
+
+// Qt ends a program that cannot reach its display with an abort; a user on a console or over
+// ssh gets a message instead.
+bool displayIsNamed(const QStringList& arguments) {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || arguments.contains(QLatin1String("-platform")) ||
+           arguments.contains(QLatin1String("--platform"));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace avrane;
     const FontWarmUp fonts;
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("avrane-bar"));
-    QApplication::setApplicationVersion(AppVersion::current());
-    QGuiApplication::setDesktopFileName(applicationId);
-    // Closing the panel never ends the program while it lives in the tray.
-    QApplication::setQuitOnLastWindowClosed(false);
+    QCoreApplication::setApplicationName(QStringLiteral("avrane-bar"));
+    QCoreApplication::setApplicationVersion(AppVersion::current());
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral(
         "Shows the battery of an AVRANE headset in the system tray, with a panel of its settings."));
-    options.addHelpOption();
-    options.addVersionOption();
+    const QCommandLineOption help = options.addHelpOption();
+    const QCommandLineOption version = options.addVersionOption();
     const QCommandLineOption atLogin(QLatin1String(AutostartEntry::option),
                                      QStringLiteral("Started at login: keep the panel closed."));
     options.addOption(atLogin);
+
+    // Help and the version need no display. Qt's own options (-platform, -display, ...) are
+    // known only once the application object exists, so nothing else is judged here.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    options.parse(arguments);
+    if (options.isSet(help)) {
+        const QCoreApplication named(argc, argv);  // for the usage line's program name
+        std::fputs(qPrintable(options.helpText()), stdout);
+        return 0;
+    }
+    if (options.isSet(version)) {
+        std::printf("avrane-bar %s\n", qPrintable(AppVersion::current()));
+        return 0;
+    }
+    if (!displayIsNamed(arguments)) {
+        std::fprintf(stderr, "avrane-bar: no display to show the tray item on (neither DISPLAY nor WAYLAND_DISPLAY "
+                             "is set); on a console, avranectl reads and changes the headset\n");
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(applicationId);
+    // Closing the panel never ends the program while it lives in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
     options.process(app);
     const bool startedAtLogin = options.isSet(atLogin);
 

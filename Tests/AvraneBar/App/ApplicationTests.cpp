@@ -170,6 +170,23 @@ TEST_F(Application, aSecondInstanceShowsTheFirstOnesPanel) {
     EXPECT_TRUE(first.isRunning());
 }
 
+// On a console or over ssh: help and the version answer, and a start says why it cannot run
+// instead of aborting in Qt's platform plugin.
+TEST_F(Application, withoutADisplay) {
+    QProcessEnvironment env = environment({});
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    ChildProcess version, help, app;
+    ASSERT_TRUE(start(version, env, {"--version"}));
+    EXPECT_EQ(version.waitForExit(), 0);
+    EXPECT_THAT(version.output().toStdString(), ::testing::MatchesRegex("avrane-bar [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+    ASSERT_TRUE(start(help, env, {"--help"}));
+    EXPECT_EQ(help.waitForExit(), 0);
+    EXPECT_THAT(help.output().toStdString(), ::testing::HasSubstr("--autostart"));
+    ASSERT_TRUE(start(app, env));
+    EXPECT_EQ(app.waitForExit(), 1);
+    EXPECT_THAT(app.errorOutput().toStdString(), ::testing::HasSubstr("no display"));
+}
+
 TEST_F(Application, diagnosticLinesInTheirFormats) {
     SessionBus bus;
     XvfbDisplay display;
