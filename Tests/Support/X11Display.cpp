@@ -124,6 +124,12 @@ void X11Display::setInputFocus(WindowId window) const {
     inputFocus();  // a round trip: the server has applied it when this returns
 }
 
+void X11Display::moveWindow(WindowId window, QPoint to) const {
+    const std::uint32_t position[] = {std::uint32_t(to.x()), std::uint32_t(to.y())};
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
+    inputFocus();  // a round trip: the server has applied it when this returns
+}
+
 QImage X11Display::screenshot() const {
     const xcb_setup_t* setup = xcb_get_setup(connection_);
     const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;

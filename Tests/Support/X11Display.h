@@ -47,6 +47,8 @@ public:
     std::optional<WindowId> inputFocus() const;  // nullopt for none or PointerRoot
     // What another program taking the keyboard (a window manager, a click elsewhere) would do.
     void setInputFocus(WindowId window) const;
+    // What a program moving its own window does (no window manager is asked).
+    void moveWindow(WindowId window, QPoint to) const;
 
     // The whole screen; a null image if it cannot be read.
     QImage screenshot() const;

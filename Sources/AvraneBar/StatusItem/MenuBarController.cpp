@@ -11,6 +11,7 @@
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
+#include "AvraneBar/StatusItem/EmbeddedIcon.h"
 #include "AvraneBar/StatusItem/StatusIcon.h"
 #include "AvraneBar/StatusItem/TrayHost.h"
 
@@ -72,6 +73,8 @@ void MenuBarController::installTrayIcon() {
     tray_->setToolTip(toolTip_);
     tray_->show();
     applyWindowKind();
+    // An ordinary window until now: as the drop-down it has become, it belongs under the icon.
+    if (panel_->isVisible()) followIcon(std::nullopt);
 }
 
 void MenuBarController::setTaskbarEntryWanted(bool wanted) {
@@ -138,9 +141,7 @@ void MenuBarController::show() {
     }
     content_->render(content_->controller().snapshot());
     panel_->applyStoredWidth();
-    // An XEmbed tray knows where its icon is; a StatusNotifierItem host does not tell.
-    std::optional<QRect> icon;
-    if (tray_ && tray_->geometry().isValid()) icon = tray_->geometry();
+    const std::optional<QRect> icon = iconGeometry();
     const std::optional<QPoint> pointer = std::exchange(pointerAtActivation_, std::nullopt);
     panel_->position(icon, pointer);
     panel_->show();
@@ -150,23 +151,39 @@ void MenuBarController::show() {
     panel_->position(icon, pointer);
     toggle_.opened(now_());
     content_->controller().setPanelVisible(true);
-    if (!icon && !pointer && tray_) placeWhenTheIconEmbeds();
+    // Opened by the program rather than by a click: the tray may still be settling.
+    if (!pointer && tray_) followIcon(icon);
 }
 
-void MenuBarController::placeWhenTheIconEmbeds() {
+std::optional<QRect> MenuBarController::iconGeometry() const {
+    if (!tray_) return std::nullopt;
+    if (const auto docked = embeddedIconGeometry()) return docked;
+    // A StatusNotifierItem host does not tell.
+    if (const QRect reported = tray_->geometry(); reported.isValid()) return reported;
+    return std::nullopt;
+}
+
+void MenuBarController::followIcon(const std::optional<QRect>& placedUnder) {
     // An XEmbed tray takes a few tens of milliseconds to take in a new icon, and the panel
-    // opens at launch before that: move it under the icon once the icon has its place.
+    // opens at launch before that; a tray starting with the program may even move its own bar
+    // into place after taking the icon in (trayer does). So the open panel follows the icon
+    // for a few seconds, moving only when the icon has moved.
     if (!iconWait_) {
         iconWait_ = new QTimer(this);
         iconWait_->setInterval(50);
         connect(iconWait_, &QTimer::timeout, this, [this] {
-            const bool known = tray_ && tray_->geometry().isValid();
-            if (known && panel_->isVisible()) panel_->position(tray_->geometry(), std::nullopt);
+            if (tray_ && panel_->isVisible()) {
+                if (const auto icon = iconGeometry(); icon && *icon != placedUnder_) {
+                    panel_->position(icon, std::nullopt);
+                    placedUnder_ = *icon;
+                }
+            }
             // Five seconds is plenty even for a slow machine at login.
-            if (known || !panel_->isVisible() || ++iconChecks_ >= 100) iconWait_->stop();
+            if (!panel_->isVisible() || ++iconChecks_ >= 100) iconWait_->stop();
         });
     }
     iconChecks_ = 0;
+    placedUnder_ = placedUnder.value_or(QRect());
     iconWait_->start();
 }
 

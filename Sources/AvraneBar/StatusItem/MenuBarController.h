@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -72,7 +73,10 @@ private:
     void activated(QSystemTrayIcon::ActivationReason reason);
     void hidePanel();
     void applyWindowKind();
-    void placeWhenTheIconEmbeds();
+    // Where the tray shows the icon, when it says.
+    std::optional<QRect> iconGeometry() const;
+    // Keeps the open panel under the icon for a few seconds while the tray settles.
+    void followIcon(const std::optional<QRect>& placedUnder);
 
     PanelViewController* content_;
     MenuBarPanel* panel_;
@@ -89,6 +93,7 @@ private:
     std::optional<QPoint> pointerAtActivation_;
     QTimer* iconWait_ = nullptr;
     int iconChecks_ = 0;
+    QRect placedUnder_;  // the icon geometry the panel was last placed under while following it
     bool taskbarEntryWanted_ = false;
 };
 

@@ -78,6 +78,20 @@ TEST_F(Application, inAnXEmbedTray) {
     ASSERT_TRUE(app.waitFor([&] { return x.window(panelTitle)->geometry.top() == icon.bottom() + 1 + 6; }, "the panel under the icon"));
     EXPECT_EQ(x.window(panelTitle)->geometry.right(), display.size().width() - 1 - 8) << "kept 8 px from the edge";
 
+    // A tray that moves its bar after taking the icon in (trayer may, when it starts with the
+    // program): the panel opened at launch follows the icon, to the left edge and back.
+    const WindowId bar = x.window("panel")->id;  // trayer's
+    const QPoint barHome = x.window("panel")->geometry.topLeft();
+    for (const bool home : {false, true}) {
+        const QPoint to = home ? barHome : QPoint(0, 0);
+        x.moveWindow(bar, to);
+        ASSERT_TRUE(app.waitFor([&] {
+            const QRect panel = x.window(panelTitle)->geometry;
+            return home ? panel.right() == display.size().width() - 1 - 8 : panel.left() == 8;
+        }, home ? "the panel back under the icon" : "the panel to follow the icon to the left"));
+        EXPECT_EQ(x.window(panelTitle)->geometry.top(), icon.bottom() + 1 + 6);
+    }
+
     // The icon shows the battery.
     const QImage before = x.screenshot().copy(icon);
     batteryBecomes(35);
