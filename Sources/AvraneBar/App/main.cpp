@@ -2,6 +2,7 @@
 // environment variables (AVRANE_PORT, AVRANE_BAR_LOG, AVRANE_BAR_OPEN). The one option,
 // --autostart, is what the login's autostart entry passes: the panel then stays closed.
 #include <cstdio>
+#include <optional>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -30,7 +31,6 @@ bool displayIsNamed(const QStringList& arguments) {
 
 int main(int argc, char** argv) {
     using namespace avrane;
-    const FontWarmUp fonts;
     QCoreApplication::setApplicationName(QStringLiteral("avrane-bar"));
     QCoreApplication::setApplicationVersion(AppVersion::current());
 
@@ -63,11 +63,21 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // --help-all lists Qt's options too, which Qt prints itself and then ends the program.
+    const bool helpAll = options.isSet(QStringLiteral("help-all"));
+    std::optional<FontWarmUp> fonts;
+    if (!helpAll) fonts.emplace();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(applicationId);
     // Closing the panel never ends the program while it lives in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
-    options.process(app);
+    if (helpAll) options.process(app);
+    // Qt has taken its own options out by now. An unknown one ends the program the ordinary
+    // way, so that everything started so far is put away.
+    if (!options.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "avrane-bar: %s\n", qPrintable(options.errorText()));
+        return 1;
+    }
     const bool startedAtLogin = options.isSet(atLogin);
 
     // The delegate first, as nothing starts before the launch: the service it holds is what

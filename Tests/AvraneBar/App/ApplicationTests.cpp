@@ -185,11 +185,11 @@ TEST_F(Application, aSecondInstanceShowsTheFirstOnesPanel) {
 }
 
 // On a console or over ssh: help and the version answer, and a start says why it cannot run
-// instead of aborting in Qt's platform plugin.
-TEST_F(Application, withoutADisplay) {
+// instead of aborting in Qt's platform plugin. An unknown option is refused, display or not.
+TEST_F(Application, fromATerminal) {
     QProcessEnvironment env = environment({});
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    ChildProcess version, help, app;
+    ChildProcess version, help, app, unknown;
     ASSERT_TRUE(start(version, env, {"--version"}));
     EXPECT_EQ(version.waitForExit(), 0);
     EXPECT_THAT(version.output().toStdString(), ::testing::MatchesRegex("avrane-bar [0-9]+\\.[0-9]+\\.[0-9]+\n"));
@@ -199,6 +199,11 @@ TEST_F(Application, withoutADisplay) {
     ASSERT_TRUE(start(app, env));
     EXPECT_EQ(app.waitForExit(), 1);
     EXPECT_THAT(app.errorOutput().toStdString(), ::testing::HasSubstr("no display"));
+
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    ASSERT_TRUE(start(unknown, env, {"--panel"}));
+    EXPECT_EQ(unknown.waitForExit(), 1);
+    EXPECT_THAT(unknown.errorOutput().toStdString(), ::testing::HasSubstr("Unknown option 'panel'"));
 }
 
 TEST_F(Application, diagnosticLinesInTheirFormats) {
