@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include "AvraneBar/App/AppDelegate.h"
@@ -68,6 +69,9 @@ int main(int argc, char** argv) {
     std::optional<FontWarmUp> fonts;
     if (!helpAll) fonts.emplace();
     QApplication app(argc, argv);
+    // Qt puts the font configuration away with the application object, so the warm-up must
+    // be over by then, however early the program ends.
+    const auto fontsFirst = qScopeGuard([&fonts] { fonts.reset(); });
     QGuiApplication::setDesktopFileName(applicationId);
     // Closing the panel never ends the program while it lives in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
