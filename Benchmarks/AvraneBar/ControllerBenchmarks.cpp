@@ -12,6 +12,7 @@
 #include <random>
 #include <thread>
 
+#include "PercentileCounters.h"
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneSim/Simulator.h"
 
@@ -79,17 +80,7 @@ struct Rig {
     std::unique_ptr<HeadsetController> controller;
 };
 
-void reportPercentiles(benchmark::State& state, std::vector<double> milliseconds) {
-    if (milliseconds.empty()) return;
-    std::sort(milliseconds.begin(), milliseconds.end());
-    const auto at = [&](double fraction) {
-        const auto index = static_cast<std::size_t>(fraction * static_cast<double>(milliseconds.size() - 1));
-        return milliseconds[index];
-    };
-    state.counters["median_ms"] = at(0.5);
-    state.counters["p99_ms"] = at(0.99);
-    state.counters["max_ms"] = milliseconds.back();
-}
+using bench::reportPercentiles;
 
 void BM_NotificationToOnChange(benchmark::State& state) {
     Rig rig;
@@ -104,7 +95,7 @@ void BM_NotificationToOnChange(benchmark::State& state) {
         state.SetIterationTime(elapsed.count());
         latencies.push_back(elapsed.count() * 1000);
     }
-    reportPercentiles(state, std::move(latencies));
+    reportPercentiles(state, latencies);
 }
 BENCHMARK(BM_NotificationToOnChange)->UseManualTime()->Iterations(500)->Unit(benchmark::kMillisecond);
 
@@ -136,7 +127,7 @@ void BM_ApplyToFirstSetFrame(benchmark::State& state) {
         state.SetIterationTime(elapsed.count());
         latencies.push_back(elapsed.count() * 1000);
     }
-    reportPercentiles(state, std::move(latencies));
+    reportPercentiles(state, latencies);
 }
 BENCHMARK(BM_ApplyToFirstSetFrame)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
 

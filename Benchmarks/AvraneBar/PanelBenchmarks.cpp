@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "PercentileCounters.h"
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneBar/Localization/Localization.h"
 #include "AvraneBar/Notifications/NotificationCenter.h"
@@ -35,16 +36,7 @@ double millisecondsSince(SteadyClock::time_point start, SteadyClock::time_point 
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
-void reportPercentiles(benchmark::State& state, std::vector<double> milliseconds, const std::string& prefix = {}) {
-    if (milliseconds.empty()) return;
-    std::sort(milliseconds.begin(), milliseconds.end());
-    const auto at = [&](double fraction) {
-        return milliseconds[static_cast<std::size_t>(fraction * static_cast<double>(milliseconds.size() - 1))];
-    };
-    state.counters[prefix + "median_ms"] = at(0.5);
-    state.counters[prefix + "p99_ms"] = at(0.99);
-    state.counters[prefix + "max_ms"] = milliseconds.back();
-}
+using bench::reportPercentiles;
 
 // Counts the paint events of every widget, to show what a "painted" iteration drew.
 class PaintCounter : public QObject {
@@ -129,7 +121,7 @@ void timeRenders(benchmark::State& state, const HeadsetSnapshot (&snapshots)[2],
         other = !other;
     }
     if (painted) state.counters["paints_per_iter"] = double(rig->paints.count - paintsBefore) / double(times.size());
-    reportPercentiles(state, std::move(times));
+    reportPercentiles(state, times);
 }
 
 void BM_RenderOneField(benchmark::State& state) {
@@ -240,9 +232,9 @@ void BM_Relabel(benchmark::State& state) {
         times.push_back(elapsed);
         korean = !korean;
     }
-    reportPercentiles(state, std::move(times));
-    reportPercentiles(state, std::move(savePart), "save_");
-    reportPercentiles(state, std::move(panelPart), "relabel_");
+    reportPercentiles(state, times);
+    reportPercentiles(state, savePart, "save_");
+    reportPercentiles(state, panelPart, "relabel_");
     texts.setLanguage(Language::english);
 }
 BENCHMARK(BM_Relabel)->Arg(0)->Arg(1)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "Percentiles.h"
 #include "AvraneSim/Simulator.h"
 #include "Support/DesktopSession.h"
 
@@ -32,10 +33,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace avrane::testing;
 
-double at(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1))];
-}
+using bench::percentile;
 
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "ServiceFigures: %s\n", why.c_str());
@@ -75,7 +73,7 @@ double timeTool(const std::vector<std::string>& arguments, const std::vector<std
 }
 
 void report(const char* what, const std::vector<double>& ms) {
-    std::printf("  %-44s median %6.2f ms, max %6.2f ms\n", what, at(ms, 0.5), at(ms, 1.0));
+    std::printf("  %-44s median %6.2f ms, max %6.2f ms\n", what, percentile(ms, 0.5), percentile(ms, 1.0));
 }
 
 // Counts the service's PropertiesChanged signals as a client receives them.
@@ -158,10 +156,10 @@ int main(int argc, char** argv) {
     report("avranectl get volume through AvraneBar", service);
     report("avranectl --direct get volume on the pty", direct);
     std::printf("  through AvraneBar / floor: %.2fx (goal: at most 1.5x); requests on the line for its gets: %zu\n",
-                at(service, 0.5) / at(floor, 0.5), requestsOfGets);
+                percentile(service, 0.5) / percentile(floor, 0.5), requestsOfGets);
     std::printf("== a headset notification to PropertiesChanged at a client, %d samples\n", samples);
-    std::printf("  median %.2f ms, p99 %.2f ms (goal: under 5 ms), max %.2f ms\n", at(latency, 0.5), at(latency, 0.99),
-                at(latency, 1.0));
+    std::printf("  median %.2f ms, p99 %.2f ms (goal: under 5 ms), max %.2f ms\n", percentile(latency, 0.5), percentile(latency, 0.99),
+                percentile(latency, 1.0));
     return 0;
 }
 

@@ -39,6 +39,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "Percentiles.h"
 #include "AvraneBar/App/AppDelegate.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/StatusItem/MenuBarController.h"
@@ -57,11 +58,8 @@ double millisecondsSince(SteadyClock::time_point start, SteadyClock::time_point 
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
-double at(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1))];
-}
-double median(const std::vector<double>& values) { return at(values, 0.5); }
+using bench::percentile;
+double median(const std::vector<double>& values) { return percentile(values, 0.5); }
 double maximum(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
 
 [[noreturn]] void fail(const std::string& why) {
@@ -454,7 +452,7 @@ int iconLatencyChild(int argc, char** argv, int samples) {
         latencies.push_back(millisecondsSince(start, *redrawnAt));
     }
     std::printf("  %d samples: median %.3f ms, p99 %.3f ms (goal < 5 ms), max %.3f ms\n", samples, median(latencies),
-                at(latencies, 0.99), maximum(latencies));
+                percentile(latencies, 0.99), maximum(latencies));
     return 0;
 }
 

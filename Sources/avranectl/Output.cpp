@@ -1,6 +1,5 @@
 #include "avranectl/Output.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,8 +60,7 @@ void DescriptorOutput::writeAll(const char* data, std::size_t size) {
         }
         if (errno != EINTR) throw WriteError(errno);
         // A reader that stopped reading must not hold off Ctrl-C.
-        pollfd p{.fd = interruptFd_, .events = POLLIN, .revents = 0};
-        if (interruptFd_ >= 0 && ::poll(&p, 1, 0) > 0) throw Interrupted();
+        throwIfInterrupted(interruptFd_);
     }
 }
 

@@ -13,8 +13,8 @@
 namespace avrane::ctl {
 namespace {
 
-constexpr const char* objectPath = "/io/github/avranebar/AvraneBar";
-constexpr const char* interfaceName = "io.github.avranebar.AvraneBar";
+using applicationService::interfaceName;
+using applicationService::objectPath;
 constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
 
 // The session bus's address: the environment's, else the user's bus socket where systemd
@@ -28,7 +28,6 @@ std::optional<std::string> sessionBusAddress() {
     }
     return std::nullopt;
 }
-
 
 DBusMessage* methodCall(const char* interface, const char* method) {
     return dbus_message_new_method_call(ServiceClient::name, objectPath, interface, method);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AvraneKit/Client/ApplicationService.h"
 #include "AvraneKit/Protocol/EventID.h"
 #include "AvraneKit/Support/Bytes.h"
 
@@ -50,7 +51,7 @@ private:
 // (Interrupted is thrown).
 class ServiceClient {
 public:
-    static constexpr const char* name = "io.github.avranebar.AvraneBar";
+    static constexpr const char* name = applicationService::busName;
     // An application holding the name that does not answer within this is said to hang.
     static constexpr int answerTimeoutMs = 5000;
 

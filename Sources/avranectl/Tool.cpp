@@ -20,6 +20,9 @@
 namespace avrane::ctl {
 namespace {
 
+// Pretty-printed JSON for whole answers; watch writes one object per line.
+constexpr int jsonIndent = 2;
+
 // The application's own link settings: 1.2 s per attempt, three attempts.
 constexpr double defaultReplyTimeout = 1.2;
 constexpr int attemptsPerRequest = 3;
@@ -71,6 +74,20 @@ BarReading readForBar(const Invocation& inv, const Environment& env) {
         unreachable(error.what());
     }
     return reading;
+}
+
+// What get prints: the value's words, or with --json an object holding it, as a number when
+// it is one.
+void printSetting(std::ostream& out, const Setting& setting, const SettingValue& value, bool json) {
+    if (!json) {
+        out << value.text << "\n";
+        return;
+    }
+    out << Json::object()
+               .set("setting", setting.name)
+               .set("value", value.isNumber ? Json(std::stod(value.text)) : Json(value.text))
+               .dump(jsonIndent)
+        << "\n";
 }
 
 BarReading readingOf(const ServiceState& state) {
@@ -132,7 +149,6 @@ void waybarThroughService(ServiceClient& first, std::ostream& out, bool follow, 
 
 // The commands through the running application, printing what they print on the dongle.
 void runThroughService(const Invocation& inv, const Environment& env, ServiceClient& service, std::ostream& out) {
-    const int indent = 2;
     switch (inv.command) {
         case Command::status: {
             if (inv.waybar) {
@@ -141,7 +157,7 @@ void runThroughService(const Invocation& inv, const Environment& env, ServiceCli
             }
             const auto client = relayedClient(service, reachable(service));
             const StatusReport report = readStatus(*client);
-            out << (inv.json ? statusJson(report).dump(indent) + "\n" : statusText(report));
+            out << (inv.json ? statusJson(report).dump(jsonIndent) + "\n" : statusText(report));
             return;
         }
         case Command::get: {
@@ -151,18 +167,10 @@ void runThroughService(const Invocation& inv, const Environment& env, ServiceCli
             if (word == state.settings.end()) {
                 throw ServiceError("not-reported", "the headset did not report " + std::string(inv.setting->name));
             }
-            if (inv.json) {
-                char* end = nullptr;
-                const double number = std::strtod(word->second.c_str(), &end);
-                const bool isNumber = !word->second.empty() && *end == '\0';
-                out << Json::object()
-                           .set("setting", inv.setting->name)
-                           .set("value", isNumber ? Json(number) : Json(word->second))
-                           .dump(indent)
-                    << "\n";
-            } else {
-                out << word->second << "\n";
-            }
+            // The words are the table's, whose numbers are the words that read as one.
+            char* end = nullptr;
+            std::strtod(word->second.c_str(), &end);
+            printSetting(out, *inv.setting, {word->second, !word->second.empty() && *end == '\0', {}}, inv.json);
             return;
         }
         case Command::set: service.set(inv.setting->name, inv.value); return;
@@ -179,10 +187,9 @@ void runThroughService(const Invocation& inv, const Environment& env, ServiceCli
 }
 
 void runCommand(const Invocation& inv, const Environment& env, std::ostream& out) {
-    const int indent = 2;
     if (inv.command == Command::list) {
         const DongleList list = findAllDongles(env.roots);
-        out << (inv.json ? dongleListJson(list).dump(indent) + "\n" : dongleListText(list));
+        out << (inv.json ? dongleListJson(list).dump(jsonIndent) + "\n" : dongleListText(list));
         return;
     }
 
@@ -195,23 +202,14 @@ void runCommand(const Invocation& inv, const Environment& env, std::ostream& out
     switch (inv.command) {
         case Command::status: {
             const StatusReport report = readStatus(*client);
-            out << (inv.json ? statusJson(report).dump(indent) + "\n" : statusText(report));
+            out << (inv.json ? statusJson(report).dump(jsonIndent) + "\n" : statusText(report));
             break;
         }
         case Command::get: {
             HeadsetState state;
             inv.setting->read(*client, state);
             // A typed read that succeeded always fills what show looks at.
-            const SettingValue value = inv.setting->show(state).value_or(SettingValue{});
-            if (inv.json) {
-                out << Json::object()
-                           .set("setting", inv.setting->name)
-                           .set("value", value.isNumber ? Json(std::stod(value.text)) : Json(value.text))
-                           .dump(indent)
-                    << "\n";
-            } else {
-                out << value.text << "\n";
-            }
+            printSetting(out, *inv.setting, inv.setting->show(state).value_or(SettingValue{}), inv.json);
             break;
         }
         case Command::set: inv.write(*client); break;

@@ -159,7 +159,6 @@ private:
     bool dongleGone_ = false;
 };
 
-
 // Failures of a dongle that is away or coming back: its device is not there (yet), vanished
 // while being opened, is held by another program for now, or is not yet given to its group
 // (udev sets the permissions of a new device a moment after it appears). Anything else (not
@@ -346,9 +345,10 @@ void watchThroughService(ServiceClient& service, const Connect& connect, std::os
         // Back through the application when it returns, or on the dongle once it is free.
         for (current.reset(); !current; current = ServiceClient::find(options.interruptFd)) {
             try {
-                const std::string devicePath = connect()->dongle().devicePath;  // free again at once
-                printer.dongleBack(devicePath);
-                watch(connect, out, options);
+                // The dongle is free: the watch goes on there, on the client just opened.
+                std::unique_ptr<HeadsetClient> opened = connect();
+                printer.dongleBack(opened->dongle().devicePath);
+                watch([&] { return opened ? std::move(opened) : connect(); }, out, options);
                 return;
             } catch (const HeadsetClient::Failure&) {
             } catch (const SerialPort::Failure&) {

@@ -143,7 +143,6 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
 
 PanelViewController::~PanelViewController() = default;
 
-
 void PanelViewController::build() {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(sizing::panelMargin, 16, sizing::panelMargin, 14);

@@ -35,7 +35,7 @@ void HeadsetService::publish(const HeadsetSnapshot& snapshot) {
     const QVariantMap changed = service::changed(properties_, next);
     properties_ = std::move(next);
     if (changed.isEmpty() || !bus_) return;
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/io/github/avranebar/AvraneBar"),
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(applicationService::objectPath),
                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     signal << service::interfaceName << changed << QStringList();

@@ -57,6 +57,7 @@ private:
 // methods answered once the headset's controller has done the work.
 class HeadsetServiceAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
+    // moc takes a literal only: applicationService::interfaceName, which a test holds it to.
     Q_CLASSINFO("D-Bus Interface", "io.github.avranebar.AvraneBar")
     Q_PROPERTY(QString Availability READ Availability)
     Q_PROPERTY(QString AvailabilityText READ AvailabilityText)

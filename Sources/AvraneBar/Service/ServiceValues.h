@@ -10,6 +10,7 @@
 #include <QVariantMap>
 
 #include "AvraneBar/Controller/HeadsetSnapshot.h"
+#include "AvraneKit/Client/ApplicationService.h"
 
 namespace avrane {
 
@@ -47,7 +48,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, Maybe<T>& maybe) 
 
 namespace service {
 
-inline const QString interfaceName = QStringLiteral("io.github.avranebar.AvraneBar");
+inline const QString interfaceName = QString::fromLatin1(applicationService::interfaceName);
 
 // Makes the pair types known to Qt's D-Bus marshalling; once, before the first use.
 void registerTypes();

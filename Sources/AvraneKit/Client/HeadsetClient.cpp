@@ -1,7 +1,5 @@
 #include "AvraneKit/Client/HeadsetClient.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -72,16 +70,10 @@ std::uint16_t HeadsetClient::allocateTransactionID() {
     return id;
 }
 
-void HeadsetClient::throwIfInterrupted() const {
-    if (interruptFd < 0) return;
-    pollfd p{.fd = interruptFd, .events = POLLIN, .revents = 0};
-    if (::poll(&p, 1, 0) > 0) throw Interrupted();
-}
-
 Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param) {
     const std::lock_guard guard(lock_);
     if (relay_) {
-        throwIfInterrupted();
+        throwIfInterrupted(interruptFd);
         Packet reply = Packet::command(eventID, EventType::ret, 0);
         reply.param = relay_(eventID, eventType, param);
         return reply;
@@ -89,7 +81,7 @@ Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param
     std::exception_ptr lastError = std::make_exception_ptr(Failure::timeout(eventID));
     const int attempts = std::max(retryCount, 1);
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        throwIfInterrupted();
+        throwIfInterrupted(interruptFd);
         const std::uint16_t transactionID = allocateTransactionID();
         const Bytes frame = Packet::command(eventID, eventType, transactionID, param).encoded();
         try {
@@ -116,7 +108,7 @@ std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, std::uint16_t t
         const double left = std::chrono::duration<double>(deadline - now).count();
         const Bytes bytes = port_->read(std::max(left, shortestReadWait), interruptFd);
         // Also after input: a line that keeps talking must not hold off the interruption.
-        throwIfInterrupted();
+        throwIfInterrupted(interruptFd);
         if (bytes.empty()) continue;
 
         std::optional<Packet> reply;
@@ -145,7 +137,7 @@ void HeadsetClient::pumpNotifications(double timeout, int wakeFd) {
     if (!port_) throw std::logic_error("a relayed client has no line to read notifications from");
     const Bytes bytes = port_->read(timeout, wakeFd >= 0 ? wakeFd : interruptFd);
     if (bytes.empty()) {
-        if (wakeFd < 0) throwIfInterrupted();
+        if (wakeFd < 0) throwIfInterrupted(interruptFd);
         return;
     }
     for (const Bytes& frame : reassembler_.append(bytes)) {

@@ -163,7 +163,6 @@ private:
     }
 
     std::uint16_t allocateTransactionID();
-    void throwIfInterrupted() const;
     // None when the deadline passed. Called with the lock held.
     std::optional<Packet> awaitReply(EventID eventID, std::uint16_t transactionID);
     void deliver(const Packet& notification);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <poll.h>
+
 #include <exception>
 #include <string>
 
@@ -16,5 +18,12 @@ public:
 private:
     std::string description_ = "interrupted";
 };
+
+// Throws Interrupted when `interruptFd` is readable; nothing for -1. Never reads it.
+inline void throwIfInterrupted(int interruptFd) {
+    if (interruptFd < 0) return;
+    pollfd p{.fd = interruptFd, .events = POLLIN, .revents = 0};
+    if (::poll(&p, 1, 0) > 0) throw Interrupted();
+}
 
 }  // namespace avrane
