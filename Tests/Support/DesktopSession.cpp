@@ -58,14 +58,13 @@ void SessionBus::addTo(QProcessEnvironment& environment) const {
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
 }
 
-XvfbDisplay::XvfbDisplay(QSize size) : size_(size) {
+XvfbDisplay::XvfbDisplay(QSize size, Reset reset) : size_(size) {
     // -displayfd: Xvfb takes the first free number and prints it once it accepts connections.
-    if (!process_.start(QStringLiteral("Xvfb"),
-                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()), QStringLiteral("-nolisten"),
-                         QStringLiteral("tcp"), QStringLiteral("-noreset")},
-                        childEnvironment({}), QStringLiteral("xvfb")))
-        return;
+    QStringList arguments{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                          QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()), QStringLiteral("-nolisten"),
+                          QStringLiteral("tcp")};
+    if (reset == Reset::never) arguments << QStringLiteral("-noreset");
+    if (!process_.start(QStringLiteral("Xvfb"), arguments, childEnvironment({}), QStringLiteral("xvfb"))) return;
     const auto number = process_.waitForLine(QString());
     if (!number) return;
     name_ = QLatin1Char(':') + number->trimmed();

@@ -56,7 +56,11 @@ private:
 // Xvfb on a display number it picks itself (-displayfd), so parallel tests never collide.
 class XvfbDisplay : public DesktopPart {
 public:
-    explicit XvfbDisplay(QSize size = {1280, 800});
+    // Whether the server resets itself when its last client leaves, as X servers do unless told
+    // otherwise; by default it never does, so that the test's own comings and goings are harmless.
+    enum class Reset { never, whenIdle };
+
+    explicit XvfbDisplay(QSize size = {1280, 800}, Reset reset = Reset::never);
     QString name() const { return name_; }  // ":N"
     QSize size() const { return size_; }
     void addTo(QProcessEnvironment& environment) const override;  // DISPLAY, QT_QPA_PLATFORM=xcb

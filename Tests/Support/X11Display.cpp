@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -23,6 +24,16 @@ ReplyPointer<Reply> owned(Reply* reply) {
 }
 
 }  // namespace
+
+QString unusedDisplayName() {
+    // An X server takes its number with a lock file and a socket of that number.
+    for (int number = 7700;; ++number) {
+        if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) &&
+            !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) {
+            return QStringLiteral(":%1").arg(number);
+        }
+    }
+}
 
 X11Display::X11Display(const QString& name) : name_(name) {
     int screenNumber = 0;
@@ -128,6 +139,33 @@ void X11Display::moveWindow(WindowId window, QPoint to) const {
     const std::uint32_t position[] = {std::uint32_t(to.x()), std::uint32_t(to.y())};
     xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
     inputFocus();  // a round trip: the server has applied it when this returns
+}
+
+void X11Display::closeWindow(WindowId window) const {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    inputFocus();  // a round trip: the server has sent it when this returns
+}
+
+QString X11Display::windowClass(WindowId window) const {
+    // "instance\0class\0".
+    return QString::fromLatin1(property(connection_, window, XCB_ATOM_WM_CLASS).split('\0').value(1));
+}
+
+QString X11Display::windowType(WindowId window) const {
+    const QByteArray types = property(connection_, window, atom("_NET_WM_WINDOW_TYPE"));
+    if (types.size() < 4) return {};
+    xcb_atom_t first = 0;
+    std::memcpy(&first, types.constData(), sizeof first);
+    const auto name = owned(xcb_get_atom_name_reply(connection_, xcb_get_atom_name(connection_, first), nullptr));
+    if (!name) return {};
+    return QString::fromLatin1(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
 }
 
 QImage X11Display::screenshot() const {

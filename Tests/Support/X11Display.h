@@ -20,6 +20,9 @@ namespace avrane::testing {
 
 using WindowId = std::uint32_t;
 
+// A display name (":N") that no X server on this machine has taken.
+QString unusedDisplayName();
+
 struct WindowState {
     WindowId id = 0;
     QRect geometry;         // in root coordinates, without the border
@@ -49,6 +52,13 @@ public:
     void setInputFocus(WindowId window) const;
     // What a program moving its own window does (no window manager is asked).
     void moveWindow(WindowId window, QPoint to) const;
+    // What a window manager does on a click on the window's close button (WM_DELETE_WINDOW).
+    void closeWindow(WindowId window) const;
+    // The class in WM_CLASS, which desktops match against a desktop file's StartupWMClass.
+    QString windowClass(WindowId window) const;
+    // The first of _NET_WM_WINDOW_TYPE, such as "_NET_WM_WINDOW_TYPE_NORMAL" (an ordinary
+    // window, in the taskbar) or "_NET_WM_WINDOW_TYPE_UTILITY" (a tool window); empty for none.
+    QString windowType(WindowId window) const;
 
     // The whole screen; a null image if it cannot be read.
     QImage screenshot() const;

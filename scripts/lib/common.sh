@@ -3,14 +3,16 @@
 
 AVRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# What building and running the programs needs: the tools and Qt; xcb's headers (the tray
-# looks for an X11 tray itself); libdbus's headers (avranectl talks to the running application
+# What building and running the programs needs: the tools and Qt; xcb's headers, with its
+# XFixes extension (the tray follows an X11 tray itself, reads its colours and checks that the X
+# display can be reached); libdbus's headers (avranectl talks to the running application
 # through it); fontconfig's headers (the application reads the font configuration early);
 # rsvg-convert, which draws the icon's PNG sizes; a Korean font; and for
 # scripts/run on a machine without a screen, a virtual X screen, a small tray, a session bus
 # and xwininfo.
-AVRANE_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libdbus-1-dev
-                     libfontconfig-dev librsvg2-bin fonts-nanum xvfb trayer dbus-daemon x11-utils)
+AVRANE_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libxcb-xfixes0-dev
+                     libdbus-1-dev libfontconfig-dev librsvg2-bin fonts-nanum xvfb trayer dbus-daemon
+                     x11-utils)
 # What making and checking the Debian package needs (scripts/package, and the suite's package
 # test): dpkg-shlibdeps, file, lintian, the desktop's validators and man.
 AVRANE_PACKAGE_TOOLS=(dpkg-dev file lintian desktop-file-utils appstream man-db)

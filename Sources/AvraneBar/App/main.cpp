@@ -1,6 +1,7 @@
 // avrane-bar: the tray application. Its whole configuration is its settings file and three
 // environment variables (AVRANE_PORT, AVRANE_BAR_LOG, AVRANE_BAR_OPEN). The one option,
 // --autostart, is what the login's autostart entry passes: the panel then stays closed.
+// Qt's own options (-platform, -display, -style, ...) are taken as Qt takes them.
 #include <cstdio>
 #include <optional>
 
@@ -12,6 +13,7 @@
 
 #include "AvraneBar/App/AppDelegate.h"
 #include "AvraneBar/App/ApplicationId.h"
+#include "AvraneBar/App/DisplayCheck.h"
 #include "AvraneBar/App/FontWarmUp.h"
 #include "AvraneBar/App/SingleInstance.h"
 #include "AvraneBar/Preferences/AutostartEntry.h"
@@ -20,19 +22,39 @@
 
 namespace {
 
-// Qt ends a program that cannot reach its display with an abort; a user on a console or over
-// ssh gets a message instead.
+// A user on a console or over ssh, where nothing names a display at all.
 bool displayIsNamed(const QStringList& arguments) {
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || arguments.contains(QLatin1String("-platform")) ||
-           arguments.contains(QLatin1String("--platform"));
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland" ||
+           arguments.contains(QLatin1String("-platform")) || arguments.contains(QLatin1String("--platform"));
+}
+
+// The options QGuiApplication, QApplication and the X11 plugin take out of the command line,
+// known here so that they are no usage error before Qt has seen them. Hidden from --help
+// (--help-all lists them).
+void addQtOptions(QCommandLineParser& options) {
+    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                             "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry",
+                             "name", "title", "visual", "ncols", "cmap", "im", "inputstyle", "qmljsdebugger"}) {
+        QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        options.addOption(option);
+    }
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"}) {
+        QCommandLineOption option{QLatin1String(name)};
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        options.addOption(option);
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace avrane;
-    QCoreApplication::setApplicationName(QStringLiteral("avrane-bar"));
+    // The application id names the tray item (its StatusNotifierItem Id) and the windows' X11
+    // class, as the desktop file does (StartupWMClass); the desktop file name below is the
+    // Wayland app_id.
+    QCoreApplication::setApplicationName(applicationId);
     QCoreApplication::setApplicationVersion(AppVersion::current());
 
     QCommandLineParser options;
@@ -43,12 +65,14 @@ int main(int argc, char** argv) {
     const QCommandLineOption atLogin(QLatin1String(AutostartEntry::option),
                                      QStringLiteral("Started at login: keep the panel closed."));
     options.addOption(atLogin);
+    addQtOptions(options);
+    // As Qt reads its own: "-platform xcb" is one option with its value.
+    options.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
-    // Help and the version need no display. Qt's own options (-platform, -display, ...) are
-    // known only once the application object exists, so nothing else is judged here.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    options.parse(arguments);
+    // Help, the version and a usage error need no display.
+    const display::Request request = display::Request::current(argc, argv);
+    const QStringList& arguments = request.arguments;
+    const bool parsed = options.parse(arguments);
     if (options.isSet(help)) {
         const QCoreApplication named(argc, argv);  // for the usage line's program name
         std::fputs(qPrintable(options.helpText()), stdout);
@@ -58,9 +82,19 @@ int main(int argc, char** argv) {
         std::printf("avrane-bar %s\n", qPrintable(AppVersion::current()));
         return 0;
     }
+    if (!parsed) {
+        std::fprintf(stderr, "avrane-bar: %s --help lists the options.\n", qPrintable(options.errorText()));
+        return 1;
+    }
     if (!displayIsNamed(arguments)) {
         std::fprintf(stderr, "avrane-bar: no display to show the tray item on (neither DISPLAY nor WAYLAND_DISPLAY "
                              "is set); on a console, avranectl reads and changes the headset\n");
+        return 1;
+    }
+    display::Prober prober;
+    if (const auto unreachable = display::unreachableDisplay(
+            request, [&prober](const display::Target& target) { return prober.reach(target); })) {
+        std::fprintf(stderr, "avrane-bar: %s\n", qPrintable(*unreachable));
         return 1;
     }
 
@@ -72,16 +106,11 @@ int main(int argc, char** argv) {
     // Qt puts the font configuration away with the application object, so the warm-up must
     // be over by then, however early the program ends.
     const auto fontsFirst = qScopeGuard([&fonts] { fonts.reset(); });
+    prober.letGo();
     QGuiApplication::setDesktopFileName(applicationId);
     // Closing the panel never ends the program while it lives in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
     if (helpAll) options.process(app);
-    // Qt has taken its own options out by now. An unknown one ends the program the ordinary
-    // way, so that everything started so far is put away.
-    if (!options.parse(QCoreApplication::arguments())) {
-        std::fprintf(stderr, "avrane-bar: %s\n", qPrintable(options.errorText()));
-        return 1;
-    }
     const bool startedAtLogin = options.isSet(atLogin);
 
     // The delegate first, as nothing starts before the launch: the service it holds is what

@@ -124,6 +124,15 @@ constexpr StrRow rows[] = {
     {Str::batteryLowBody, "batteryLowBody", "left. Charge the headset soon.", "남았습니다. 헤드셋을 곧 충전해 주세요."},
     {Str::batteryCriticalTitle, "batteryCriticalTitle", "battery almost empty", "배터리 거의 없음"},
     {Str::batteryCriticalBody, "batteryCriticalBody", "left. Charge the headset now: it turns itself off when empty.", "남았습니다. 배터리가 다 되면 헤드셋이 꺼지니 지금 충전해 주세요."},
+    // Light and dark name the icon's colour: a light icon for a dark bar.
+    {Str::trayIconColour, "trayIconColour", "Tray icon colour", "트레이 아이콘 색"},
+    {Str::trayIconColourAutomatic, "trayIconColourAutomatic", "Automatic", "자동"},
+    {Str::trayIconColourLight, "trayIconColourLight", "Light", "밝은 색"},
+    {Str::trayIconColourDark, "trayIconColourDark", "Dark", "어두운 색"},
+    {Str::noTrayGnome, "noTrayGnome", "This desktop shows no tray icons. To have AvraneBar in the top bar, install the AppIndicator extension (package gnome-shell-extension-appindicator).", "이 데스크톱은 트레이 아이콘을 표시하지 않습니다. 상단 표시줄에서 AvraneBar를 보려면 AppIndicator 확장(gnome-shell-extension-appindicator 패키지)을 설치하세요."},
+    {Str::noTray, "noTray", "No system tray is running: AvraneBar stays a window until one is back.", "실행 중인 시스템 트레이가 없습니다. 트레이가 돌아올 때까지 AvraneBar는 창으로 남습니다."},
+    {Str::keepsRunningTitle, "keepsRunningTitle", "AvraneBar keeps running", "AvraneBar가 계속 실행됩니다"},
+    {Str::keepsRunningBody, "keepsRunningBody", "It stays on for the low battery alerts. Start AvraneBar again to open its window; Quit is there.", "배터리 부족 알림을 위해 켜져 있습니다. 창을 열려면 AvraneBar를 다시 시작하세요. 종료는 창에 있습니다."},
 };
 
 static_assert(std::size(rows) == strCount);

@@ -5,7 +5,8 @@
 
 namespace avrane::panel {
 
-PanelLabels labels(const Localization& texts, const QString& version, UpdateCheckInterval interval) {
+PanelLabels labels(const Localization& texts, const QString& version, UpdateCheckInterval interval,
+                   TrayIconColour iconColour) {
     const auto t = [&](Str key) { return texts.text(key); };
     PanelLabels l;
     l.windowTitle = t(Str::headsetModelName);
@@ -44,6 +45,7 @@ PanelLabels labels(const Localization& texts, const QString& version, UpdateChec
     l.dockHint = t(Str::dockHint);
     l.startAtLoginTitle = t(Str::startAtLogin);
     l.lowBatteryAlertsTitle = t(Str::lowBatteryAlerts);
+    l.trayIconColourTitle = t(Str::trayIconColour);
     l.updateIntervalTitle = t(Str::checkAutomatically);
     l.updateStatusTitle = t(Str::status);
 
@@ -63,8 +65,10 @@ PanelLabels labels(const Localization& texts, const QString& version, UpdateChec
     l.ncStartupItems = ncStartupTitles(texts);
     l.updateIntervalItems = updateIntervalTitles(texts);
     l.languageItems = languageTitles(texts);
+    l.trayIconColourItems = trayIconColourTitles(texts);
     l.updateIntervalIndex = indexIn(allUpdateCheckIntervals, interval).value_or(-1);
     l.languageIndex = indexIn(allLanguages, texts.language()).value_or(-1);
+    l.trayIconColourIndex = indexIn(allTrayIconColours, iconColour).value_or(-1);
     return l;
 }
 

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "AvraneBar/Localization/Localization.h"
+#include "AvraneBar/Preferences/TrayIconColour.h"
 #include "AvraneUpdate/UpdateCheckInterval.h"
 
 namespace avrane {
@@ -23,23 +24,27 @@ struct PanelLabels {
     QString computerLinkTitle, computerLinkHint, btStateTitle, btModeTitle, btStartupTitle;
     QString ncStartupTitle, autoPowerOffTitle, ledTitle, ledHint;
     QString batteryTextTitle, volumeTextTitle, dockTitle, dockHint, startAtLoginTitle, lowBatteryAlertsTitle;
+    QString trayIconColourTitle;
     QString updateIntervalTitle, updateStatusTitle;
 
     QString languageLabel, resetSize, checkForUpdates, quit, version;
     QString quitExplanation, quitConfirm, cancel;
 
     QStringList ancItems, autoPowerOffItems, btModeItems, btStartupItems, ncStartupItems;
-    QStringList updateIntervalItems, languageItems;
+    QStringList updateIntervalItems, languageItems, trayIconColourItems;
     int updateIntervalIndex = -1;  // the stored interval
     int languageIndex = -1;        // the chosen language
+    int trayIconColourIndex = -1;  // the stored tray icon colour
 
     bool operator==(const PanelLabels&) const = default;
 };
 
 namespace panel {
 
-// `version`: the running program's version text; `interval`: the stored update interval.
-PanelLabels labels(const Localization& texts, const QString& version, UpdateCheckInterval interval);
+// `version`: the running program's version text; `interval`: the stored update interval;
+// `iconColour`: the stored tray icon colour.
+PanelLabels labels(const Localization& texts, const QString& version, UpdateCheckInterval interval,
+                   TrayIconColour iconColour = TrayIconColour::automatic);
 
 }  // namespace panel
 }  // namespace avrane

@@ -141,7 +141,8 @@ void PanelModel::setAmbientRowsVisible(VisibilityChange& change, bool visible) {
 }
 
 PanelLabels PanelModel::labels() const {
-    return panel::labels(texts(), AppVersion::current(), UpdateChecker::interval(options_.defaults));
+    return panel::labels(texts(), AppVersion::current(), UpdateChecker::interval(options_.defaults),
+                         MenuBarPreferences::trayIconColour(options_.defaults));
 }
 
 UpdateRow PanelModel::updateRow(const UpdateChecker::State& state) const { return panel::updateRow(state, texts()); }
@@ -256,6 +257,12 @@ bool PanelModel::startAtLoginChanged(bool on) { return options_.autostart.setEna
 
 void PanelModel::languageChanged(int index) {
     if (const auto language = panel::entryAt(allLanguages, index)) options_.texts->setLanguage(*language);
+}
+
+void PanelModel::trayIconColourChanged(int index) {
+    if (const auto colour = panel::entryAt(allTrayIconColours, index)) {
+        MenuBarPreferences::setTrayIconColour(*colour, options_.defaults);
+    }
 }
 
 void PanelModel::updateIntervalChanged(int index) {

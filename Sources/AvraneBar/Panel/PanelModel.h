@@ -140,6 +140,7 @@ public:
     void volumeTextChanged(bool on);
     void dockChanged(bool on);
     void lowBatteryAlertsChanged(bool on);
+    void trayIconColourChanged(int index);
     // Writes or removes the autostart entry; returns whether it is on now, which is what the
     // switch shows (a folder that cannot be written leaves it off).
     bool startAtLoginChanged(bool on);

@@ -72,6 +72,8 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
 
+    notice_ = hintLabel("notice");
+    notice_->setHidden(true);
     deviceLabel_ = titleLabel("deviceLabel");
     firmwareLabel_ = hintLabel("firmwareLabel");
     batteryBar_ = named(new BatteryBar, "batteryBar");
@@ -114,6 +116,8 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     batteryTextTitle_ = titleLabel("batteryTextTitle");
     volumeTextSwitch_ = named(new ToggleSwitch, "volumeTextSwitch");
     volumeTextTitle_ = titleLabel("volumeTextTitle");
+    trayIconColourPopUp_ = popUp("trayIconColourPopUp");
+    trayIconColourTitle_ = titleLabel("trayIconColourTitle");
     dockSwitch_ = named(new ToggleSwitch, "dockSwitch");
     dockTitle_ = titleLabel("dockTitle");
     dockHint_ = hintLabel("dockHint");
@@ -149,6 +153,8 @@ void PanelViewController::build() {
     root->setSpacing(10);
     // The window's limits come from updateContentLimits, not from the layout.
     root->setSizeConstraint(QLayout::SetNoConstraint);
+
+    root->addWidget(notice_);
 
     auto* header = named(new QWidget, "header");
     auto* headerLayout = new QVBoxLayout(header);
@@ -196,6 +202,7 @@ void PanelViewController::build() {
                                row(ledTitle_, ledSwitch_, ledHint_)});
     menuBarCard_ = new Card({}, {row(batteryTextTitle_, batteryTextSwitch_),
                                  row(volumeTextTitle_, volumeTextSwitch_),
+                                 row(trayIconColourTitle_, trayIconColourPopUp_),
                                  row(dockTitle_, dockSwitch_, dockHint_),
                                  row(startAtLoginTitle_, startAtLoginSwitch_),
                                  row(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_)});
@@ -249,7 +256,7 @@ void PanelViewController::build() {
     const QList<QWidget*> order = {volumeRow_->slider(), balanceRow_->slider(), sidetoneRow_->slider(), ancPopUp_,
                                    ambientRow_->slider(), voiceFocusSwitch_, btModePopUp_, btStartupPopUp_,
                                    ncStartupPopUp_, autoPowerOffPopUp_, ledSwitch_, batteryTextSwitch_,
-                                   volumeTextSwitch_, dockSwitch_, startAtLoginSwitch_, lowBatteryAlertsSwitch_,
+                                   volumeTextSwitch_, trayIconColourPopUp_, dockSwitch_, startAtLoginSwitch_, lowBatteryAlertsSwitch_,
                                    updateIntervalPopUp_, updateActionButton_,
                                    languagePopUp_, resetSizeButton_, checkUpdateButton_, quitButton_};
     for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
@@ -280,6 +287,7 @@ void PanelViewController::connectControls() {
     popUp(ncStartupPopUp_, &PanelModel::ncStartupChanged);
     popUp(languagePopUp_, &PanelModel::languageChanged);
     popUp(updateIntervalPopUp_, &PanelModel::updateIntervalChanged);
+    popUp(trayIconColourPopUp_, &PanelModel::trayIconColourChanged);
     const auto toggle = [this](ToggleSwitch* button, void (PanelModel::*action)(bool)) {
         connect(button, &QAbstractButton::clicked, this, [this, action](bool on) { (model_.*action)(on); });
     };
@@ -344,6 +352,7 @@ void PanelViewController::relabel() {
     setText(ledHint_, l.ledHint);
     titled(batteryTextTitle_, batteryTextSwitch_, l.batteryTextTitle);
     titled(volumeTextTitle_, volumeTextSwitch_, l.volumeTextTitle);
+    titled(trayIconColourTitle_, trayIconColourPopUp_, l.trayIconColourTitle);
     titled(dockTitle_, dockSwitch_, l.dockTitle);
     setText(dockHint_, l.dockHint);
     titled(startAtLoginTitle_, startAtLoginSwitch_, l.startAtLoginTitle);
@@ -363,8 +372,10 @@ void PanelViewController::relabel() {
     rebuild(btStartupPopUp_, l.btStartupItems);
     rebuild(ncStartupPopUp_, l.ncStartupItems);
     rebuild(languagePopUp_, l.languageItems);
+    rebuild(trayIconColourPopUp_, l.trayIconColourItems);
     select(updateIntervalPopUp_, l.updateIntervalIndex);
     select(languagePopUp_, l.languageIndex);
+    select(trayIconColourPopUp_, l.trayIconColourIndex);
 
     renderUpdate(updateChecker_.state());
     model_.forgetShown();
@@ -514,6 +525,13 @@ void PanelViewController::updateContentLimits() {
     window->setMinimumSize(int(limits.minimum.width), int(std::lround(limits.minimum.height)));
     window->setMaximumSize(int(limits.maximum.width), int(std::lround(limits.maximum.height)));
     if (limits.height) window->resize(target);
+}
+
+void PanelViewController::setNotice(const QString& text) {
+    if (text == notice_->text() && notice_->isHidden() == text.isEmpty()) return;
+    setText(notice_, text);
+    notice_->setHidden(text.isEmpty());
+    updateContentLimits();
 }
 
 void PanelViewController::confirmQuit() {

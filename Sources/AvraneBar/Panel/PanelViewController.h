@@ -42,6 +42,9 @@ public:
     void relabel();
     // The window's size limits from the content, and the stored height within them.
     void updateContentLimits();
+    // A line above everything else, about the window rather than the headset (the desktop
+    // shows no tray); an empty text hides it.
+    void setNotice(const QString& text);
 
     HeadsetController& controller() const { return controller_; }
     PanelModel& model() { return model_; }
@@ -74,6 +77,7 @@ private:
     TimerCalls calls_;
     PanelModel model_;
 
+    QLabel* notice_;
     ElidedLabel* deviceLabel_;
     QLabel* firmwareLabel_;  // wraps: the hint for a dongle that may not be opened is long
     BatteryBar* batteryBar_;
@@ -111,6 +115,8 @@ private:
     ElidedLabel* batteryTextTitle_;
     ToggleSwitch* volumeTextSwitch_;
     ElidedLabel* volumeTextTitle_;
+    QComboBox* trayIconColourPopUp_;
+    ElidedLabel* trayIconColourTitle_;
     ToggleSwitch* dockSwitch_;
     ElidedLabel* dockTitle_;
     QLabel* dockHint_;

@@ -1,5 +1,6 @@
 #include "AvraneBar/Panel/PopUpLists.h"
 
+#include "AvraneBar/Preferences/TrayIconColour.h"
 #include "AvraneKit/Support/EnumTable.h"
 #include "AvraneUpdate/UpdateCheckInterval.h"
 
@@ -46,6 +47,11 @@ QStringList languageTitles(const Localization& texts) {
     QStringList list;
     for (const Language language : allLanguages) list << texts.menuLabel(language);
     return list;
+}
+
+QStringList trayIconColourTitles(const Localization& texts) {
+    static_assert(allTrayIconColours.size() == 3);
+    return titles(texts, {Str::trayIconColourAutomatic, Str::trayIconColourLight, Str::trayIconColourDark});
 }
 
 }  // namespace avrane::panel

@@ -51,5 +51,6 @@ QStringList btStartupTitles(const Localization& texts);
 QStringList ncStartupTitles(const Localization& texts);
 QStringList updateIntervalTitles(const Localization& texts);
 QStringList languageTitles(const Localization& texts);
+QStringList trayIconColourTitles(const Localization& texts);
 
 }  // namespace avrane::panel

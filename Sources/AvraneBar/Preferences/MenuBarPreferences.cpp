@@ -18,4 +18,20 @@ void MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefau
     NotificationCenter::defaultCenter().post(didChange);
 }
 
+TrayIconColour MenuBarPreferences::trayIconColour(const UserDefaults& defaults) {
+    const auto stored = defaults.text(trayIconColourKey);
+    return stored ? trayIconColourFromRaw(*stored).value_or(TrayIconColour::automatic) : TrayIconColour::automatic;
+}
+
+void MenuBarPreferences::setTrayIconColour(TrayIconColour colour, const UserDefaults& defaults,
+                                           const SettingsTrace& trace) {
+    const QString raw = rawValue(colour);
+    if (defaults.text(trayIconColourKey) == raw) return;
+    if (!defaults.setText(trayIconColourKey, raw)) {
+        trace.notSaved(defaults, trayIconColourKey, raw);
+        return;
+    }
+    NotificationCenter::defaultCenter().post(didChange);
+}
+
 }  // namespace avrane

@@ -3,12 +3,14 @@
 #include <QString>
 
 #include "AvraneBar/Preferences/SettingsTrace.h"
+#include "AvraneBar/Preferences/TrayIconColour.h"
 #include "AvraneDefaults/UserDefaults.h"
 
 namespace avrane {
 
-// The on/off preferences that shape the tray item, the taskbar entry and the alerts. They live in the
-// user defaults; each reader passes its own default, nothing is registered.
+// The preferences that shape the tray item, the taskbar entry and the alerts: on/off flags
+// and the tray icon's colour. They live in the user defaults; each reader of a flag passes its
+// own default, nothing is registered.
 class MenuBarPreferences {
 public:
     MenuBarPreferences() = delete;
@@ -24,6 +26,8 @@ public:
     static inline const QString showsDockIcon = QStringLiteral("app.showsDockIcon");
     // A desktop notification when the headset's battery runs low; default on.
     static inline const QString lowBatteryAlerts = QStringLiteral("app.lowBatteryAlerts");
+    // The tray icon's colour, as its raw text; default automatic.
+    static inline const QString trayIconColourKey = QStringLiteral("menubar.trayIconColour");
 
     // The stored flag, or `defaultValue` when nothing or something other than a flag is
     // stored under `key`.
@@ -34,6 +38,12 @@ public:
     static void setFlag(const QString& key, bool value,
                         const UserDefaults& defaults = UserDefaults::standard(),
                         const SettingsTrace& trace = {});
+
+    // The stored colour; automatic for nothing or anything else stored.
+    static TrayIconColour trayIconColour(const UserDefaults& defaults = UserDefaults::standard());
+    // As setFlag: stored and announced only when it changes, traced when it cannot be saved.
+    static void setTrayIconColour(TrayIconColour colour, const UserDefaults& defaults = UserDefaults::standard(),
+                                  const SettingsTrace& trace = {});
 };
 
 }  // namespace avrane

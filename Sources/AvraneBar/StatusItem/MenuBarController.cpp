@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QMenu>
 
+#include "AvraneBar/Alerts/DesktopNotifier.h"
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
@@ -13,6 +14,7 @@
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
 #include "AvraneBar/StatusItem/EmbeddedIcon.h"
 #include "AvraneBar/StatusItem/StatusIcon.h"
+#include "AvraneBar/StatusItem/TrayBackdropProbe.h"
 #include "AvraneBar/StatusItem/TrayHost.h"
 
 namespace avrane {
@@ -34,7 +36,7 @@ MenuBarController::MenuBarController(PanelViewController* content, SteadyNow now
     connect(panel_, &MenuBarPanel::closedByUser, this, [this] {
         // A window without a tray is the whole program; as a drop-down it only hides.
         if (!tray_) {
-            QCoreApplication::quit();
+            closedWithoutTray();
             return;
         }
         content_->controller().setPanelVisible(false);
@@ -42,13 +44,40 @@ MenuBarController::MenuBarController(PanelViewController* content, SteadyNow now
     connect(panel_, &MenuBarPanel::deactivated, this, [this] {
         if (tray_ && panel_->isVisible() && toggle_.deactivated(now_())) hidePanel();
     });
-    connect(host_, &TrayHost::appeared, this, &MenuBarController::installTrayIcon);
+    connect(host_, &TrayHost::availabilityChanged, this, [this](bool available) {
+        if (available) {
+            installTrayIcon();
+        } else {
+            removeTrayIcon();
+        }
+    });
+    connect(host_, &TrayHost::answered, this, &MenuBarController::updateNotice);
     NotificationCenter::defaultCenter().observe(Localization::didChange, this, [this] { relabel(); });
     NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, this, [this] {
-        if (const auto output = model_.preferencesChanged()) apply(*output);
+        const IconInk before = ink_;
+        ink_ = iconInk(MenuBarPreferences::trayIconColour(), backdrop_);
+        const auto output = model_.preferencesChanged();
+        if (output) apply(*output);
+        if (ink_ != before && !(output && output->title)) redrawIcon();
+    });
+    absenceGrace_.setSingleShot(true);
+    absenceGrace_.setInterval(trayAbsenceGrace);
+    connect(&absenceGrace_, &QTimer::timeout, this, &MenuBarController::showIfStillWithoutTray);
+    barWatch_.setInterval(100);
+    connect(&barWatch_, &QTimer::timeout, this, [this] {
+        // The tray's pixels are read once the icon is docked, and again if the tray moves it.
+        const auto icon = embeddedIconGeometry();
+        if (icon && icon != barLookedAt_) {
+            barLookedAt_ = icon;
+            lookAtBar();
+        }
+        if (++barChecks_ >= 50) barWatch_.stop();
     });
     applyWindowKind();
     host_->start();
+    // At login the tray may come up after the program: it has a moment before the window
+    // opens instead (a start that opens the panel at once makes this moot).
+    if (!tray_) absenceGrace_.start();
 }
 
 MenuBarController::~MenuBarController() {
@@ -59,6 +88,12 @@ MenuBarController::~MenuBarController() {
 
 void MenuBarController::installTrayIcon() {
     if (tray_) return;
+    absenceGrace_.stop();
+    leftRunning_ = false;
+    // Qt settles here, once, on the kind of tray it serves.
+    host_->settle();
+    backdrop_ = probeTrayBackdrop(host_->settledKind());
+    ink_ = iconInk(MenuBarPreferences::trayIconColour(), backdrop_);
     menu_ = new QMenu;
     openAction_ = menu_->addAction(QString(), this, &MenuBarController::show);
     batteryAction_ = menu_->addAction(QString());
@@ -73,8 +108,65 @@ void MenuBarController::installTrayIcon() {
     tray_->setToolTip(toolTip_);
     tray_->show();
     applyWindowKind();
+    updateNotice();
     // An ordinary window until now: as the drop-down it has become, it belongs under the icon.
     if (panel_->isVisible()) followIcon(std::nullopt);
+    if (host_->settledKind() == TrayKind::xembed) {
+        barLookedAt_.reset();
+        barChecks_ = 0;
+        barWatch_.start();
+    }
+}
+
+void MenuBarController::removeTrayIcon() {
+    if (!tray_) return;
+    barWatch_.stop();
+    delete tray_;
+    tray_ = nullptr;
+    delete menu_;
+    menu_ = nullptr;
+    openAction_ = batteryAction_ = quitAction_ = nullptr;
+    applyWindowKind();
+    updateNotice();
+    if (!panel_->isVisible()) absenceGrace_.start();
+}
+
+void MenuBarController::showIfStillWithoutTray() {
+    if (!tray_ && !panel_->isVisible() && !leftRunning_) show();
+}
+
+void MenuBarController::closedWithoutTray() {
+    if (!MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true)) {
+        QCoreApplication::quit();
+        return;
+    }
+    leftRunning_ = true;
+    content_->controller().setPanelVisible(false);
+    if (toldKeepsRunning_) return;
+    toldKeepsRunning_ = true;
+    if (!notifier_) notifier_ = new DesktopNotifier(QDBusConnection::sessionBus(), this);
+    const Localization& texts = Localization::shared();
+    notifier_->show(texts.text(Str::keepsRunningTitle), texts.text(Str::keepsRunningBody), DesktopNotifier::Urgency::normal);
+}
+
+void MenuBarController::updateNotice() {
+    QString notice;
+    // Until the desktop has answered, no tray means nothing yet.
+    if (!tray_ && host_->hasAnswered()) {
+        if (!desktop_) desktop_ = probeTrayDesktop();
+        const bool gnome = desktop_ == TrayDesktop::gnome || desktop_ == TrayDesktop::gnomeClassic;
+        notice = Localization::shared().text(gnome ? Str::noTrayGnome : Str::noTray);
+    }
+    content_->setNotice(notice);
+}
+
+void MenuBarController::lookAtBar() {
+    if (!tray_) return;
+    backdrop_ = probeTrayBackdrop(host_->settledKind());
+    const IconInk ink = iconInk(MenuBarPreferences::trayIconColour(), backdrop_);
+    if (ink == ink_) return;
+    ink_ = ink;
+    redrawIcon();
 }
 
 void MenuBarController::setTaskbarEntryWanted(bool wanted) {
@@ -100,8 +192,7 @@ void MenuBarController::apply(const StatusItemModel::Output& output) {
 
 void MenuBarController::redrawIcon() {
     if (!tray_) return;
-    const QColor colour = QApplication::palette().color(QPalette::WindowText);
-    tray_->setIcon(statusIcon(model_.renderedTitle().value_or(QString()), colour));
+    tray_->setIcon(statusIcon(model_.renderedTitle().value_or(QString()), ink_));
     emit iconRedrawn();
 }
 
@@ -113,6 +204,7 @@ void MenuBarController::relabel() {
         quitAction_->setText(texts.text(Str::quit));
     }
     if (const auto output = model_.relabel()) apply(*output);
+    updateNotice();
 }
 
 void MenuBarController::activated(QSystemTrayIcon::ActivationReason reason) {
@@ -134,6 +226,7 @@ void MenuBarController::toggle() {
 }
 
 void MenuBarController::show() {
+    leftRunning_ = false;
     if (panel_->isVisible()) {
         panel_->raise();
         panel_->activateWindow();
@@ -193,8 +286,9 @@ void MenuBarController::hidePanel() {
 }
 
 bool MenuBarController::eventFilter(QObject* watched, QEvent* event) {
-    // The panel hears of a new application palette (a change of theme) like every window.
-    if (watched == panel_ && event->type() == QEvent::PaletteChange) redrawIcon();
+    // The panel hears of a new application palette (a change of theme) like every window; the
+    // desktop's bar may have changed with it.
+    if (watched == panel_ && event->type() == QEvent::PaletteChange) lookAtBar();
     return QObject::eventFilter(watched, event);
 }
 

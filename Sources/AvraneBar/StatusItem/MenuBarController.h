@@ -12,12 +12,14 @@
 
 #include "AvraneBar/StatusItem/PanelToggle.h"
 #include "AvraneBar/StatusItem/StatusItemText.h"
+#include "AvraneBar/StatusItem/TrayIconInk.h"
 
 class QAction;
 class QMenu;
 
 namespace avrane {
 
+class DesktopNotifier;
 class MenuBarPanel;
 class PanelViewController;
 class TrayHost;
@@ -27,14 +29,23 @@ class TrayHost;
 // It opens and closes the panel, closes it when it loses activation, and tells the headset
 // controller whether the panel is open.
 //
-// Without a tray (none at launch, or a desktop that has none) the panel is an ordinary
-// window, in the taskbar, and closing it quits; when a tray appears the item is installed
-// and the panel becomes a drop-down again.
+// Without a tray (none at launch, a desktop that has none, or a tray that went away) the panel
+// is an ordinary window, in the taskbar, that Escape leaves open, with a line saying why; it
+// opens by itself when no tray has come within a few seconds. Closing it quits, unless the
+// low-battery alerts are on: the program then runs on for them and says so once. When a tray
+// appears the item is installed and the panel becomes a drop-down again.
+//
+// The icon's colour follows the preference and, when automatic, what the desktop tells about
+// its bar (TrayIconInk).
 class MenuBarController : public QObject {
     Q_OBJECT
 
 public:
     using SteadyNow = std::function<std::chrono::steady_clock::time_point()>;
+
+    // How long the program waits for a tray, at launch or after one went away, before the
+    // window opens by itself: a tray starting at login, or a bar restarting, comes within it.
+    static constexpr std::chrono::seconds trayAbsenceGrace{5};
 
     explicit MenuBarController(PanelViewController* content, SteadyNow now = {});
     ~MenuBarController() override;
@@ -51,9 +62,10 @@ public:
 
     MenuBarPanel* panel() const { return panel_; }
     PanelViewController* content() const { return content_; }
-    // The tray item; nothing until a tray is there.
+    // The tray item; nothing while no tray is there.
     QSystemTrayIcon* trayIcon() const { return tray_; }
     bool hasTray() const { return tray_ != nullptr; }
+    const IconInk& ink() const { return ink_; }
     // The title drawn in the icon last, and the tool tip.
     const std::optional<QString>& renderedTitle() const { return model_.renderedTitle(); }
     QString toolTip() const { return toolTip_; }
@@ -67,6 +79,12 @@ protected:
 
 private:
     void installTrayIcon();
+    void removeTrayIcon();
+    void closedWithoutTray();
+    void showIfStillWithoutTray();
+    void updateNotice();
+    // Asks the desktop about its bar again, and draws the icon again if its ink changed.
+    void lookAtBar();
     void apply(const StatusItemModel::Output& output);
     void redrawIcon();
     void relabel();
@@ -93,6 +111,16 @@ private:
     std::optional<QPoint> pointerAtActivation_;
     QTimer* iconWait_ = nullptr;
     int iconChecks_ = 0;
+    QTimer absenceGrace_;
+    QTimer barWatch_;  // while an XEmbed tray takes the icon in
+    int barChecks_ = 0;
+    std::optional<QRect> barLookedAt_;  // the icon's place when its tray's pixels were read
+    TrayBackdrop backdrop_;
+    IconInk ink_{white, black};
+    std::optional<TrayDesktop> desktop_;
+    DesktopNotifier* notifier_ = nullptr;
+    bool leftRunning_ = false;      // the user closed the window without a tray
+    bool toldKeepsRunning_ = false;
     QRect placedUnder_;  // the icon geometry the panel was last placed under while following it
     bool taskbarEntryWanted_ = false;
 };

@@ -181,70 +181,119 @@ void drawHeadphones(QPainter& painter, const QRect& box) {
     painter.drawPath(cups);
 }
 
+// Two numbers need two rows of digits at least 8 pixels high: a square of 22 pixels has them.
+constexpr int twoNumbersSide = 22;
+
+// The two numbers, battery over volume, each in a row of half the square, at one size at which
+// two digits fit in either row (a headphones glyph beside them would leave the volume a few
+// pixels high). "100" takes the size it fits; a bolt after it would leave it under 8 pixels
+// high, and a battery that is full has nothing left to charge, so it goes.
+void drawTwoNumbers(QPainter& painter, const TitleParts& parts, const QRect& inner, int gap) {
+    const int rowHeight = (inner.height() - gap) / 2;
+    const QRect top(inner.left(), inner.top(), inner.width(), rowHeight);
+    const QRect bottom(inner.left(), inner.bottom() + 1 - rowHeight, inner.width(), rowHeight);
+    const QString twoDigits = QStringLiteral("00");
+    const int size = std::min(fittingPixelSize(twoDigits, top.size(), parts.charging),
+                              fittingPixelSize(twoDigits, bottom.size()));
+    const bool bolt = parts.charging && parts.battery.size() < 3;
+    drawNumber(painter, parts.battery, top, std::min(size, fittingPixelSize(parts.battery, top.size(), bolt)), bolt);
+    drawNumber(painter, parts.volume, bottom, std::min(size, fittingPixelSize(parts.volume, bottom.size())));
+}
+
 // Draws in opaque black, since overlapping strokes must not add up their alpha.
-void drawShapes(QPainter& painter, const TitleParts& parts, int side) {
-    const int margin = std::max(1, qRound(side / 22.0));
+void drawShapes(QPainter& painter, const TitleParts& parts, int side, int margin) {
     const QRect inner(margin, margin, side - 2 * margin, side - 2 * margin);
     if (parts.battery.isEmpty() && parts.volume.isEmpty()) {
         drawHeadphones(painter, inner);
         return;
     }
+    if (!parts.battery.isEmpty() && !parts.volume.isEmpty() && side >= twoNumbersSide) {
+        drawTwoNumbers(painter, parts, inner, margin);
+        return;
+    }
 
-    // The glyph row on top, the main number below it as large as fits.
-    const bool both = !parts.battery.isEmpty() && !parts.volume.isEmpty();
-    const QString& mainNumber = parts.battery.isEmpty() ? parts.volume : parts.battery;
+    // The glyph row on top, the number below it as large as fits (the battery, where both are
+    // shown in a square too small for two rows), a bolt beside the glyph while charging.
+    const QString& number = parts.battery.isEmpty() ? parts.volume : parts.battery;
     const int numberHeight = qRound(inner.height() * 0.5);
     const QRect numberRow(inner.left(), inner.bottom() + 1 - numberHeight, inner.width(), numberHeight);
     const QRect glyphRow(inner.left(), inner.top(), inner.width(), inner.height() - numberHeight - margin);
-    const bool boltInNumberRow = parts.charging && both;
-    drawNumber(painter, mainNumber, numberRow, fittingPixelSize(mainNumber, numberRow.size(), boltInNumberRow),
-               boltInNumberRow);
-
-    // Beside the glyph: the volume when both are shown (the bolt then went with the battery),
-    // else the bolt when charging, else nothing.
-    const int glyphWidth = std::min(glyphRow.width(), qRound(glyphRow.height() * (both ? 1.1 : 1.2)));
-    int besideWidth = 0;
-    int volumeSize = 0;
-    if (both) {
-        volumeSize = fittingPixelSize(parts.volume, QSize(glyphRow.width() - glyphWidth - margin, glyphRow.height()));
-        besideWidth = QFontMetrics(digitFont(volumeSize)).tightBoundingRect(sizingSample(parts.volume)).width();
-    } else if (parts.charging) {
-        besideWidth = boltWidth(glyphRow.height());
-    }
-    const int gap = besideWidth > 0 ? margin : 0;
-    const int glyphLeft = glyphRow.left() + (glyphRow.width() - glyphWidth - gap - besideWidth) / 2;
+    drawNumber(painter, number, numberRow, fittingPixelSize(number, numberRow.size()));
+    const int glyphWidth = std::min(glyphRow.width(), qRound(glyphRow.height() * 1.2));
+    const int boltRoom = parts.charging ? boltWidth(glyphRow.height()) : 0;
+    const int gap = boltRoom > 0 ? margin : 0;
+    const int glyphLeft = glyphRow.left() + (glyphRow.width() - glyphWidth - gap - boltRoom) / 2;
     drawHeadphones(painter, QRect(glyphLeft, glyphRow.top(), glyphWidth, glyphRow.height()));
-    const QRect beside(glyphLeft + glyphWidth + gap, glyphRow.top(), besideWidth, glyphRow.height());
-    if (both) {
-        drawNumber(painter, parts.volume, beside, volumeSize);
-    } else if (parts.charging) {
-        drawBolt(painter, beside);
+    if (parts.charging) drawBolt(painter, QRect(glyphLeft + glyphWidth + gap, glyphRow.top(), boltRoom, glyphRow.height()));
+}
+
+// `mask` grown by `radius` pixels in every direction: each pixel takes the strongest coverage
+// within the radius.
+QImage dilated(const QImage& mask, int radius) {
+    QImage grown(mask.size(), QImage::Format_Alpha8);
+    grown.fill(0);
+    for (int y = 0; y < mask.height(); ++y) {
+        uchar* out = grown.scanLine(y);
+        for (int x = 0; x < mask.width(); ++x) {
+            int strongest = 0;
+            for (int dy = -radius; dy <= radius; ++dy) {
+                const int sy = y + dy;
+                if (sy < 0 || sy >= mask.height()) continue;
+                const uchar* in = mask.constScanLine(sy);
+                for (int dx = -radius; dx <= radius; ++dx) {
+                    const int sx = x + dx;
+                    if (sx < 0 || sx >= mask.width() || dx * dx + dy * dy > radius * radius + radius) continue;
+                    strongest = std::max(strongest, int(in[sx]));
+                }
+            }
+            out[x] = uchar(strongest);
+        }
     }
+    return grown;
+}
+
+QColor colourOf(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+// `mask`'s coverage painted in `colour` over `image`.
+void paintCoverage(QImage& image, const QImage& mask, Rgb colour) {
+    QImage layer(mask.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(colourOf(colour));
+    QPainter tint(&layer);
+    tint.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    tint.drawImage(0, 0, mask);
+    tint.end();
+    QPainter painter(&image);
+    painter.drawImage(0, 0, layer);
 }
 
 }  // namespace
 
-QImage drawStatusIcon(const QString& title, int pixelSize, const QColor& colour, qreal devicePixelRatio) {
+QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, qreal devicePixelRatio) {
     const int side = qRound(pixelSize * devicePixelRatio);
     if (side <= 0) return {};
-    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
+    // The shapes keep a margin; an outline takes its place.
+    const int margin = std::max(1, qRound(side / 22.0));
+    QImage shapes(side, side, QImage::Format_ARGB32_Premultiplied);
+    shapes.fill(Qt::transparent);
+    QPainter painter(&shapes);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    drawShapes(painter, parseTitle(title), side);
-    // Recolour what was drawn: the colour, with its own alpha times the coverage.
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(image.rect(), colour);
+    drawShapes(painter, parseTitle(title), side, margin);
     painter.end();
+    const QImage mask = shapes.convertToFormat(QImage::Format_Alpha8);
+
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    if (ink.outline) paintCoverage(image, dilated(mask, margin), *ink.outline);
+    paintCoverage(image, mask, ink.fill);
     image.setDevicePixelRatio(devicePixelRatio);
     return image;
 }
 
-QIcon statusIcon(const QString& title, const QColor& colour) {
+QIcon statusIcon(const QString& title, const IconInk& ink) {
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 44, 48, 64}) {
-        icon.addPixmap(QPixmap::fromImage(drawStatusIcon(title, size, colour)));
+        icon.addPixmap(QPixmap::fromImage(drawStatusIcon(title, size, ink)));
     }
     return icon;
 }

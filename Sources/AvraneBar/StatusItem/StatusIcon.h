@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QColor>
 #include <QIcon>
 #include <QImage>
 #include <QString>
+
+#include "AvraneBar/StatusItem/TrayIconInk.h"
 
 namespace avrane {
 
@@ -11,12 +12,15 @@ namespace avrane {
 //
 // `title` is the text a Mac menu bar would show beside the icon: "" (nothing known), " 80%",
 // " 80%⚡", " 80% · 12", " 80%⚡ · 12" or " 12" (volume only). Linux trays show no text
-// beside the icon, so the numbers go into the image. Everything is drawn in `colour` on a
-// transparent background; the image is pixelSize × devicePixelRatio device pixels square,
-// laid out at that resolution so that strokes stay on whole pixels.
-QImage drawStatusIcon(const QString& title, int pixelSize, const QColor& colour, qreal devicePixelRatio = 1.0);
+// beside the icon, so the numbers go into the image: one number under the glyph, or from 22
+// device pixels up the battery over the volume without the glyph (below that the battery
+// alone: two rows of digits would be a few pixels high; the tool tip has the volume). Everything is
+// drawn in the ink's fill, within its outline if it has one, on a transparent background;
+// the image is pixelSize × devicePixelRatio device pixels square, laid out at that resolution
+// so that strokes stay on whole pixels.
+QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, qreal devicePixelRatio = 1.0);
 
 // Pixmaps at 16, 22, 24, 32, 44, 48 and 64 pixels, each drawn at its own size (not scaled).
-QIcon statusIcon(const QString& title, const QColor& colour);
+QIcon statusIcon(const QString& title, const IconInk& ink);
 
 }  // namespace avrane

@@ -23,23 +23,27 @@ QString title(const HeadsetSnapshot& s, Flags flags) {
     return u' ' + parts.join(QStringLiteral(" \u00B7 "));
 }
 
-QString toolTip(const HeadsetSnapshot& s, const Localization& texts) {
+QString toolTip(const HeadsetSnapshot& s, const Localization& texts, Flags flags) {
     switch (s.availability.kind()) {
     case Kind::noDongle: return texts.text(s.availability.accessDenied() ? Str::dongleNoAccess : Str::noDongle);
     case Kind::headsetUnreachable: return texts.text(Str::headsetNotResponding);
     case Kind::connected: break;
     }
     const QString name = s.model ? QString::fromStdString(s.model->deviceName()) : texts.text(Str::headset);
-    if (!s.batteryPercent) return name;
-    return name + QStringLiteral(" \u2014 ") + texts.text(Str::battery) + u' ' + QString::number(*s.batteryPercent) + u'%';
+    QStringList parts;
+    if (s.batteryPercent) parts << texts.text(Str::battery) + u' ' + QString::number(*s.batteryPercent) + u'%';
+    if (flags.showsVolume && s.volume) parts << texts.text(Str::volume) + u' ' + QString::number(s.volume->level);
+    if (parts.isEmpty()) return name;
+    return name + QStringLiteral(" \u2014 ") + parts.join(QStringLiteral(" \u00B7 "));
 }
 
 }  // namespace status
 
 StatusItemModel::Output StatusItemModel::render(const HeadsetSnapshot& snapshot) {
     latest_ = snapshot;
-    Output output{std::nullopt, status::toolTip(snapshot, texts_)};
-    QString title = status::title(snapshot, status::storedFlags(defaults_));
+    const status::Flags flags = status::storedFlags(defaults_);
+    Output output{std::nullopt, status::toolTip(snapshot, texts_, flags)};
+    QString title = status::title(snapshot, flags);
     if (renderedTitle_ != title) {
         renderedTitle_ = title;
         output.title = std::move(title);

@@ -11,7 +11,8 @@ namespace avrane {
 
 // The tray item's two texts. The title is what a menu bar would show beside the icon (Linux
 // trays draw it into the icon): " 80%", " 80%⚡", " 80% · 12", " 12", or empty for the icon
-// alone. The tool tip names the headset and its battery, or says why there is nothing.
+// alone. The tool tip names the headset and its battery, and the volume when the title shows
+// it (a small icon has room for one number only), or says why there is nothing.
 namespace status {
 
 struct Flags {
@@ -23,7 +24,7 @@ struct Flags {
 Flags storedFlags(const UserDefaults& defaults = UserDefaults::standard());
 
 QString title(const HeadsetSnapshot& snapshot, Flags flags);
-QString toolTip(const HeadsetSnapshot& snapshot, const Localization& texts);
+QString toolTip(const HeadsetSnapshot& snapshot, const Localization& texts, Flags flags = {});
 
 }  // namespace status
 

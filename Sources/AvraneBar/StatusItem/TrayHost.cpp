@@ -1,9 +1,13 @@
 #include "AvraneBar/StatusItem/TrayHost.h"
 
-#include <xcb/xcb.h>
+#include <cstdlib>
+#include <memory>
 
+#include <xcb/xcb.h>
+#include <xcb/xfixes.h>
+
+#include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -18,6 +22,16 @@ namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
+template <typename Reply>
+std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply) {
+    return {reply, &std::free};
+}
+
+xcb_connection_t* x11Connection() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
 // The screen number in DISPLAY (":0.1" is screen 1), which names the tray's selection.
 int x11ScreenNumber() {
     const QByteArray display = qgetenv("DISPLAY");
@@ -27,22 +41,12 @@ int x11ScreenNumber() {
     return 0;
 }
 
-bool xembedTrayExists() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection()) return false;
-    xcb_connection_t* connection = x11->connection();
-    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(x11ScreenNumber());
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()), nullptr);
-    if (!atom) return false;
-    const xcb_atom_t selection = atom->atom;
-    free(atom);
-    if (selection == XCB_ATOM_NONE) return false;  // never interned: no tray ever took it
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
-    const bool owned = owner && owner->owner != XCB_NONE;
-    free(owner);
-    return owned;
+xcb_window_t rootWindow(xcb_connection_t* connection, int screenNumber) {
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; screens.rem > 0; xcb_screen_next(&screens), ++i) {
+        if (i == screenNumber) return screens.data->root;
+    }
+    return XCB_WINDOW_NONE;
 }
 
 }  // namespace
@@ -52,23 +56,64 @@ TrayHost::TrayHost(QObject* parent) : QObject(parent) {
     connect(&xembedPoll_, &QTimer::timeout, this, &TrayHost::checkXEmbed);
 }
 
+TrayHost::~TrayHost() {
+    if (selectionNotifyEvent_ >= 0) QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+bool TrayHost::x11() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
 void TrayHost::start() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        watcher_ = new QDBusServiceWatcher(watcherService, bus, QDBusServiceWatcher::WatchForRegistration, this);
+        watcher_ = new QDBusServiceWatcher(watcherService, bus,
+                                           QDBusServiceWatcher::WatchForRegistration |
+                                               QDBusServiceWatcher::WatchForUnregistration,
+                                           this);
         connect(watcher_, &QDBusServiceWatcher::serviceRegistered, this, &TrayHost::askWatcher);
-        bus.connect(watcherService, watcherPath, watcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
-                    SLOT(askWatcher()));
+        connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &TrayHost::watcherGone);
+        for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"}) {
+            bus.connect(watcherService, watcherPath, watcherService, QLatin1String(signal), this, SLOT(askWatcher()));
+        }
         askWatcher();
+    } else {
+        answered_ = true;
     }
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        checkXEmbed();
-        if (!available_) xembedPoll_.start();
+    xcb_connection_t* connection = x11() ? x11Connection() : nullptr;
+    if (!connection) {
+        update();
+        return;
     }
+    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(x11ScreenNumber());
+    // Interned even before any tray takes it, so that its first owner is announced too.
+    if (const auto atom = owned(xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()), nullptr))) {
+        selectionAtom_ = atom->atom;
+    }
+    const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(connection, &xcb_xfixes_id);
+    const xcb_window_t root = rootWindow(connection, x11ScreenNumber());
+    if (selectionAtom_ && xfixes && xfixes->present && root != XCB_WINDOW_NONE) {
+        // The server takes XFixes requests only from a client that said which version it speaks.
+        owned(xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 5, 0), nullptr));
+        selectionNotifyEvent_ = xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY;
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        xcb_xfixes_select_selection_input(connection, root, selectionAtom_,
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+        xcb_flush(connection);
+    } else {
+        xembedPoll_.start();
+    }
+    checkXEmbed();
+}
+
+void TrayHost::settle() {
+    if (settled_) return;
+    settled_ = kindAtFirstTrayCall(hosts_);
+    update();
 }
 
 void TrayHost::askWatcher() {
-    if (available_) return;
     QDBusMessage question = QDBusMessage::createMethodCall(watcherService, watcherPath,
                                                            QStringLiteral("org.freedesktop.DBus.Properties"),
                                                            QStringLiteral("Get"));
@@ -77,19 +122,44 @@ void TrayHost::askWatcher() {
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending] {
         pending->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *pending;
-        if (reply.isValid() && reply.value().variant().toBool()) found();
+        hosts_.statusNotifierHost = reply.isValid() && reply.value().variant().toBool();
+        update();
+        if (!answered_) {
+            answered_ = true;
+            emit answered();
+        }
     });
 }
 
-void TrayHost::checkXEmbed() {
-    if (!available_ && xembedTrayExists()) found();
+void TrayHost::watcherGone() {
+    hosts_.statusNotifierHost = false;
+    update();
 }
 
-void TrayHost::found() {
-    if (available_) return;
-    available_ = true;
-    xembedPoll_.stop();
-    emit appeared();
+void TrayHost::checkXEmbed() {
+    xcb_connection_t* connection = x11Connection();
+    if (!connection || !selectionAtom_) return;
+    const auto owner = owned(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selectionAtom_), nullptr));
+    hosts_.xembedTray = owner && owner->owner != XCB_NONE;
+    update();
+}
+
+bool TrayHost::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != selectionNotifyEvent_) return false;
+    const auto* notify = static_cast<const xcb_xfixes_selection_notify_event_t*>(message);
+    // Asked again once Qt is done with the event: the owner may have changed once more.
+    if (notify->selection == selectionAtom_) QMetaObject::invokeMethod(this, &TrayHost::checkXEmbed, Qt::QueuedConnection);
+    return false;
+}
+
+void TrayHost::update() {
+    const bool available = trayCanShowIcon(hosts_, settled_, x11());
+    if (available == available_) return;
+    available_ = available;
+    emit availabilityChanged(available_);
 }
 
 }  // namespace avrane

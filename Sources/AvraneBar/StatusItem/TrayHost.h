@@ -1,48 +1,71 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
+
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QTimer>
+
+#include "AvraneBar/StatusItem/TrayPresence.h"
 
 class QDBusServiceWatcher;
 
 namespace avrane {
 
-// Whether the desktop has a system tray to show the item in, and the moment one appears.
+// Whether the desktop has a system tray that can show the item now, followed as trays come
+// and go (a panel started after the program at login, a bar restarted, a tray closed).
 //
-// Qt decides once per process, at its first tray call, between a StatusNotifierItem (when a
-// watcher with a registered host is on the session bus) and an XEmbed icon, and on Wayland a
-// program whose first tray call came too early never shows an icon. So no tray call is made
-// before a host is known to be there: a StatusNotifierWatcher with a registered host, found
-// on the session bus and followed through its signals, or (under X11) an XEmbed tray,
-// found by the owner of the _NET_SYSTEM_TRAY_S<n> selection and looked for every two seconds
-// while there is none. At login the tray often comes up after the program.
-class TrayHost : public QObject {
+// On Wayland a program whose first tray call came before a StatusNotifierItem host was there
+// never shows an icon, so nothing here makes a tray call: the watcher is found on the session
+// bus and followed through its name and signals, and (under X11) the XEmbed tray through the
+// owner of its selection, announced by the X server (XFixes), or asked every two seconds where
+// the server cannot announce it.
+class TrayHost : public QObject, private QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
     static constexpr std::chrono::milliseconds xembedPollInterval{2000};
 
     explicit TrayHost(QObject* parent = nullptr);
+    ~TrayHost() override;
 
-    // Known now; `appeared` follows once when it becomes true.
+    // Whether an icon would show now; `availabilityChanged` follows each change.
     bool isAvailable() const { return available_; }
+    // Whether the first answers are in: until then not being available means nothing yet.
+    bool hasAnswered() const { return answered_; }
     // Starts looking (at once, and then on every change).
     void start();
+    // Called just before the first tray call: only a tray of the kind Qt settles on counts
+    // from now on.
+    void settle();
+    std::optional<TrayKind> settledKind() const { return settled_; }
 
 signals:
-    void appeared();
+    void availabilityChanged(bool available);
+    // The first answers are in (once).
+    void answered();
 
 private slots:
-    // Also the receiver of the watcher's StatusNotifierHostRegistered signal, connected by name.
+    // The receiver of the watcher's host signals, connected by name.
     void askWatcher();
 
 private:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+    void watcherGone();
     void checkXEmbed();
-    void found();
+    void update();
+    bool x11() const;
 
+    TrayHosts hosts_;
+    std::optional<TrayKind> settled_;
     bool available_ = false;
+    bool answered_ = false;
+    int questionsOut_ = 0;
     QDBusServiceWatcher* watcher_ = nullptr;
     QTimer xembedPoll_;
+    unsigned int selectionAtom_ = 0;  // _NET_SYSTEM_TRAY_S<n>, once interned
+    int selectionNotifyEvent_ = -1;   // XFixes' SelectionNotify event code, when it announces
 };
 
 }  // namespace avrane

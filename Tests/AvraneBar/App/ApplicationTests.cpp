@@ -1,8 +1,11 @@
 #include <gmock/gmock.h>
 
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 
+#include <cmath>
+#include <map>
 #include <thread>
 
 #include "AvraneSim/Simulator.h"
@@ -19,6 +22,34 @@ using namespace std::chrono_literals;
 using namespace avrane::testing;
 
 const QString panelTitle = QStringLiteral("AVRANE H9");
+const QString applicationId = QStringLiteral("io.github.avranebar.AvraneBar");
+const QString ordinaryWindow = QStringLiteral("_NET_WM_WINDOW_TYPE_NORMAL");
+const QString dropDown = QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY");
+
+// The most common colour among the pixels of `area` that are not `background`: an icon's
+// solid ink, where its edges blend into the bar.
+std::optional<QRgb> inkColour(const QImage& area, QRgb background) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x)
+            if (const QRgb pixel = area.pixel(x, y) | 0xFF000000; pixel != (background | 0xFF000000)) ++counts[pixel];
+    if (counts.empty()) return std::nullopt;
+    return std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; })
+        ->first;
+}
+
+// WCAG 2 contrast of two opaque colours.
+double contrast(QRgb a, QRgb b) {
+    const auto luminance = [](QRgb c) {
+        const auto linear = [](int channel) {
+            const double v = channel / 255.0;
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 // avrane-bar as its user runs it, on the simulated headset, with settings of its own and its
 // diagnostic lines on.
@@ -42,11 +73,19 @@ protected:
     bool logged(ChildProcess& app, const QString& text) {
         return app.waitFor([&] { return app.errorOutput().contains(text); }, "a log line with " + text);
     }
+    // A closed window may be gone altogether: Qt lets go of a window closed by its user.
     bool panelShown(X11Display& x, ChildProcess& app, bool shown) {
         return app.waitFor([&] {
             const auto panel = x.window(panelTitle);
-            return panel && panel->viewable == shown;
+            return (panel && panel->viewable) == shown;
         }, shown ? "the panel to open" : "the panel to close");
+    }
+    // The panel, open, has the keyboard.
+    bool panelFocused(X11Display& x, ChildProcess& app) {
+        return app.waitFor([&] {
+            const auto panel = x.window(panelTitle);
+            return panel && panel->viewable && x.inputFocus() == panel->id;
+        }, "the panel to take the keyboard");
     }
     void batteryBecomes(std::uint8_t percent) {
         sim.change(EventID::batteryInfo, [percent](sim::HeadsetModel& m) { m.battery.percent = percent; });
@@ -92,6 +131,13 @@ TEST_F(Application, inAnXEmbedTray) {
         EXPECT_EQ(x.window(panelTitle)->geometry.top(), icon.bottom() + 1 + 6);
     }
 
+    // The icon reads on trayer's bar: its ink against the bar's own pixels beside it.
+    const QRgb barColour = x.screenshot().pixel(icon.left() - 1, icon.center().y());
+    ASSERT_TRUE(app.waitFor([&] {
+        const auto ink = inkColour(x.screenshot().copy(icon), barColour);
+        return ink && contrast(*ink, barColour) >= 4.5;
+    }, "the icon's ink to stand out from the bar by 4.5:1"));
+
     // The icon shows the battery.
     const QImage before = x.screenshot().copy(icon);
     batteryBecomes(35);
@@ -108,7 +154,7 @@ TEST_F(Application, inAnXEmbedTray) {
 
     // Another window taking the keyboard closes it, as a click elsewhere would, but not in the
     // first 0.3 s after it opened: the app's clock runs, so the test lets that time pass.
-    ASSERT_TRUE(app.waitFor([&] { return x.inputFocus() == x.window(panelTitle)->id; }, "the panel to take the keyboard"));
+    ASSERT_TRUE(panelFocused(x, app));
     std::this_thread::sleep_for(400ms);
     // Asked again while the panel stays: Qt may still take the keyboard back once for a window
     // it has just shown.
@@ -174,7 +220,7 @@ TEST_F(Application, aSecondInstanceShowsTheFirstOnesPanel) {
     ChildProcess first, second;
     ASSERT_TRUE(start(first, environment({&bus, &display})));
     ASSERT_TRUE(panelShown(x, first, true));
-    ASSERT_TRUE(first.waitFor([&] { return x.inputFocus() == x.window(panelTitle)->id; }, "the panel to take the keyboard"));
+    ASSERT_TRUE(panelFocused(x, first));
     ASSERT_TRUE(x.pressKey("Escape"));
     ASSERT_TRUE(panelShown(x, first, false));
 
@@ -182,6 +228,120 @@ TEST_F(Application, aSecondInstanceShowsTheFirstOnesPanel) {
     EXPECT_EQ(second.waitForExit(), 0);
     EXPECT_TRUE(panelShown(x, first, true));
     EXPECT_TRUE(first.isRunning());
+}
+
+// The tray goes away (trayer killed): the program becomes what it is without one, an ordinary
+// window that opens by itself and that Escape leaves open; the tray comes back: the icon
+// returns, and the window is the drop-down under it again.
+TEST_F(Application, anXEmbedTrayThatGoesAwayAndComesBack) {
+    SessionBus bus;
+    XvfbDisplay display;
+    std::optional<Trayer> tray;
+    tray.emplace(display);
+    ASSERT_TRUE(bus.started() && display.started() && tray->started());
+    X11Display x(display.name());
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &display}), {"--autostart"}));
+    ASSERT_TRUE(app.waitFor([&] { return !x.embeddedWindows("avrane-bar").empty(); }, "the icon to embed"));
+
+    tray.reset();
+    ASSERT_TRUE(app.waitFor([&] {
+        const auto panel = x.window(panelTitle);
+        return panel && panel->viewable;
+    }, "the window to open by itself", 15s));
+    const WindowId window = x.window(panelTitle)->id;
+    EXPECT_EQ(x.windowType(window), ordinaryWindow);
+    EXPECT_EQ(x.windowClass(window), applicationId);
+    // Opened by itself, it need not take the keyboard; a click on it would give it.
+    x.setInputFocus(window);
+    ASSERT_TRUE(panelFocused(x, app));
+    ASSERT_TRUE(x.pressKey("Escape"));
+
+    // The key reached the program before the new tray did: the window is still open.
+    tray.emplace(display);
+    ASSERT_TRUE(tray->started());
+    ASSERT_TRUE(app.waitFor([&] { return !x.embeddedWindows("avrane-bar").empty(); }, "the icon to embed again"));
+    EXPECT_TRUE(x.window(panelTitle)->viewable) << "Escape closed the window without a tray";
+    const QRect icon = x.embeddedWindows("avrane-bar").front().geometry;
+    ASSERT_TRUE(app.waitFor([&] {
+        const auto panel = x.window(panelTitle);
+        return panel && panel->viewable && panel->geometry.top() == icon.bottom() + 1 + 6 &&
+               x.windowType(panel->id) == dropDown;
+    }, "the drop-down under the icon"));
+    // Made anew as a drop-down, the window has the keyboard once it is clicked.
+    x.setInputFocus(x.window(panelTitle)->id);
+    ASSERT_TRUE(panelFocused(x, app));
+    ASSERT_TRUE(x.pressKey("Escape"));
+    EXPECT_TRUE(panelShown(x, app, false));
+}
+
+// The same with a StatusNotifierItem host whose watcher leaves the bus and comes back (a bar
+// restarted); the item keeps the application id as its Id.
+TEST_F(Application, aStatusNotifierHostThatGoesAwayAndComesBack) {
+    SessionBus bus;
+    XvfbDisplay display;
+    std::optional<StatusNotifierWatcher> watcher;
+    watcher.emplace(bus);
+    ASSERT_TRUE(bus.started() && display.started() && watcher->started());
+    X11Display x(display.name());
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &display}), {"--autostart"}));
+    auto address = watcher->nextRegistration();
+    ASSERT_TRUE(address);
+    EXPECT_EQ(StatusNotifierItem(bus.connection(), *address).property("Id"), QVariant(applicationId));
+
+    watcher.reset();
+    ASSERT_TRUE(app.waitFor([&] {
+        const auto panel = x.window(panelTitle);
+        return panel && panel->viewable && x.windowType(panel->id) == ordinaryWindow;
+    }, "the window to open by itself", 15s));
+
+    watcher.emplace(bus);
+    ASSERT_TRUE(watcher->started());
+    address = watcher->nextRegistration();
+    ASSERT_TRUE(address) << "the item registered again";
+    ASSERT_TRUE(app.waitFor([&] {
+        const auto panel = x.window(panelTitle);
+        return panel && panel->viewable && x.windowType(panel->id) == dropDown;
+    }, "the window to become the drop-down"));
+    const StatusNotifierItem item(bus.connection(), *address);
+    ASSERT_TRUE(item.activate());
+    EXPECT_TRUE(panelShown(x, app, false));
+}
+
+// Without a tray (GNOME without its extension), closing the window leaves the program
+// running for the low-battery alerts and says so once; starting it again shows the window;
+// with the alerts off closing quits.
+TEST_F(Application, closingTheWindowWithoutATray) {
+    SessionBus bus;
+    XvfbDisplay display;
+    NotificationServer server(bus);
+    ASSERT_TRUE(bus.started() && display.started() && server.started());
+    X11Display x(display.name());
+    QProcessEnvironment env = environment({&bus, &display});
+    env.insert("XDG_CURRENT_DESKTOP", "GNOME");
+    ChildProcess app;
+    ASSERT_TRUE(start(app, env));
+    ASSERT_TRUE(panelShown(x, app, true));
+    for (int time = 0; time < 2; ++time) {
+        SCOPED_TRACE(time == 0 ? "first close" : "second close");
+        x.closeWindow(x.window(panelTitle)->id);
+        ASSERT_TRUE(panelShown(x, app, false));
+        ChildProcess again;
+        ASSERT_TRUE(start(again, env));
+        EXPECT_EQ(again.waitForExit(), 0);
+        ASSERT_TRUE(panelShown(x, app, true));
+    }
+    const auto told = server.nextCall();
+    ASSERT_TRUE(told);
+    EXPECT_THAT(told->toStdString(), ::testing::HasSubstr(R"(summary="AvraneBar keeps running")"));
+
+    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
+    QDir().mkpath(QFileInfo(settings).path());
+    QSettings(settings, QSettings::IniFormat).setValue("app.lowBatteryAlerts", false);
+    x.closeWindow(x.window(panelTitle)->id);
+    EXPECT_EQ(app.waitForExit(), 0);
+    EXPECT_EQ(server.calls().size(), 1);
 }
 
 // On a console or over ssh: help and the version answer, and a start says why it cannot run
@@ -200,10 +360,55 @@ TEST_F(Application, fromATerminal) {
     EXPECT_EQ(app.waitForExit(), 1);
     EXPECT_THAT(app.errorOutput().toStdString(), ::testing::HasSubstr("no display"));
 
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    ASSERT_TRUE(start(unknown, env, {"--panel"}));
-    EXPECT_EQ(unknown.waitForExit(), 1);
-    EXPECT_THAT(unknown.errorOutput().toStdString(), ::testing::HasSubstr("Unknown option 'panel'"));
+    for (const bool withDisplay : {false, true}) {
+        if (withDisplay) env.insert("QT_QPA_PLATFORM", "offscreen");
+        ASSERT_TRUE(start(unknown, env, {"--panel"}));
+        EXPECT_EQ(unknown.waitForExit(), 1);
+        EXPECT_THAT(unknown.errorOutput().toStdString(), ::testing::HasSubstr("Unknown option 'panel'"));
+    }
+}
+
+// A display that cannot be reached is named, with the variable that named it, where Qt would
+// abort; where Qt falls back to one that works, the program runs.
+TEST_F(Application, aDisplayThatCannotBeReached) {
+    XvfbDisplay display;
+    ASSERT_TRUE(display.started());
+    QProcessEnvironment env = environment({});
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
+    const QString gone = unusedDisplayName();
+    struct Row {
+        std::vector<std::pair<const char*, QString>> variables;
+        QStringList arguments;
+        QString message;
+    };
+    const std::vector<Row> rows{
+        {{{"DISPLAY", gone}}, {}, "avrane-bar: cannot open the display " + gone + " (DISPLAY)\n"},
+        {{{"WAYLAND_DISPLAY", "bogus"}},
+         {},
+         "avrane-bar: cannot connect to the Wayland display bogus (WAYLAND_DISPLAY): No such file or directory; "
+         "no X display is named in DISPLAY\n"},
+        {{{"DISPLAY", display.name()}}, {"-display", gone}, "avrane-bar: cannot open the display " + gone + " (-display)\n"},
+        {{{"DISPLAY", display.name()}, {"QT_QPA_PLATFORM", "wayland"}},
+         {},
+         "avrane-bar: cannot connect to the Wayland display wayland-0 (WAYLAND_DISPLAY not set): No such file or "
+         "directory\n"},
+    };
+    for (const Row& row : rows) {
+        QProcessEnvironment rowEnv = env;
+        for (const auto& [name, value] : row.variables) rowEnv.insert(name, value);
+        ChildProcess app;
+        ASSERT_TRUE(start(app, rowEnv, row.arguments));
+        EXPECT_EQ(app.waitForExit(), 1) << row.message.toStdString();
+        EXPECT_EQ(app.errorOutput(), row.message);
+    }
+
+    // Both named, only the X display there: Qt tries Wayland first, then takes X11.
+    env.insert("DISPLAY", display.name());
+    env.insert("WAYLAND_DISPLAY", "bogus");
+    ChildProcess app;
+    ASSERT_TRUE(start(app, env));
+    X11Display x(display.name());
+    EXPECT_TRUE(panelShown(x, app, true));
 }
 
 TEST_F(Application, diagnosticLinesInTheirFormats) {

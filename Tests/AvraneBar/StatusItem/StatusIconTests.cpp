@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
 
 #include "AvraneBar/StatusItem/StatusIcon.h"
@@ -8,8 +9,10 @@
 namespace avrane {
 namespace {
 
+const IconInk blackInk{black, std::nullopt};
+
 QImage draw(const QString& title, int size = 22) {
-    return drawStatusIcon(title, size, Qt::black);
+    return drawStatusIcon(title, size, blackInk);
 }
 
 // What is drawn: its bounds, its solid and antialiased pixels, and the pixels that are not
@@ -19,7 +22,7 @@ struct Ink {
     int solid = 0, blurred = 0, offColour = 0;
 };
 
-Ink inkOf(const QImage& image, const QColor& colour = Qt::black) {
+Ink inkOf(const QImage& image, Rgb colour = black) {
     Ink ink;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
@@ -29,23 +32,23 @@ Ink inkOf(const QImage& image, const QColor& colour = Qt::black) {
             if (alpha > 0) ink.bounds |= QRect(x, y, 1, 1);
             ink.solid += alpha == 255;
             ink.blurred += alpha > 0 && alpha < 255;
-            ink.offColour += alpha > colour.alpha() || off(qRed(pixel), colour.red()) ||
-                             off(qGreen(pixel), colour.green()) || off(qBlue(pixel), colour.blue());
+            ink.offColour += off(qRed(pixel), colour.red) || off(qGreen(pixel), colour.green) ||
+                             off(qBlue(pixel), colour.blue);
         }
     }
     return ink;
 }
 
 TEST(StatusIcon, everyTitleFitsItsSquareInTheOneColour) {
-    const QColor colour(200, 60, 20, 180);
+    const Rgb colour{200, 60, 20};
     for (const char* title : {"", " 7%", " 100%", " 80% \u00B7 12", " 100%\u26A1 \u00B7 30", " 12"}) {
         for (const auto& [size, ratio] : {std::pair{16, 1.0}, {22, 1.0}, {22, 2.0}, {64, 1.0}}) {
-            const QImage image = drawStatusIcon(QString::fromUtf8(title), size, colour, ratio);
+            const QImage image = drawStatusIcon(QString::fromUtf8(title), size, {colour, std::nullopt}, ratio);
             const int side = qRound(size * ratio);
             SCOPED_TRACE(std::string(title) + " at " + std::to_string(side));
             ASSERT_EQ(image.size(), QSize(side, side));
             // A HiDPI image is drawn at its device pixels, not scaled up.
-            EXPECT_EQ(image, drawStatusIcon(QString::fromUtf8(title), side, colour));
+            EXPECT_EQ(image, drawStatusIcon(QString::fromUtf8(title), side, {colour, std::nullopt}));
             // Nothing touches the edge, so nothing was clipped; the glyph is always on top.
             const Ink ink = inkOf(image, colour);
             EXPECT_TRUE(image.rect().adjusted(1, 1, -1, -1).contains(ink.bounds));
@@ -75,8 +78,131 @@ TEST(StatusIcon, eachPartOfTheTitleShows) {
     EXPECT_GE(inkOf(draw(" 80%").copy(0, 11, 22, 11)).bounds.height(), 9);
 }
 
+// The height of the digits in each half of the square, as rows of ink (the bolt is as high).
+std::pair<int, int> rowHeights(const QImage& image) {
+    const int half = image.height() / 2;
+    return {inkOf(image.copy(0, 0, image.width(), half)).bounds.height(),
+            inkOf(image.copy(0, half, image.width(), image.height() - half)).bounds.height()};
+}
+
+TEST(StatusIcon, twoNumbersAreEachEightPixelsHighFrom22Pixels) {
+    for (const int size : {22, 24, 32}) {
+        for (const char* title : {" 80% \u00B7 12", " 80%\u26A1 \u00B7 12", " 100% \u00B7 30", " 100%\u26A1 \u00B7 30",
+                                  " 5% \u00B7 0"}) {
+            SCOPED_TRACE(std::string(title) + " at " + std::to_string(size));
+            const auto [battery, volume] = rowHeights(draw(QString::fromUtf8(title), size));
+            EXPECT_GE(battery, 8);
+            EXPECT_GE(volume, 8);
+        }
+    }
+    // Below that the battery alone, as without the volume.
+    EXPECT_EQ(draw(QString::fromUtf8(" 80% \u00B7 12"), 16), draw(" 80%", 16));
+}
+
+// An icon composited onto a bar of colour `bar`, and which of its pixels are solid.
+struct OnBar {
+    QImage image;
+    QImage icon;
+};
+
+OnBar onBar(const QImage& icon, Rgb bar) {
+    QImage image(icon.size(), QImage::Format_RGB32);
+    image.fill(QColor(bar.red, bar.green, bar.blue));
+    QPainter painter(&image);
+    painter.drawImage(0, 0, icon);
+    painter.end();
+    return {image, icon};
+}
+
+Rgb rgbAt(const QImage& image, int x, int y) {
+    const QRgb pixel = image.pixel(x, y);
+    return {std::uint8_t(qRed(pixel)), std::uint8_t(qGreen(pixel)), std::uint8_t(qBlue(pixel))};
+}
+
+// Measured on the rendered icon: the contrast with the bar of the solid pixels of each colour
+// the icon is drawn in (the fill, the outline), the weakest of each; and whether every solid
+// fill pixel is surrounded by solid pixels of the icon (an outline between it and the bar).
+struct Legibility {
+    double fill = 21, outline = 21;
+    bool fillEnclosed = true;
+};
+
+Legibility measure(const OnBar& drawn, const IconInk& ink, Rgb bar) {
+    Legibility result;
+    const QImage& icon = drawn.icon;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            if (qAlpha(icon.pixel(x, y)) < 255) continue;
+            const Rgb colour = rgbAt(drawn.image, x, y);
+            const double contrast = contrastRatio(colour, bar);
+            if (colour == ink.fill) {
+                result.fill = std::min(result.fill, contrast);
+                for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+                    const QPoint next(x + dx, y + dy);
+                    if (!icon.rect().contains(next) || qAlpha(icon.pixel(next)) < 255) result.fillEnclosed = false;
+                }
+            } else if (ink.outline && colour == *ink.outline) {
+                result.outline = std::min(result.outline, contrast);
+            }
+        }
+    }
+    return result;
+}
+
+TEST(StatusIcon, glyphAndDigitsStandOutFromEveryBar) {
+    struct Row {
+        const char* name;
+        TrayBackdrop backdrop;
+        std::vector<Rgb> bars;  // what the bar may be, as far as the desktop tells
+    };
+    TrayBackdrop gnome, classic, breeze, breezeDark, trayer, statedForeground, unknown;
+    gnome.desktop = TrayDesktop::gnome;
+    classic.desktop = TrayDesktop::gnomeClassic;
+    breeze.desktop = breezeDark.desktop = TrayDesktop::plasma;
+    breeze.plasmaPanel = BarColours{{239, 240, 241}, Rgb{35, 38, 41}};
+    breezeDark.plasmaPanel = BarColours{{49, 54, 59}, Rgb{252, 252, 252}};
+    trayer.behindIcon = Rgb{190, 190, 190};
+    // A tray that states a colour which does not stand out on its own pixels.
+    statedForeground.trayForeground = Rgb{90, 90, 90};
+    statedForeground.behindIcon = Rgb{60, 60, 60};
+    // waybar and other StatusNotifierItem hosts say nothing: every grey, and its own default
+    // (translucent over sway's wallpaper) and a light style.
+    std::vector<Rgb> anyBar{{43, 48, 59}, {34, 39, 51}, {238, 238, 238}, {255, 128, 0}, {0, 90, 200}};
+    for (int grey = 0; grey < 256; grey += 15) anyBar.push_back({std::uint8_t(grey), std::uint8_t(grey), std::uint8_t(grey)});
+    const std::vector<Row> rows{
+        {"GNOME's top bar", gnome, {{0, 0, 0}, {30, 30, 30}}},
+        {"GNOME Classic", classic, {{246, 245, 244}}},
+        {"Plasma with Breeze", breeze, {{239, 240, 241}}},
+        {"Plasma with Breeze Dark", breezeDark, {{49, 54, 59}}},
+        {"an XEmbed tray's pixels", trayer, {{190, 190, 190}}},
+        {"an XEmbed tray's stated colour", statedForeground, {{60, 60, 60}}},
+        {"a bar nothing is known of", unknown, anyBar},
+    };
+    for (const Row& row : rows) {
+        const IconInk ink = iconInk(TrayIconColour::automatic, row.backdrop);
+        for (const char* title : {"", " 80%\u26A1", " 100% \u00B7 30"}) {
+            const QImage icon = drawStatusIcon(QString::fromUtf8(title), 22, ink);
+            for (const Rgb bar : row.bars) {
+                SCOPED_TRACE(::testing::Message() << row.name << ", " << title << ", " << ink << " on " << bar);
+                const Legibility seen = measure(onBar(icon, bar), ink, bar);
+                if (!ink.outline) {
+                    EXPECT_GE(seen.fill, legibleContrast);
+                    continue;
+                }
+                // Where the fill does not stand out, the outline around it does.
+                EXPECT_GE(std::max(seen.fill, seen.outline), legibleContrast);
+                EXPECT_TRUE(seen.fillEnclosed);
+                EXPECT_GE(contrastRatio(ink.fill, *ink.outline), legibleContrast);
+            }
+        }
+    }
+    // A colour chosen by the user is taken as it is.
+    EXPECT_EQ(iconInk(TrayIconColour::dark, gnome), (IconInk{black, std::nullopt}));
+    EXPECT_EQ(iconInk(TrayIconColour::light, breeze), (IconInk{white, std::nullopt}));
+}
+
 TEST(StatusIcon, iconHoldsEachSizeDrawnAtThatSize) {
-    const QIcon icon = statusIcon(" 80%", Qt::black);
+    const QIcon icon = statusIcon(" 80%", blackInk);
     EXPECT_EQ(icon.availableSizes().size(), 7);
     for (const int size : {16, 22, 24, 32, 44, 48, 64}) {
         EXPECT_EQ(icon.pixmap(size).toImage(), draw(" 80%", size)) << size;

@@ -39,6 +39,9 @@ TEST(StatusItemText, titleAndToolTip) {
     anonymous.model.reset();
     EXPECT_EQ(status::toolTip(anonymous, english), "Headset");
     EXPECT_EQ(status::toolTip(HeadsetSnapshot{}, english), "No AVRANE dongle");
+    // The volume too when the title shows it: a small icon has room for the battery alone.
+    EXPECT_EQ(status::toolTip(connected(80), english, both), "AVRANE H9 \u2014 Battery 80% \u00B7 Volume 12");
+    EXPECT_EQ(status::toolTip(connected(std::nullopt), english, volume), "AVRANE H9 \u2014 Volume 12");
 }
 
 TEST(StatusItemText, titleIsRedrawnOnlyWhenItChanges) {

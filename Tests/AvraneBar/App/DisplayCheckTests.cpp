@@ -1,0 +1,133 @@
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <gmock/gmock.h>
+
+#include "AvraneBar/App/DisplayCheck.h"
+#include "Support/DesktopSession.h"
+#include "Support/X11Display.h"
+
+namespace avrane::display {
+namespace {
+
+Request with(std::map<std::string, QByteArray> environment, QStringList arguments = {}) {
+    Request request;
+    request.environment = [environment](const char* name) -> std::optional<QByteArray> {
+        const auto found = environment.find(name);
+        if (found == environment.end()) return std::nullopt;
+        return found->second;
+    };
+    request.arguments = QStringList{QStringLiteral("avrane-bar")} + arguments;
+    return request;
+}
+
+TEST(DisplayCheck, platformsInQtsOrder) {
+    EXPECT_EQ(platformsToTry(with({})), QStringList{"xcb"});
+    EXPECT_EQ(platformsToTry(with({{"DISPLAY", ":0"}})), QStringList{"xcb"});
+    EXPECT_EQ(platformsToTry(with({{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-1"}})),
+              (QStringList{"wayland", "xcb"}));
+    EXPECT_EQ(platformsToTry(with({{"XDG_SESSION_TYPE", "wayland"}})), (QStringList{"wayland", "xcb"}));
+    EXPECT_EQ(platformsToTry(with({{"QT_QPA_PLATFORM", "wayland-egl;xcb:foo"}, {"WAYLAND_DISPLAY", "w"}})),
+              (QStringList{"wayland-egl", "xcb"}));
+    // The option wins over the variable, and the last of several over the others.
+    EXPECT_EQ(platformsToTry(with({{"QT_QPA_PLATFORM", "xcb"}}, {"-platform", "offscreen", "--platform", "vnc:size=8x8"})),
+              QStringList{"vnc"});
+}
+
+TEST(DisplayCheck, targetsNameTheirSource) {
+    const Request request = with({{"DISPLAY", ":5"}, {"WAYLAND_DISPLAY", "wayland-2"}, {"XDG_RUNTIME_DIR", "/run/u"}});
+    EXPECT_EQ(targetOf("xcb", request), (Target{Target::Kind::x11, ":5", "DISPLAY", {}}));
+    EXPECT_EQ(targetOf("xcb", with({{"DISPLAY", ":5"}}, {"-display", ":9"})), (Target{Target::Kind::x11, ":9", "-display", {}}));
+    EXPECT_EQ(targetOf("wayland", request), (Target{Target::Kind::wayland, "wayland-2", "WAYLAND_DISPLAY", "/run/u/wayland-2"}));
+    EXPECT_EQ(targetOf("wayland", with({{"WAYLAND_DISPLAY", "/tmp/w"}})).location, "/tmp/w");
+    EXPECT_EQ(targetOf("wayland", with({{"XDG_RUNTIME_DIR", "/run/u"}})),
+              (Target{Target::Kind::wayland, "wayland-0", "WAYLAND_DISPLAY not set", "/run/u/wayland-0"}));
+    EXPECT_EQ(targetOf("offscreen", request).kind, Target::Kind::none);
+}
+
+// Qt takes the first platform that starts; the check says nothing when that one can reach its
+// display, and names every display it tried otherwise.
+TEST(DisplayCheck, followsTheFirstPlatformThatCanStart) {
+    const auto probe = [](std::set<QString> reachable) -> Probe {
+        return [reachable](const Target& target) -> std::optional<QString> {
+            if (target.kind == Target::Kind::none || reachable.count(target.name)) return std::nullopt;
+            return target.kind == Target::Kind::wayland ? QStringLiteral("No such file or directory") : QString();
+        };
+    };
+    const Request both = with({{"DISPLAY", ":77"}, {"WAYLAND_DISPLAY", "bogus"}, {"XDG_RUNTIME_DIR", "/run/u"}});
+    EXPECT_EQ(unreachableDisplay(both, probe({":77"})), std::nullopt) << "Qt falls back to X11";
+    EXPECT_EQ(unreachableDisplay(both, probe({"bogus"})), std::nullopt);
+    EXPECT_EQ(unreachableDisplay(both, probe({})),
+              "cannot connect to the Wayland display bogus (WAYLAND_DISPLAY): No such file or directory; "
+              "cannot open the display :77 (DISPLAY)");
+    EXPECT_EQ(unreachableDisplay(with({{"DISPLAY", ""}}), probe({})), "no X display is named in DISPLAY");
+    EXPECT_EQ(unreachableDisplay(with({{"DISPLAY", ":77"}}, {"-platform", "offscreen"}), probe({})), std::nullopt);
+}
+
+TEST(DisplayCheck, connectsToWhatIsThere) {
+    Prober prober;
+    // Nothing listens at these.
+    EXPECT_EQ(prober.reach({Target::Kind::x11, testing::unusedDisplayName(), "DISPLAY", {}}), QString());
+    EXPECT_EQ(prober.reach({Target::Kind::x11, "not a display", "DISPLAY", {}}), "not a display name");
+    EXPECT_THAT(prober.reach({Target::Kind::wayland, "gone", "WAYLAND_DISPLAY", "/nonexistent/gone"}),
+                ::testing::Optional(QStringLiteral("No such file or directory")));
+    EXPECT_EQ(prober.reach({Target::Kind::wayland, "w", "WAYLAND_DISPLAY", {}}), "XDG_RUNTIME_DIR is not set");
+}
+
+// An X server whose last client leaves resets itself; Qt connecting right after the check let
+// go would fall into the reset and abort. The check's connection stays until it lets go: a
+// client that comes and goes meanwhile is not the last one, so the server keeps what that
+// client left on its root window.
+TEST(DisplayCheck, holdsTheXServerUntilItLetsGo) {
+    testing::XvfbDisplay display({640, 480}, testing::XvfbDisplay::Reset::whenIdle);
+    ASSERT_TRUE(display.started());
+    const QByteArray name = display.name().toLocal8Bit();
+    const auto connect = [&name] {
+        // Connections made while the server resets are refused.
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            xcb_connection_t* connection = xcb_connect(name.constData(), nullptr);
+            if (!xcb_connection_has_error(connection)) return connection;
+            xcb_disconnect(connection);
+            usleep(10'000);
+        }
+        return static_cast<xcb_connection_t*>(nullptr);
+    };
+    const auto root = [](xcb_connection_t* connection) { return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root; };
+    const auto mark = [](xcb_connection_t* connection) {
+        const char* name = "AVRANE_TEST_MARK";
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, 16, name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    };
+
+    Prober prober;
+    std::optional<QString> failure = QStringLiteral("not tried");
+    for (int attempt = 0; attempt < 500 && failure; ++attempt) {
+        failure = prober.reach({Target::Kind::x11, display.name(), "DISPLAY", {}});
+        if (failure) usleep(10'000);
+    }
+    ASSERT_EQ(failure, std::nullopt);
+    xcb_connection_t* visitor = connect();
+    ASSERT_TRUE(visitor);
+    const std::uint32_t value = 1;
+    xcb_change_property(visitor, XCB_PROP_MODE_REPLACE, root(visitor), mark(visitor), XCB_ATOM_CARDINAL, 32, 1, &value);
+    std::free(xcb_get_input_focus_reply(visitor, xcb_get_input_focus(visitor), nullptr));  // a round trip
+    xcb_disconnect(visitor);
+
+    xcb_connection_t* reader = connect();
+    ASSERT_TRUE(reader);
+    xcb_get_property_reply_t* property = xcb_get_property_reply(
+        reader, xcb_get_property(reader, 0, root(reader), mark(reader), XCB_ATOM_CARDINAL, 0, 1), nullptr);
+    EXPECT_TRUE(property && xcb_get_property_value_length(property) == 4) << "the server reset: the check had let go";
+    std::free(property);
+    xcb_disconnect(reader);
+    prober.letGo();
+}
+
+}  // namespace
+}  // namespace avrane::display
