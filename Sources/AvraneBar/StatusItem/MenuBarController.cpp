@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
 #include <QEvent>
 #include <QMenu>
 
@@ -73,6 +74,10 @@ MenuBarController::MenuBarController(PanelViewController* content, SteadyNow now
         }
         if (++barChecks_ >= 50) barWatch_.stop();
     });
+    // Plasma's panel follows the colour scheme, which can change while the program runs.
+    QDBusConnection::sessionBus().connect(QString(), QStringLiteral("/KGlobalSettings"),
+                                          QStringLiteral("org.kde.KGlobalSettings"), QStringLiteral("notifyChange"),
+                                          this, SLOT(desktopSettingsChanged()));
     applyWindowKind();
     host_->start();
     // At login the tray may come up after the program: it has a moment before the window
@@ -109,8 +114,12 @@ void MenuBarController::installTrayIcon() {
     tray_->show();
     applyWindowKind();
     updateNotice();
-    // An ordinary window until now: as the drop-down it has become, it belongs under the icon.
-    if (panel_->isVisible()) followIcon(std::nullopt);
+    // An ordinary window until now: as the drop-down it has become, it belongs under the icon,
+    // and keeps the keyboard it had.
+    if (panel_->isVisible()) {
+        panel_->activateWindow();
+        followIcon(std::nullopt);
+    }
     if (host_->settledKind() == TrayKind::xembed) {
         barLookedAt_.reset();
         barChecks_ = 0;
@@ -175,6 +184,8 @@ void MenuBarController::setTaskbarEntryWanted(bool wanted) {
 }
 
 void MenuBarController::applyWindowKind() {
+    // Another kind of window is made anew, and an open one loses the keyboard on the way.
+    if (panel_->isVisible() && panel_->hasTaskbarEntry() != (taskbarEntryWanted_ || !tray_)) toggle_.remade(now_());
     panel_->setTaskbarEntry(taskbarEntryWanted_ || !tray_);
     panel_->setHidesOnEscape(tray_ != nullptr);
 }

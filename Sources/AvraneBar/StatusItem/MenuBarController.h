@@ -77,6 +77,10 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+private slots:
+    // KDE's announcement of changed settings (a colour scheme among them), connected by name.
+    void desktopSettingsChanged() { lookAtBar(); }
+
 private:
     void installTrayIcon();
     void removeTrayIcon();

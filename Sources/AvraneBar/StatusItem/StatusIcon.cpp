@@ -271,8 +271,11 @@ void paintCoverage(QImage& image, const QImage& mask, Rgb colour) {
 QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, qreal devicePixelRatio) {
     const int side = qRound(pixelSize * devicePixelRatio);
     if (side <= 0) return {};
-    // The shapes keep a margin; an outline takes its place.
-    const int margin = std::max(1, qRound(side / 22.0));
+    // The shapes keep a margin; an outline takes its place. The outline is a sixteenth of the
+    // square, so that a host that shrinks a large image to 16 pixels (waybar takes the largest
+    // and scales it) still shows it a pixel wide.
+    const int outline = ink.outline ? std::max(1, side / 16) : 0;
+    const int margin = std::max({1, qRound(side / 22.0), outline});
     QImage shapes(side, side, QImage::Format_ARGB32_Premultiplied);
     shapes.fill(Qt::transparent);
     QPainter painter(&shapes);
@@ -284,7 +287,7 @@ QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, q
 
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    if (ink.outline) paintCoverage(image, dilated(mask, margin), *ink.outline);
+    if (ink.outline) paintCoverage(image, dilated(mask, outline), *ink.outline);
     paintCoverage(image, mask, ink.fill);
     image.setDevicePixelRatio(devicePixelRatio);
     return image;
@@ -292,7 +295,10 @@ QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, q
 
 QIcon statusIcon(const QString& title, const IconInk& ink) {
     QIcon icon;
-    for (const int size : {16, 22, 24, 32, 44, 48, 64}) {
+    // Hosts take the size they draw (22 and 24 at twice the scale are 44 and 48), but waybar
+    // takes the largest and shrinks it to its own size (16 unless configured): 48 shrinks to
+    // 16 and 24 by whole factors, which keeps the strokes and outline whole.
+    for (const int size : {16, 22, 24, 32, 44, 48}) {
         icon.addPixmap(QPixmap::fromImage(drawStatusIcon(title, size, ink)));
     }
     return icon;

@@ -20,7 +20,7 @@ namespace avrane {
 // so that strokes stay on whole pixels.
 QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, qreal devicePixelRatio = 1.0);
 
-// Pixmaps at 16, 22, 24, 32, 44, 48 and 64 pixels, each drawn at its own size (not scaled).
+// Pixmaps at 16, 22, 24, 32, 44 and 48 pixels, each drawn at its own size (not scaled).
 QIcon statusIcon(const QString& title, const IconInk& ink);
 
 }  // namespace avrane

@@ -37,6 +37,22 @@ TEST(MenuBarPreferences, onlyRealChangesAreWrittenAndAnnounced) {
     EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, true, defaults));
 }
 
+TEST(MenuBarPreferences, trayIconColourIsStoredByNameAndAnnouncedWhenItChanges) {
+    const QString path = testing::freshFilePath();
+    testing::writeFile(path, "[General]\nmenubar.trayIconColour=Dark\n");  // not a stored name
+    const UserDefaults defaults(path);
+    QObject context;
+    int announced = 0;
+    NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, &context, [&] { ++announced; });
+
+    EXPECT_EQ(MenuBarPreferences::trayIconColour(defaults), TrayIconColour::automatic);
+    MenuBarPreferences::setTrayIconColour(TrayIconColour::dark, defaults);
+    MenuBarPreferences::setTrayIconColour(TrayIconColour::dark, defaults);
+    EXPECT_EQ(announced, 1);
+    EXPECT_EQ(defaults.text(MenuBarPreferences::trayIconColourKey), "dark");
+    EXPECT_EQ(MenuBarPreferences::trayIconColour(defaults), TrayIconColour::dark);
+}
+
 TEST(MenuBarPreferences, flagThatCannotBeSavedIsTracedAndNotAnnounced) {
     const QString folder = testing::freshFilePath();  // a folder where the file should be
     ASSERT_TRUE(QDir().mkpath(folder));
