@@ -5,10 +5,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <cmath>
+#include <functional>
 #include <map>
 #include <thread>
 
+#include "AvraneBar/StatusItem/TrayIconInk.h"
 #include "AvraneSim/Simulator.h"
 #include "Support/DesktopSession.h"
 #include "Support/NotificationServer.h"
@@ -27,29 +28,20 @@ const QString applicationId = QStringLiteral("io.github.avranebar.AvraneBar");
 const QString ordinaryWindow = QStringLiteral("_NET_WM_WINDOW_TYPE_NORMAL");
 const QString dropDown = QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY");
 
-// The most common colour among the pixels of `area` that are not `background`: an icon's
-// solid ink, where its edges blend into the bar.
-std::optional<QRgb> inkColour(const QImage& area, QRgb background) {
-    std::map<QRgb, int> counts;
-    for (int y = 0; y < area.height(); ++y)
-        for (int x = 0; x < area.width(); ++x)
-            if (const QRgb pixel = area.pixel(x, y) | 0xFF000000; pixel != (background | 0xFF000000)) ++counts[pixel];
-    if (counts.empty()) return std::nullopt;
-    return std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; })
-        ->first;
+// The most common colour among the pixels of `image` that `counts`: an icon's solid ink,
+// where its edges blend into the bar.
+std::optional<QRgb> mostCommonColour(const QImage& image, const std::function<bool(QRgb)>& counts) {
+    std::map<QRgb, int> seen;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QRgb pixel = image.pixel(x, y); counts(pixel)) ++seen[pixel];
+    if (seen.empty()) return std::nullopt;
+    return std::max_element(seen.begin(), seen.end(), [](const auto& a, const auto& b) { return a.second < b.second; })->first;
 }
 
-// WCAG 2 contrast of two opaque colours.
 double contrast(QRgb a, QRgb b) {
-    const auto luminance = [](QRgb c) {
-        const auto linear = [](int channel) {
-            const double v = channel / 255.0;
-            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    const auto rgb = [](QRgb c) { return Rgb{std::uint8_t(qRed(c)), std::uint8_t(qGreen(c)), std::uint8_t(qBlue(c))}; };
+    return contrastRatio(rgb(a), rgb(b));
 }
 
 // avrane-bar as its user runs it, on the simulated headset, with settings of its own and its
@@ -135,8 +127,8 @@ TEST_F(Application, inAnXEmbedTray) {
     // The icon reads on trayer's bar: its ink against the bar's own pixels beside it.
     const QRgb barColour = x.screenshot().pixel(icon.left() - 1, icon.center().y());
     ASSERT_TRUE(app.waitFor([&] {
-        const auto ink = inkColour(x.screenshot().copy(icon), barColour);
-        return ink && contrast(*ink, barColour) >= 4.5;
+        const auto ink = mostCommonColour(x.screenshot().copy(icon), [&](QRgb pixel) { return pixel != barColour; });
+        return ink && contrast(*ink, barColour) >= legibleContrast;
     }, "the icon's ink to stand out from the bar by 4.5:1"));
 
     // The icon shows the battery.
@@ -330,16 +322,8 @@ TEST_F(Application, onPlasmaTheIconFollowsTheColourScheme) {
         testing::writeFile(kdeglobals, QByteArray("[Colors:Window]\nBackgroundNormal=") + background +
                                            "\nForegroundNormal=" + foreground + "\n");
     };
-    // The colour of most of the icon's solid pixels.
-    const auto iconInk = [&](const StatusNotifierItem& item) -> std::optional<QRgb> {
-        const QImage icon = item.icon();
-        std::map<QRgb, int> counts;
-        for (int y = 0; y < icon.height(); ++y)
-            for (int x = 0; x < icon.width(); ++x)
-                if (qAlpha(icon.pixel(x, y)) == 255) ++counts[icon.pixel(x, y)];
-        if (counts.empty()) return std::nullopt;
-        return std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; })
-            ->first;
+    const auto iconInk = [&](const StatusNotifierItem& item) {
+        return mostCommonColour(item.icon(), [](QRgb pixel) { return qAlpha(pixel) == 255; });
     };
     scheme("239,240,241", "35,38,41");
     ChildProcess app;
@@ -423,31 +407,11 @@ TEST_F(Application, aDisplayThatCannotBeReached) {
     QProcessEnvironment env = environment({});
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
     const QString gone = unusedDisplayName();
-    struct Row {
-        std::vector<std::pair<const char*, QString>> variables;
-        QStringList arguments;
-        QString message;
-    };
-    const std::vector<Row> rows{
-        {{{"DISPLAY", gone}}, {}, "avrane-bar: cannot open the display " + gone + " (DISPLAY)\n"},
-        {{{"WAYLAND_DISPLAY", "bogus"}},
-         {},
-         "avrane-bar: cannot connect to the Wayland display bogus (WAYLAND_DISPLAY): No such file or directory; "
-         "no X display is named in DISPLAY\n"},
-        {{{"DISPLAY", display.name()}}, {"-display", gone}, "avrane-bar: cannot open the display " + gone + " (-display)\n"},
-        {{{"DISPLAY", display.name()}, {"QT_QPA_PLATFORM", "wayland"}},
-         {},
-         "avrane-bar: cannot connect to the Wayland display wayland-0 (WAYLAND_DISPLAY not set): No such file or "
-         "directory\n"},
-    };
-    for (const Row& row : rows) {
-        QProcessEnvironment rowEnv = env;
-        for (const auto& [name, value] : row.variables) rowEnv.insert(name, value);
-        ChildProcess app;
-        ASSERT_TRUE(start(app, rowEnv, row.arguments));
-        EXPECT_EQ(app.waitForExit(), 1) << row.message.toStdString();
-        EXPECT_EQ(app.errorOutput(), row.message);
-    }
+    env.insert("DISPLAY", gone);
+    ChildProcess stale;
+    ASSERT_TRUE(start(stale, env));
+    EXPECT_EQ(stale.waitForExit(), 1);
+    EXPECT_EQ(stale.errorOutput(), "avrane-bar: cannot open the display " + gone + " (DISPLAY)\n");
 
     // Both named, only the X display there: Qt tries Wayland first, then takes X11.
     env.insert("DISPLAY", display.name());

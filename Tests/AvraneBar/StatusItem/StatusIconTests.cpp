@@ -99,50 +99,31 @@ TEST(StatusIcon, twoNumbersAreEachEightPixelsHighFrom22Pixels) {
     EXPECT_EQ(draw(QString::fromUtf8(" 80% \u00B7 12"), 16), draw(" 80%", 16));
 }
 
-// An icon composited onto a bar of colour `bar`, and which of its pixels are solid.
-struct OnBar {
-    QImage image;
-    QImage icon;
-};
-
-OnBar onBar(const QImage& icon, Rgb bar) {
-    QImage image(icon.size(), QImage::Format_RGB32);
-    image.fill(QColor(bar.red, bar.green, bar.blue));
-    QPainter painter(&image);
-    painter.drawImage(0, 0, icon);
-    painter.end();
-    return {image, icon};
-}
-
-Rgb rgbAt(const QImage& image, int x, int y) {
-    const QRgb pixel = image.pixel(x, y);
-    return {std::uint8_t(qRed(pixel)), std::uint8_t(qGreen(pixel)), std::uint8_t(qBlue(pixel))};
-}
-
-// Measured on the rendered icon: the contrast with the bar of the solid pixels of each colour
-// the icon is drawn in (the fill, the outline), the weakest of each; and whether every solid
+// Measured on the icon composited onto the bar: the weakest contrast with the bar of the solid
+// pixels of each colour the icon is drawn in (the fill, the outline); and whether every solid
 // fill pixel is surrounded by solid pixels of the icon (an outline between it and the bar).
 struct Legibility {
     double fill = 21, outline = 21;
     bool fillEnclosed = true;
 };
 
-Legibility measure(const OnBar& drawn, const IconInk& ink, Rgb bar) {
+Legibility measure(const QImage& icon, const IconInk& ink, Rgb bar) {
+    QImage onBar(icon.size(), QImage::Format_RGB32);
+    onBar.fill(QColor(bar.red, bar.green, bar.blue));
+    QPainter(&onBar).drawImage(0, 0, icon);
     Legibility result;
-    const QImage& icon = drawn.icon;
     for (int y = 0; y < icon.height(); ++y) {
         for (int x = 0; x < icon.width(); ++x) {
             if (qAlpha(icon.pixel(x, y)) < 255) continue;
-            const Rgb colour = rgbAt(drawn.image, x, y);
-            const double contrast = contrastRatio(colour, bar);
+            const QRgb pixel = onBar.pixel(x, y);
+            const Rgb colour{std::uint8_t(qRed(pixel)), std::uint8_t(qGreen(pixel)), std::uint8_t(qBlue(pixel))};
             if (colour == ink.fill) {
-                result.fill = std::min(result.fill, contrast);
-                for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-                    const QPoint next(x + dx, y + dy);
+                result.fill = std::min(result.fill, contrastRatio(colour, bar));
+                for (const QPoint next : {QPoint(x - 1, y), QPoint(x + 1, y), QPoint(x, y - 1), QPoint(x, y + 1)}) {
                     if (!icon.rect().contains(next) || qAlpha(icon.pixel(next)) < 255) result.fillEnclosed = false;
                 }
-            } else if (ink.outline && colour == *ink.outline) {
-                result.outline = std::min(result.outline, contrast);
+            } else if (colour == ink.outline) {
+                result.outline = std::min(result.outline, contrastRatio(colour, bar));
             }
         }
     }
@@ -184,7 +165,7 @@ TEST(StatusIcon, glyphAndDigitsStandOutFromEveryBar) {
             const QImage icon = drawStatusIcon(QString::fromUtf8(title), 22, ink);
             for (const Rgb bar : row.bars) {
                 SCOPED_TRACE(::testing::Message() << row.name << ", " << title << ", " << ink << " on " << bar);
-                const Legibility seen = measure(onBar(icon, bar), ink, bar);
+                const Legibility seen = measure(icon, ink, bar);
                 if (!ink.outline) {
                     EXPECT_GE(seen.fill, legibleContrast);
                     continue;
@@ -203,9 +184,8 @@ TEST(StatusIcon, glyphAndDigitsStandOutFromEveryBar) {
 
 TEST(StatusIcon, iconHoldsEachSizeDrawnAtThatSize) {
     const QIcon icon = statusIcon(" 80%", blackInk);
-    EXPECT_EQ(icon.availableSizes().size(), 6);
-    for (const int size : {16, 22, 24, 32, 44, 48}) {
-        EXPECT_EQ(icon.pixmap(size).toImage(), draw(" 80%", size)) << size;
+    for (const QSize size : icon.availableSizes()) {
+        EXPECT_EQ(icon.pixmap(size).toImage(), draw(" 80%", size.width())) << size.width();
     }
 }
 

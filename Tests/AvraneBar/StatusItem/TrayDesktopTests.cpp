@@ -5,7 +5,6 @@
 
 #include "AvraneBar/StatusItem/PlasmaPanelColours.h"
 #include "AvraneBar/StatusItem/TrayIconInk.h"
-#include "AvraneBar/StatusItem/TrayPresence.h"
 #include "Support/QtTestSupport.h"
 
 namespace avrane {
@@ -75,21 +74,6 @@ TEST_F(PlasmaFolders, panelColoursFollowTheStyleThenTheColourScheme) {
     put(folders.config[0], "plasmarc", "[Theme]\nname=../breeze-dark\n");
     put(folders.config[0], "kdeglobals", "[Colors:Window]\nBackgroundNormal=300,0,0\n[General]\nColorScheme=../../x\n");
     EXPECT_EQ(plasma::panelColours(folders), breezeLight);
-}
-
-TEST(TrayPresence, onlyTheKindQtSettledOnCounts) {
-    const TrayHosts none, sni{true, false}, xembed{false, true}, both{true, true};
-    // Before the first tray call.
-    EXPECT_TRUE(trayCanShowIcon(sni, std::nullopt, false));
-    EXPECT_FALSE(trayCanShowIcon(xembed, std::nullopt, false)) << "no XEmbed on Wayland";
-    EXPECT_TRUE(trayCanShowIcon(xembed, std::nullopt, true));
-    EXPECT_EQ(kindAtFirstTrayCall(both), TrayKind::statusNotifierItem);
-    EXPECT_EQ(kindAtFirstTrayCall(xembed), TrayKind::xembed);
-    // After it, a tray of the other kind shows nothing.
-    EXPECT_FALSE(trayCanShowIcon(xembed, TrayKind::statusNotifierItem, true));
-    EXPECT_FALSE(trayCanShowIcon(sni, TrayKind::xembed, true));
-    EXPECT_TRUE(trayCanShowIcon(both, TrayKind::xembed, true));
-    EXPECT_FALSE(trayCanShowIcon(none, TrayKind::statusNotifierItem, false));
 }
 
 }  // namespace
