@@ -65,7 +65,6 @@ public:
     // The tray item; nothing while no tray is there.
     QSystemTrayIcon* trayIcon() const { return tray_; }
     bool hasTray() const { return tray_ != nullptr; }
-    const IconInk& ink() const { return ink_; }
     // The title drawn in the icon last, and the tool tip.
     const std::optional<QString>& renderedTitle() const { return model_.renderedTitle(); }
     QString toolTip() const { return toolTip_; }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <optional>
+#include <utility>
 
 namespace avrane {
 
@@ -22,17 +23,21 @@ public:
     static constexpr std::chrono::milliseconds openingGrace{300};
     static constexpr std::chrono::milliseconds reopenGuard{500};
     // An open window made anew (an ordinary window turned into the drop-down when a tray
-    // came) loses the keyboard on the way; the window system may tell a little later (Qt under
-    // X11 waits 400 ms for the keyboard to come back).
+    // came) loses the keyboard on the way, and the window system may tell a little later (Qt
+    // under X11 waits 400 ms for the keyboard to come back): that one loss does not count.
     static constexpr std::chrono::milliseconds remakingGrace{1500};
 
     // The panel opened (from hidden).
-    void opened(Time now) { openedAt_ = now; }
+    void opened(Time now) {
+        openedAt_ = now;
+        remadeAt_.reset();
+    }
     // The open panel's window was made anew.
     void remade(Time now) { remadeAt_ = now; }
     // The panel lost activation: whether to close it. If so, remembered for `activated`.
     bool deactivated(Time now) {
-        if (within(openedAt_, now, openingGrace) || within(remadeAt_, now, remakingGrace)) return false;
+        if (within(openedAt_, now, openingGrace)) return false;
+        if (within(std::exchange(remadeAt_, std::nullopt), now, remakingGrace)) return false;
         closedByDeactivationAt_ = now;
         return true;
     }

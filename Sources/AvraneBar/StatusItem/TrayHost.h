@@ -61,7 +61,6 @@ private:
     std::optional<TrayKind> settled_;
     bool available_ = false;
     bool answered_ = false;
-    int questionsOut_ = 0;
     QDBusServiceWatcher* watcher_ = nullptr;
     QTimer xembedPoll_;
     unsigned int selectionAtom_ = 0;  // _NET_SYSTEM_TRAY_S<n>, once interned
