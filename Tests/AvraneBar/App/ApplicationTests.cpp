@@ -250,11 +250,11 @@ TEST_F(Application, anXEmbedTrayThatGoesAwayAndComesBack) {
     ASSERT_TRUE(panelFocused(x, app));
     ASSERT_TRUE(x.pressKey("Escape"));
 
-    // The key reached the program before the new tray did: the window is still open.
+    // The key reached the program before the new tray did: the window is still open, and
+    // becomes the drop-down (a window Escape had closed would stay closed).
     tray.emplace(display);
     ASSERT_TRUE(tray->started());
     ASSERT_TRUE(app.waitFor([&] { return !x.embeddedWindows("avrane-bar").empty(); }, "the icon to embed again"));
-    EXPECT_TRUE(x.window(panelTitle)->viewable) << "Escape closed the window without a tray";
     const QRect icon = x.embeddedWindows("avrane-bar").front().geometry;
     ASSERT_TRUE(app.waitFor([&] {
         const auto panel = x.window(panelTitle);
