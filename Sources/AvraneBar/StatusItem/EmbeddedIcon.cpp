@@ -2,28 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cstdlib>
-#include <memory>
 #include <vector>
-
-#include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
+
+#include "AvraneBar/StatusItem/X11Tray.h"
 
 namespace avrane {
 namespace {
 
-template <typename Reply>
-std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply) {
-    return {reply, &std::free};
-}
-
-xcb_connection_t* x11Connection() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
+using x11::owned;
 
 // Qt's tray icon under X11 is a top-level widget of its own class, docked into the tray.
 const QWidget* iconWidget() {
@@ -39,19 +28,10 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-// The screen number in DISPLAY (":0.1" is screen 1), which names the tray's selection.
-int x11ScreenNumber() {
-    const QByteArray display = qgetenv("DISPLAY");
-    const qsizetype dot = display.lastIndexOf('.');
-    const qsizetype colon = display.lastIndexOf(':');
-    if (dot > colon && colon >= 0) return display.mid(dot + 1).toInt();
-    return 0;
-}
-
 }  // namespace
 
 std::optional<QRect> embeddedIconGeometry() {
-    xcb_connection_t* connection = x11Connection();
+    xcb_connection_t* connection = x11::connection();
     const QWidget* widget = iconWidget();
     if (!connection || !widget) return std::nullopt;
     const auto window = xcb_window_t(widget->internalWinId());
@@ -67,10 +47,9 @@ std::optional<QRect> embeddedIconGeometry() {
 }
 
 std::optional<Rgb> xembedTrayForeground() {
-    xcb_connection_t* connection = x11Connection();
+    xcb_connection_t* connection = x11::connection();
     if (!connection) return std::nullopt;
-    const QByteArray selectionName = "_NET_SYSTEM_TRAY_S" + QByteArray::number(x11ScreenNumber());
-    const xcb_atom_t selection = atom(connection, selectionName.constData());
+    const xcb_atom_t selection = atom(connection, x11::traySelection().constData());
     const xcb_atom_t colours = atom(connection, "_NET_SYSTEM_TRAY_COLORS");
     if (selection == XCB_ATOM_NONE || colours == XCB_ATOM_NONE) return std::nullopt;
     const auto owner =
@@ -86,7 +65,7 @@ std::optional<Rgb> xembedTrayForeground() {
 }
 
 std::optional<Rgb> colourAroundEmbeddedIcon() {
-    xcb_connection_t* connection = x11Connection();
+    xcb_connection_t* connection = x11::connection();
     const QWidget* widget = iconWidget();
     if (!connection || !widget) return std::nullopt;
     const auto icon = xcb_window_t(widget->internalWinId());

@@ -1,9 +1,5 @@
 #include "AvraneBar/StatusItem/TrayHost.h"
 
-#include <cstdlib>
-#include <memory>
-
-#include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
 #include <QCoreApplication>
@@ -14,7 +10,8 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
+
+#include "AvraneBar/StatusItem/X11Tray.h"
 
 namespace avrane {
 namespace {
@@ -22,24 +19,7 @@ namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
-template <typename Reply>
-std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply) {
-    return {reply, &std::free};
-}
-
-xcb_connection_t* x11Connection() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-// The screen number in DISPLAY (":0.1" is screen 1), which names the tray's selection.
-int x11ScreenNumber() {
-    const QByteArray display = qgetenv("DISPLAY");
-    const qsizetype dot = display.lastIndexOf('.');
-    const qsizetype colon = display.lastIndexOf(':');
-    if (dot > colon && colon >= 0) return display.mid(dot + 1).toInt();
-    return 0;
-}
+using x11::owned;
 
 xcb_window_t rootWindow(xcb_connection_t* connection, int screenNumber) {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
@@ -78,19 +58,19 @@ void TrayHost::start() {
     } else {
         answered_ = true;
     }
-    xcb_connection_t* connection = x11() ? x11Connection() : nullptr;
+    xcb_connection_t* connection = x11() ? x11::connection() : nullptr;
     if (!connection) {
         update();
         return;
     }
-    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(x11ScreenNumber());
+    const QByteArray name = x11::traySelection();
     // Interned even before any tray takes it, so that its first owner is announced too.
     if (const auto atom = owned(xcb_intern_atom_reply(
             connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()), nullptr))) {
         selectionAtom_ = atom->atom;
     }
     const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(connection, &xcb_xfixes_id);
-    const xcb_window_t root = rootWindow(connection, x11ScreenNumber());
+    const xcb_window_t root = rootWindow(connection, x11::screenNumber());
     if (selectionAtom_ && xfixes && xfixes->present && root != XCB_WINDOW_NONE) {
         // The server takes XFixes requests only from a client that said which version it speaks.
         owned(xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 5, 0), nullptr));
@@ -137,7 +117,7 @@ void TrayHost::watcherGone() {
 }
 
 void TrayHost::checkXEmbed() {
-    xcb_connection_t* connection = x11Connection();
+    xcb_connection_t* connection = x11::connection();
     if (!connection || !selectionAtom_) return;
     const auto owner = owned(
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selectionAtom_), nullptr));
