@@ -124,6 +124,10 @@ constexpr StrRow rows[] = {
     {Str::batteryLowBody, "batteryLowBody", "left. Charge the headset soon.", "남았습니다. 헤드셋을 곧 충전해 주세요."},
     {Str::batteryCriticalTitle, "batteryCriticalTitle", "battery almost empty", "배터리 거의 없음"},
     {Str::batteryCriticalBody, "batteryCriticalBody", "left. Charge the headset now: it turns itself off when empty.", "남았습니다. 배터리가 다 되면 헤드셋이 꺼지니 지금 충전해 주세요."},
+    // "Setting not saved: ~/.config/avrane cannot be written"; %1 is a folder.
+    {Str::settingNotSaved, "settingNotSaved", "Setting not saved", "설정을 저장하지 못했습니다"},
+    {Str::notSavedReadOnly, "notSavedReadOnly", "%1 cannot be written", "%1에 쓸 수 없습니다"},
+    {Str::notSavedNoSpace, "notSavedNoSpace", "the disk is full", "디스크가 가득 찼습니다"},
 };
 
 static_assert(std::size(rows) == strCount);

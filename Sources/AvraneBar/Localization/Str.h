@@ -14,8 +14,9 @@ namespace avrane {
 // microphone; noise cancelling; power and indicator; on/off words; language and quit; card
 // titles; menu-bar options; quit confirmation; balance words; taskbar option; elapsed time;
 // Bluetooth (headset side, then this computer); updates; the desktop's parts (a dongle this
-// user may not open, start at login, low-battery alerts). Some English texts repeat under
-// different keys because their Korean texts or their places differ.
+// user may not open, start at login, low-battery alerts); a setting that could not be
+// saved. Some English texts repeat under different keys because their Korean texts or their
+// places differ.
 enum class Str : std::uint8_t {
     headset,
     noDongle,
@@ -113,9 +114,12 @@ enum class Str : std::uint8_t {
     batteryLowBody,
     batteryCriticalTitle,
     batteryCriticalBody,
+    settingNotSaved,
+    notSavedReadOnly,
+    notSavedNoSpace,
 };
 
-inline constexpr std::size_t strCount = 96;
+inline constexpr std::size_t strCount = 99;
 
 // All keys in declaration order.
 const std::array<Str, strCount>& allStrs();

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include <QDir>
+
 #include "AvraneBar/Panel/PopUpLists.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
 #include "AvraneKit/Client/SettingTable.h"
@@ -46,14 +48,20 @@ PanelModel::PanelModel(Options options) : options_(std::move(options)) {
     if (!options_.texts) options_.texts = &Localization::shared();
     if (!options_.now) options_.now = [] { return std::chrono::system_clock::now(); };
     if (!options_.monotonicNow) options_.monotonicNow = [] { return std::chrono::steady_clock::now(); };
+    if (options_.home.isEmpty()) options_.home = QDir::homePath();
 }
 
 PanelModel::~PanelModel() {
     for (const auto& [key, token] : pending_) options_.calls->cancel(token);
-    if (holdEnd_) options_.calls->cancel(*holdEnd_);
+    if (holdCheck_) options_.calls->cancel(*holdCheck_);
 }
 
-bool PanelModel::isHolding() const { return options_.monotonicNow() < holdUntil_; }
+bool PanelModel::isHolding() const {
+    const SteadyTime now = options_.monotonicNow();
+    if (now < holdUntil_) return true;
+    // Past the second: as long as a write is still to be answered, up to the cap.
+    return (!pending_.empty() || !inFlight_.empty()) && now < holdCapUntil_;
+}
 
 PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
     PanelUpdate update;
@@ -70,11 +78,7 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
     const bool batteryChanged = changed(&HeadsetSnapshot::batteryPercent) || changed(&HeadsetSnapshot::batteryCharging);
     if (batteryChanged) update.battery = panel::batteryLine(s, texts(), options_.now());
     if (changed(&HeadsetSnapshot::macBluetooth)) update.computerLink = panel::computerLinkText(s.macBluetooth, texts());
-    update.switches = {MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true, options_.defaults),
-                       MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false, options_.defaults),
-                       MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, options_.defaults),
-                       options_.autostart.isEnabled(),
-                       MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true, options_.defaults)};
+    update.switches = storedSettings().switches;
 
     // Cards of an absent headset are hidden and keep their last values.
     if (s.availability.kind() != Kind::connected) {
@@ -153,28 +157,53 @@ std::optional<ReleaseInfo> PanelModel::releaseToDownload(const UpdateChecker::St
 
 void PanelModel::scheduleWrite(const std::string& key, std::vector<EventID> events,
                                HeadsetController::WriteOperation write) {
-    holdUntil_ = options_.monotonicNow() + holdWindow;
-    scheduleHoldEnd(holdWindow);
+    const SteadyTime now = options_.monotonicNow();
+    holdUntil_ = now + holdWindow;
+    holdCapUntil_ = now + holdCap;
+    holding_ = true;
+    scheduleHoldCheck(holdWindow);
     // The control no longer shows what the headset said; after the hold it will again.
     if (shown_) shown_ = withoutSettings(*shown_);
     if (const auto pending = pending_.find(key); pending != pending_.end()) options_.calls->cancel(pending->second);
     pending_[key] = options_.calls->callAfter(
         debounceDelay, [this, key, events = std::move(events), write = std::move(write)]() mutable {
             pending_.erase(key);
-            options_.apply(std::move(events), std::move(write));
+            const std::uint64_t id = nextWrite_++;
+            inFlight_.insert(id);
+            options_.apply(std::move(events), std::move(write),
+                           [self = std::weak_ptr<PanelModel*>(self_), id](const std::optional<std::string>&) {
+                               if (const auto model = self.lock()) (*model)->writeDone(id);
+                           });
         });
 }
 
-void PanelModel::scheduleHoldEnd(std::chrono::milliseconds after) {
-    if (holdEnd_) options_.calls->cancel(*holdEnd_);
-    holdEnd_ = options_.calls->callAfter(after, [this] {
-        holdEnd_.reset();
-        if (const auto left = holdUntil_ - options_.monotonicNow(); left > left.zero()) {
-            scheduleHoldEnd(std::chrono::ceil<std::chrono::milliseconds>(left));
+void PanelModel::writeDone(std::uint64_t write) {
+    if (inFlight_.erase(write) != 0) endHoldIfDone();
+}
+
+void PanelModel::scheduleHoldCheck(std::chrono::milliseconds after) {
+    if (holdCheck_) options_.calls->cancel(*holdCheck_);
+    holdCheck_ = options_.calls->callAfter(after, [this] {
+        holdCheck_.reset();
+        const SteadyTime now = options_.monotonicNow();
+        if (now >= holdCapUntil_) inFlight_.clear();  // given up: they no longer hold anything
+        if (isHolding()) {
+            const SteadyTime next = now < holdUntil_ ? holdUntil_ : holdCapUntil_;
+            scheduleHoldCheck(std::max(std::chrono::ceil<std::chrono::milliseconds>(next - now), std::chrono::milliseconds(1)));
             return;
         }
-        if (options_.holdEnded) options_.holdEnded();
+        endHoldIfDone();
     });
+}
+
+void PanelModel::endHoldIfDone() {
+    if (!holding_ || isHolding()) return;
+    holding_ = false;
+    if (holdCheck_) {
+        options_.calls->cancel(*holdCheck_);
+        holdCheck_.reset();
+    }
+    if (options_.holdEnded) options_.holdEnded();
 }
 
 void PanelModel::writeSetting(const std::string& key, std::string_view setting, SettingWrite write) {
@@ -236,32 +265,62 @@ void PanelModel::ncStartupChanged(int index) {
 
 void PanelModel::ledChanged(bool on) { writeSetting("led", "led", settingWrites::led(on)); }
 
-void PanelModel::batteryTextChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::showsBatteryText, on, options_.defaults);
+StoredSettings PanelModel::storedSettings() const {
+    StoredSettings stored;
+    stored.switches = {MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true, options_.defaults),
+                       MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false, options_.defaults),
+                       MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, options_.defaults),
+                       options_.autostart.isEnabled(),
+                       MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true, options_.defaults)};
+    stored.languageIndex = panel::indexIn(allLanguages, texts().language()).value_or(-1);
+    stored.updateIntervalIndex = panel::indexIn(allUpdateCheckIntervals, UpdateChecker::interval(options_.defaults)).value_or(-1);
+    if (notSaved_) stored.notSaved = panel::notSavedText(*notSaved_, texts(), options_.home);
+    return stored;
 }
 
-void PanelModel::volumeTextChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::showsVolumeText, on, options_.defaults);
-}
-
-void PanelModel::dockChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, on, options_.defaults);
-}
-
-void PanelModel::lowBatteryAlertsChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::lowBatteryAlerts, on, options_.defaults);
-}
-
-bool PanelModel::startAtLoginChanged(bool on) { return options_.autostart.setEnabled(on); }
-
-void PanelModel::languageChanged(int index) {
-    if (const auto language = panel::entryAt(allLanguages, index)) options_.texts->setLanguage(*language);
-}
-
-void PanelModel::updateIntervalChanged(int index) {
-    if (const auto interval = panel::entryAt(allUpdateCheckIntervals, index)) {
-        UpdateChecker::setInterval(*interval, options_.defaults);
+StoredSettings PanelModel::saved(bool ok, const QString& filePath) {
+    if (ok) {
+        notSaved_.reset();
+    } else {
+        notSaved_ = SaveFailure::diagnose(filePath);
     }
+    return storedSettings();
+}
+
+StoredSettings PanelModel::batteryTextChanged(bool on) {
+    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::showsBatteryText, on, options_.defaults),
+                 options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::volumeTextChanged(bool on) {
+    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::showsVolumeText, on, options_.defaults),
+                 options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::dockChanged(bool on) {
+    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, on, options_.defaults),
+                 options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::lowBatteryAlertsChanged(bool on) {
+    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::lowBatteryAlerts, on, options_.defaults),
+                 options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::startAtLoginChanged(bool on) {
+    return saved(options_.autostart.setEnabled(on) == on, options_.autostart.path());
+}
+
+StoredSettings PanelModel::languageChanged(int index) {
+    const auto language = panel::entryAt(allLanguages, index);
+    if (!language) return storedSettings();
+    return saved(options_.texts->setLanguage(*language), options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::updateIntervalChanged(int index) {
+    const auto interval = panel::entryAt(allUpdateCheckIntervals, index);
+    if (!interval) return storedSettings();
+    return saved(UpdateChecker::setInterval(*interval, options_.defaults), options_.defaults.filePath());
 }
 
 std::ostream& operator<<(std::ostream& out, const PanelUpdate& u) {

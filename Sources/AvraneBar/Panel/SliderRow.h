@@ -27,6 +27,17 @@ public:
     double doubleValue() const { return double(value()) / stepsPerUnit; }
     // Moves the knob without reporting a change.
     void setDoubleValue(double value);
+    // What the row shows for the value ("Chat 0.5"), which assistive technology reads too.
+    const QString& valueText() const { return valueText_; }
+    void setValueText(const QString& text);
+
+protected:
+    // Only once the user has given the slider the focus: a wheel turned over an unfocused one
+    // scrolls the card list.
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    QString valueText_;
 };
 
 // A slider with a title that carries the current value ("Volume  12") and an optional hint

@@ -8,14 +8,15 @@ bool MenuBarPreferences::flag(const QString& key, bool defaultValue, const UserD
     return defaults.boolean(key).value_or(defaultValue);
 }
 
-void MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefaults& defaults,
+bool MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefaults& defaults,
                                  const SettingsTrace& trace) {
-    if (defaults.boolean(key) == value) return;
+    if (defaults.boolean(key) == value) return true;
     if (!defaults.setBoolean(key, value)) {
         trace.notSaved(defaults, key, value ? QStringLiteral("true") : QStringLiteral("false"));
-        return;
+        return false;
     }
     NotificationCenter::defaultCenter().post(didChange);
+    return true;
 }
 
 }  // namespace avrane

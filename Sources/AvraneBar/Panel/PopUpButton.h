@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QComboBox>
+
+namespace avrane {
+
+// The panel's pop-up button. A wheel turned over it scrolls the card list, unless the user
+// has given it the focus (a click or Tab): scrolling past a setting never changes it.
+class PopUpButton : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit PopUpButton(QWidget* parent = nullptr);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+};
+
+}  // namespace avrane
