@@ -552,15 +552,25 @@ void PanelViewController::updateContentLimits() {
     const sizing::ContentLimits limits =
         sizing::contentLimits(fitting, cardAreaHeight(), storedHeight, window->height(), roomOnScreen(window));
 
-    const QSize target(window->width(), int(std::lround(limits.height.value_or(window->height()))));
+    const QSize minimum(int(limits.minimum.width), int(std::lround(limits.minimum.height)));
+    const QSize maximum(int(limits.maximum.width), int(std::lround(limits.maximum.height)));
+    const QSize current = window->size();
+    const QSize target = QSize(current.width(), int(std::lround(limits.height.value_or(current.height()))))
+                             .expandedTo(minimum)
+                             .boundedTo(maximum);
     std::optional<sizing::ResizeBracket::Scope> scope;
     if (panel) {
+        panel->resizeBracket().expect({double(target.width()), double(target.height())},
+                                      {double(current.width()), double(current.height())});
         scope.emplace(panel->resizeBracket());
-        panel->resizeBracket().expect({double(target.width()), double(target.height())});
     }
-    window->setMinimumSize(int(limits.minimum.width), int(std::lround(limits.minimum.height)));
-    window->setMaximumSize(int(limits.maximum.width), int(std::lround(limits.maximum.height)));
-    if (limits.height) window->resize(target);
+    // Limits that the current size meets come first, so that the window takes no size on the
+    // way to the target (each would be reported, and not as the program's).
+    window->setMinimumSize(minimum.boundedTo(current));
+    window->setMaximumSize(maximum.expandedTo(current));
+    if (target != current) window->resize(target);
+    window->setMinimumSize(minimum);
+    window->setMaximumSize(maximum);
 }
 
 void PanelViewController::confirmQuit() {

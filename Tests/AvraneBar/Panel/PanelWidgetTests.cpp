@@ -3,12 +3,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
 
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneBar/Panel/Card.h"
@@ -71,6 +75,14 @@ protected:
     }
     // The hand moves a slider: the value it reports is in the slider's own units.
     static void move(QSlider* slider, double value) { slider->setValue(int(value * 100)); }
+    // One notch of the wheel towards the user, over `widget`: whether it took it.
+    static bool wheel(QWidget* widget) {
+        const QPointF at = QRectF(widget->rect()).center();
+        QWheelEvent event(at, widget->mapToGlobal(at), QPoint(0, -15), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(widget, &event);
+        return event.isAccepted();
+    }
 
     using Kind = HeadsetSnapshot::Availability::Kind;
     sim::Simulator sim;
@@ -191,6 +203,13 @@ TEST_F(PanelWidgets, everyControlIsNamedAndTabbedTopToBottom) {
 
 TEST_F(PanelWidgets, theWindowKeepsTheUsersSizeAndHidesOnEscape) {
     const UserDefaults stored = panel->defaults();
+    // The program's limits change nothing; the user then widens the panel and goes back.
+    const QSize opened = panel->size();
+    content->updateContentLimits();
+    panel->resize(opened.width() + 40, opened.height());
+    panel->resize(opened);
+    EXPECT_EQ(stored.number(MenuBarPanel::contentWidthKey), opened.width());
+    EXPECT_EQ(stored.number(MenuBarPanel::contentHeightKey), opened.height());
     panel->resize(420, panel->minimumHeight());  // as the user would
     EXPECT_EQ(stored.number(MenuBarPanel::contentWidthKey), 420);
     panel->resetWidth();
@@ -250,6 +269,82 @@ TEST_F(PanelWidgets, theUpdatesCardFollowsTheChecker) {
     EXPECT_EQ(status->text(), "Version 99.1 is available");
     EXPECT_TRUE(action->isVisibleTo(panel.get()));
     EXPECT_EQ(action->text(), "Download and Install");
+}
+
+// A wheel turned over a control passes on to the card list (which scrolls: a test on a real
+// display turns a real wheel) unless the user has given the control the focus.
+TEST_F(PanelWidgets, aControlTakesTheWheelOnlyWhenFocused) {
+    const auto values = [&] {
+        QStringList all;
+        for (auto* slider : panel->findChildren<QSlider*>()) all << QString::number(slider->value());
+        for (auto* box : panel->findChildren<QComboBox*>()) all << QString::number(box->currentIndex());
+        for (auto* button : panel->findChildren<QAbstractButton*>()) all << QString::number(button->isChecked());
+        return all;
+    };
+    const QStringList before = values();
+    for (const char* name : {"volumeSlider", "balanceSlider", "sidetoneSlider", "ancPopUp", "btModePopUp", "btStartupPopUp",
+                             "ncStartupPopUp", "autoPowerOffPopUp", "ledSwitch", "volumeTextSwitch",
+                             "updateIntervalPopUp", "languagePopUp"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(wheel(find<QWidget>(name)));
+    }
+    EXPECT_EQ(values(), before);
+    EXPECT_EQ(content->model().pendingWriteCount(), 0u);
+
+    panel->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    for (const char* name : {"volumeSlider", "ancPopUp"}) {
+        SCOPED_TRACE(name);
+        auto* control = find<QWidget>(name);
+        control->setFocus();
+        EXPECT_TRUE(wheel(control));
+    }
+    EXPECT_NE(values(), before);
+    EXPECT_TRUE(content->model().hasPendingWrite("volume") && content->model().hasPendingWrite("anc"));
+}
+
+// A write that takes the headset long to answer, and the sync after it longer still: the
+// slider stays where the hand left it until the headset's value comes, and never goes back
+// to the old one on the way.
+TEST_F(PanelWidgets, aSlowWriteNeverPullsTheControlBack) {
+    sim.updateFaults([](sim::Faults& faults) { faults.replyDelay = 0.15; });
+    auto* title = find<QLabel>("volumeTitle");
+    ASSERT_EQ(title->text(), "Volume  15");
+    QStringList shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (shown.isEmpty() || shown.back() != title->text()) shown << title->text();
+    });
+    watch.start(5);
+    move(find<QSlider>("volumeSlider"), 20);
+    ASSERT_TRUE(waitUntil([&] { return controller->snapshot().volume->level == 20 && !content->model().isHolding(); }));
+    QTest::qWait(20);  // a few more looks at the title
+    EXPECT_EQ(shown, QStringList{"Volume  20"});
+}
+
+// A configuration folder that takes no files (a link to a sysfs folder, which refuses new
+// files to root as well): "Show volume" goes back off, the language menu back to the
+// language in effect, with one line on why.
+TEST_F(PanelWidgets, aChoiceThatCannotBeSavedGoesBack) {
+    const QString folder = QFileInfo(UserDefaults::standard().filePath()).absolutePath();
+    ASSERT_TRUE(QDir().rename(folder, folder + ".kept") && QFile::link("/sys/kernel", folder));
+    const std::shared_ptr<void> restore(nullptr, [&](void*) {
+        QFile::remove(folder);
+        QDir().rename(folder + ".kept", folder);
+    });
+    auto* showVolume = find<QAbstractButton>("volumeTextSwitch");
+    auto* language = find<QComboBox>("languagePopUp");
+    auto* line = find<QLabel>("notSavedLabel");
+    EXPECT_FALSE(line->isVisibleTo(panel.get()));
+    QTest::mouseClick(showVolume, Qt::LeftButton);
+    EXPECT_FALSE(showVolume->isChecked());
+    EXPECT_TRUE(line->isVisibleTo(panel.get()));
+    EXPECT_EQ(line->text(), "Setting not saved: " + folder + " cannot be written");
+    language->setFocus();
+    QTest::keyClick(language, Qt::Key_Up);  // from English to Korean
+    EXPECT_EQ(language->currentText(), "English");
+    EXPECT_EQ(Localization::shared().language(), Language::english);
+    EXPECT_TRUE(line->isVisibleTo(panel.get()));
 }
 
 }  // namespace
