@@ -307,7 +307,7 @@ TEST_F(PanelWidgets, aControlTakesTheWheelOnlyWhenFocused) {
 // slider stays where the hand left it until the headset's value comes, and never goes back
 // to the old one on the way.
 TEST_F(PanelWidgets, aSlowWriteNeverPullsTheControlBack) {
-    sim.updateFaults([](sim::Faults& faults) { faults.replyDelay = 0.15; });
+    sim.updateFaults([](sim::Faults& faults) { faults.replyDelay = 0.4; });
     auto* title = find<QLabel>("volumeTitle");
     ASSERT_EQ(title->text(), "Volume  15");
     QStringList shown;
