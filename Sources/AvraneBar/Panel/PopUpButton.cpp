@@ -1,5 +1,6 @@
 #include "AvraneBar/Panel/PopUpButton.h"
 
+#include <QFocusEvent>
 #include <QWheelEvent>
 
 namespace avrane {
@@ -10,11 +11,31 @@ PopUpButton::PopUpButton(QWidget* parent) : QComboBox(parent) {
 }
 
 void PopUpButton::wheelEvent(QWheelEvent* event) {
-    if (!hasFocus()) {
+    if (!hasFocus() || !focus_.given()) {
         event->ignore();  // on to the card list
         return;
     }
     QComboBox::wheelEvent(event);
+}
+
+void PopUpButton::focusInEvent(QFocusEvent* event) {
+    focus_.focusIn(event->reason());
+    QComboBox::focusInEvent(event);
+}
+
+void PopUpButton::focusOutEvent(QFocusEvent* event) {
+    focus_.focusOut(event->reason());
+    QComboBox::focusOutEvent(event);
+}
+
+void PopUpButton::mousePressEvent(QMouseEvent* event) {
+    focus_.used();
+    QComboBox::mousePressEvent(event);
+}
+
+void PopUpButton::keyPressEvent(QKeyEvent* event) {
+    focus_.used();
+    QComboBox::keyPressEvent(event);
 }
 
 }  // namespace avrane

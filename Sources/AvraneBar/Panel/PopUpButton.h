@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 
+#include "AvraneBar/Panel/UserFocus.h"
+
 namespace avrane {
 
 // The panel's pop-up button. A wheel turned over it scrolls the card list, unless the user
@@ -14,6 +16,13 @@ public:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    UserFocus focus_;
 };
 
 }  // namespace avrane

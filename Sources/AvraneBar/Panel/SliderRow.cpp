@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QFocusEvent>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -28,11 +29,31 @@ void ValueSlider::setDoubleValue(double value) {
 void ValueSlider::setValueText(const QString& text) { valueText_ = text; }
 
 void ValueSlider::wheelEvent(QWheelEvent* event) {
-    if (!hasFocus()) {
+    if (!hasFocus() || !focus_.given()) {
         event->ignore();
         return;
     }
     QSlider::wheelEvent(event);
+}
+
+void ValueSlider::focusInEvent(QFocusEvent* event) {
+    focus_.focusIn(event->reason());
+    QSlider::focusInEvent(event);
+}
+
+void ValueSlider::focusOutEvent(QFocusEvent* event) {
+    focus_.focusOut(event->reason());
+    QSlider::focusOutEvent(event);
+}
+
+void ValueSlider::mousePressEvent(QMouseEvent* event) {
+    focus_.used();
+    QSlider::mousePressEvent(event);
+}
+
+void ValueSlider::keyPressEvent(QKeyEvent* event) {
+    focus_.used();
+    QSlider::keyPressEvent(event);
 }
 
 SliderRow::SliderRow(double minimum, double maximum, QObject* parent)

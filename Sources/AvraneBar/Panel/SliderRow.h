@@ -8,6 +8,8 @@
 #include <QSlider>
 #include <QStringList>
 
+#include "AvraneBar/Panel/UserFocus.h"
+
 namespace avrane {
 
 class ElidedLabel;
@@ -32,12 +34,17 @@ public:
     void setValueText(const QString& text);
 
 protected:
-    // Only once the user has given the slider the focus: a wheel turned over an unfocused one
+    // Only once the user has given the slider the focus: a wheel turned over any other
     // scrolls the card list.
     void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString valueText_;
+    UserFocus focus_;
 };
 
 // A slider with a title that carries the current value ("Volume  12") and an optional hint

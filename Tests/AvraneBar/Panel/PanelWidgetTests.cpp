@@ -291,14 +291,19 @@ TEST_F(PanelWidgets, aControlTakesTheWheelOnlyWhenFocused) {
     EXPECT_EQ(values(), before);
     EXPECT_EQ(content->model().pendingWriteCount(), 0u);
 
+    // Focused as the window opens, not by the user: still the list's.
     panel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-    for (const char* name : {"volumeSlider", "ancPopUp"}) {
-        SCOPED_TRACE(name);
-        auto* control = find<QWidget>(name);
-        control->setFocus();
-        EXPECT_TRUE(wheel(control));
-    }
+    find<QWidget>("volumeSlider")->setFocus(Qt::ActiveWindowFocusReason);
+    EXPECT_FALSE(wheel(find<QWidget>("volumeSlider")));
+    EXPECT_EQ(values(), before);
+    // A click on it, or Tab to another.
+    auto* volume = find<QWidget>("volumeSlider");
+    QTest::mousePress(volume, Qt::LeftButton, {}, volume->rect().center());
+    QTest::mouseRelease(volume, Qt::LeftButton, {}, volume->rect().center());
+    EXPECT_TRUE(wheel(volume));
+    find<QWidget>("ancPopUp")->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(wheel(find<QWidget>("ancPopUp")));
     EXPECT_NE(values(), before);
     EXPECT_TRUE(content->model().hasPendingWrite("volume") && content->model().hasPendingWrite("anc"));
 }
