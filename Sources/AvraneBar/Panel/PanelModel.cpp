@@ -23,16 +23,15 @@ std::uint8_t step(double value) {
 // The balance moves in half steps.
 double halfStep(double value) { return std::round(value * 2) / 2; }
 
-// The snapshot with none of the values that the setting controls show.
+// The snapshot with none of the values that the setting controls show. The microphone and the
+// headset's Bluetooth state are shown as text, which no hand holds: they are not held.
 HeadsetSnapshot withoutSettings(HeadsetSnapshot s) {
     s.volume.reset();
     s.balance.reset();
     s.sidetone.reset();
-    s.micMuted.reset();
     s.ambient.reset();
     s.autoPowerOff.reset();
     s.led.reset();
-    s.bluetooth.reset();
     s.bluetoothSoundMode.reset();
     s.bluetoothStartupMode.reset();
     s.ncStartupMode.reset();
@@ -85,6 +84,8 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
         shown_ = s;
         return update;
     }
+    if (changed(&HeadsetSnapshot::micMuted) && s.micMuted) update.mic = panel::micText(*s.micMuted, texts());
+    if (changed(&HeadsetSnapshot::bluetooth) && s.bluetooth) update.btState = panel::bluetoothStateText(s.bluetooth, texts());
     // A user's write in flight keeps its controls as the hand left them. The settings are
     // remembered as not shown, so that the first render after the hold shows the headset's
     // values: a button pressed on the headset meanwhile, or a write it refused.
@@ -101,7 +102,6 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
     if (changed(&HeadsetSnapshot::sidetone) && s.sidetone) {
         update.sidetone = SliderValue{double(s.sidetone->level), number(s.sidetone->level)};
     }
-    if (changed(&HeadsetSnapshot::micMuted) && s.micMuted) update.mic = panel::micText(*s.micMuted, texts());
     if (changed(&HeadsetSnapshot::ambient) && s.ambient) {
         update.ancIndex = panel::indexIn(panel::ancModes, s.ambient->mode);
         update.ambientLevel = SliderValue{double(s.ambient->ambientLevel), number(s.ambient->ambientLevel)};
@@ -112,7 +112,6 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
         update.autoPowerOffIndex = panel::indexIn(panel::autoPowerOffChoices, *s.autoPowerOff);
     }
     if (changed(&HeadsetSnapshot::led) && s.led) update.led = s.led->isOn;
-    if (changed(&HeadsetSnapshot::bluetooth) && s.bluetooth) update.btState = panel::bluetoothStateText(s.bluetooth, texts());
     if (changed(&HeadsetSnapshot::bluetoothSoundMode) && s.bluetoothSoundMode) {
         update.btModeIndex = panel::indexIn(panel::btModes, *s.bluetoothSoundMode);
     }

@@ -151,9 +151,15 @@ TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsUntilTheHeadsetHasAnswered) {
     meanwhile.led = LEDSetting{false};  // and a change made on the headset
     meanwhile.batteryPercent = 70;
     calls.advance(900ms);
+    meanwhile.micMuted = true;
     const PanelUpdate held = panel.render(meanwhile);
     EXPECT_FALSE(held.volume || held.led);
     EXPECT_TRUE(held.battery) << "the header is not held";
+    EXPECT_EQ(held.mic, (ToneText{"Muted", Tone::secondary})) << "nor what is only shown";
+    texts.setLanguage(Language::korean);  // and in a new language at once
+    panel.forgetShown();
+    EXPECT_EQ(panel.render(meanwhile).mic, (ToneText{"음소거", Tone::secondary}));
+    texts.setLanguage(Language::english);
     panel.volumeChanged(13);  // the hand moves again: the hold starts over
     calls.advance(150ms);
     ASSERT_EQ(writes.size(), 2u);
