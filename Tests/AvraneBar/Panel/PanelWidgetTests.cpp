@@ -17,6 +17,7 @@
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneBar/Panel/Card.h"
 #include "AvraneBar/Panel/ElidedLabel.h"
+#include "AvraneBar/Panel/HintLabel.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
 #include "AvraneSim/Simulator.h"
@@ -350,6 +351,26 @@ TEST_F(PanelWidgets, aChoiceThatCannotBeSavedGoesBack) {
     EXPECT_EQ(language->currentText(), "English");
     EXPECT_EQ(Localization::shared().language(), Language::english);
     EXPECT_TRUE(line->isVisibleTo(panel.get()));
+}
+
+// A hint takes three lines at most; a longer one ends the third with an ellipsis and tells
+// the whole of it in its tool tip.
+TEST_F(PanelWidgets, aHintTakesThreeLinesAtMost) {
+    HintLabel hint;
+    const int line = hint.fontMetrics().lineSpacing();
+    hint.setText(QStringLiteral("Short."));
+    EXPECT_EQ(hint.heightForWidth(200), line);
+    hint.setText(QString("A hint that goes on and on. ").repeated(12));
+    EXPECT_EQ(hint.heightForWidth(200), 3 * line);
+    QLabel whole(hint.text());
+    whole.setWordWrap(true);
+    EXPECT_GT(whole.heightForWidth(200), 3 * line) << "the text is longer than three lines";
+    hint.show();
+    hint.resize(200, hint.heightForWidth(200));
+    EXPECT_TRUE(hint.isCutAt(200));
+    EXPECT_EQ(hint.toolTip(), hint.text());
+    hint.resize(4000, line);
+    EXPECT_EQ(hint.toolTip(), "");
 }
 
 }  // namespace
