@@ -215,6 +215,18 @@ QRect AccessibilityBus::extents(const AccessibleNode& node) const {
                                     {QVariant::fromValue(screenCoordinates)}));
 }
 
+bool AccessibilityBus::doAction(const AccessibleNode& node, const QString& name) const {
+    const QDBusConnection bus(connectionName_);
+    const QString action = QStringLiteral("org.a11y.atspi.Action");
+    const int count = property(bus, node.service, node.path, action, QStringLiteral("NActions")).toInt();
+    for (int i = 0; i < count; ++i) {
+        if (call(bus, node.service, node.path, action, QStringLiteral("GetName"), {i}).arguments().value(0).toString() != name)
+            continue;
+        return call(bus, node.service, node.path, action, QStringLiteral("DoAction"), {i}).arguments().value(0).toBool();
+    }
+    return false;
+}
+
 bool AccessibilityBus::setValue(const AccessibleNode& node, double value) const {
     const QDBusMessage reply = call(QDBusConnection(connectionName_), node.service, node.path, properties, QStringLiteral("Set"),
                                     {QStringLiteral("org.a11y.atspi.Value"), QStringLiteral("CurrentValue"),

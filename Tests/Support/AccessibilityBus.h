@@ -63,6 +63,8 @@ public:
     std::uint64_t states(const AccessibleNode& node) const;
     // Sets a Value object's value, as an assistive technology would.
     bool setValue(const AccessibleNode& node, double value) const;
+    // Runs one of its actions by name ("Toggle", "Press" ...), as an assistive technology would.
+    bool doAction(const AccessibleNode& node, const QString& name) const;
     // Where it is on the screen now.
     QRect extents(const AccessibleNode& node) const;
 

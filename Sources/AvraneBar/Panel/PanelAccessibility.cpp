@@ -9,6 +9,7 @@
 #include "AvraneBar/Panel/ElidedLabel.h"
 #include "AvraneBar/Panel/PopUpButton.h"
 #include "AvraneBar/Panel/SliderRow.h"
+#include "AvraneBar/Panel/ToggleSwitch.h"
 
 namespace avrane {
 namespace {
@@ -103,6 +104,31 @@ private:
     PopUpButton* box() const { return static_cast<PopUpButton*>(widget()); }
 };
 
+// Qt's own toggles a check box's state without a click, so the panel would not hear of it:
+// here every action clicks, as the hand or Space does.
+class SwitchAccessible : public QAccessibleWidget {
+public:
+    explicit SwitchAccessible(ToggleSwitch* toggle) : QAccessibleWidget(toggle, QAccessible::CheckBox) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = toggle()->isChecked();
+        return state;
+    }
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << toggleAction() << pressAction(); }
+    void doAction(const QString& name) override {
+        if (name == toggleAction() || name == pressAction()) {
+            toggle()->click();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+
+private:
+    ToggleSwitch* toggle() const { return static_cast<ToggleSwitch*>(widget()); }
+};
+
 class CardAccessible : public QAccessibleWidget {
 public:
     explicit CardAccessible(Card* card) : QAccessibleWidget(card, QAccessible::Grouping) {}
@@ -116,6 +142,7 @@ public:
 QAccessibleInterface* panelWidgets(const QString& className, QObject* object) {
     if (className == QLatin1String("avrane::ValueSlider")) return new SliderAccessible(static_cast<ValueSlider*>(object));
     if (className == QLatin1String("avrane::PopUpButton")) return new PopUpAccessible(static_cast<PopUpButton*>(object));
+    if (className == QLatin1String("avrane::ToggleSwitch")) return new SwitchAccessible(static_cast<ToggleSwitch*>(object));
     if (className == QLatin1String("avrane::Card")) return new CardAccessible(static_cast<Card*>(object));
     if (className == QLatin1String("avrane::MenuBarPanel")) {
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
