@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "AvraneBar/App/AppDelegate.h"
-#include "AvraneBar/App/ApplicationId.h"
+#include "AvraneBar/Identity/ApplicationId.h"
 #include "AvraneBar/App/FontWarmUp.h"
 #include "AvraneBar/App/SingleInstance.h"
 #include "AvraneBar/Preferences/AutostartEntry.h"
