@@ -44,7 +44,8 @@ bool HintLabel::isCutAt(int width) const { return lineCount(width) > maximumLine
 
 int HintLabel::heightForWidth(int width) const {
     const QMargins margins = contentsMargins();
-    const int cap = maximumLines * fontMetrics().lineSpacing() + margins.top() + margins.bottom() + 2 * margin();
+    // Lines follow each other without leading, as QLabel lays them out.
+    const int cap = maximumLines * fontMetrics().height() + margins.top() + margins.bottom() + 2 * margin();
     return std::min(QLabel::heightForWidth(width), cap);
 }
 
@@ -67,9 +68,11 @@ void HintLabel::paintEvent(QPaintEvent*) {
     layout.setTextOption(wrapping());
     layout.beginLayout();
     int lines = 0;
+    qreal y = 0;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(area.width());
-        line.setPosition(QPointF(0, lines * metrics.lineSpacing()));
+        line.setPosition(QPointF(0, y));
+        y += line.height();
         if (++lines == maximumLines) break;
     }
     layout.endLayout();

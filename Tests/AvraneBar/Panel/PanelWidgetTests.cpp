@@ -357,7 +357,7 @@ TEST_F(PanelWidgets, aChoiceThatCannotBeSavedGoesBack) {
 // the whole of it in its tool tip.
 TEST_F(PanelWidgets, aHintTakesThreeLinesAtMost) {
     HintLabel hint;
-    const int line = hint.fontMetrics().lineSpacing();
+    const int line = hint.fontMetrics().height();
     hint.setText(QStringLiteral("Short."));
     EXPECT_EQ(hint.heightForWidth(200), line);
     hint.setText(QString("A hint that goes on and on. ").repeated(12));
