@@ -286,25 +286,14 @@ StoredSettings PanelModel::saved(bool ok, const QString& filePath) {
     return storedSettings();
 }
 
-StoredSettings PanelModel::batteryTextChanged(bool on) {
-    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::showsBatteryText, on, options_.defaults),
-                 options_.defaults.filePath());
+StoredSettings PanelModel::flagChanged(const QString& key, bool on) {
+    return saved(MenuBarPreferences::setFlag(key, on, options_.defaults), options_.defaults.filePath());
 }
 
-StoredSettings PanelModel::volumeTextChanged(bool on) {
-    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::showsVolumeText, on, options_.defaults),
-                 options_.defaults.filePath());
-}
-
-StoredSettings PanelModel::dockChanged(bool on) {
-    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, on, options_.defaults),
-                 options_.defaults.filePath());
-}
-
-StoredSettings PanelModel::lowBatteryAlertsChanged(bool on) {
-    return saved(MenuBarPreferences::setFlag(MenuBarPreferences::lowBatteryAlerts, on, options_.defaults),
-                 options_.defaults.filePath());
-}
+StoredSettings PanelModel::batteryTextChanged(bool on) { return flagChanged(MenuBarPreferences::showsBatteryText, on); }
+StoredSettings PanelModel::volumeTextChanged(bool on) { return flagChanged(MenuBarPreferences::showsVolumeText, on); }
+StoredSettings PanelModel::dockChanged(bool on) { return flagChanged(MenuBarPreferences::showsDockIcon, on); }
+StoredSettings PanelModel::lowBatteryAlertsChanged(bool on) { return flagChanged(MenuBarPreferences::lowBatteryAlerts, on); }
 
 StoredSettings PanelModel::startAtLoginChanged(bool on) {
     return saved(options_.autostart.setEnabled(on) == on, options_.autostart.path());

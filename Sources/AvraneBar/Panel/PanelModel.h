@@ -181,6 +181,7 @@ private:
     void endHoldIfDone();
     void writeDone(std::uint64_t write);
     StoredSettings saved(bool ok, const QString& filePath);
+    StoredSettings flagChanged(const QString& key, bool on);
     void writeSetting(const std::string& key, std::string_view setting, SettingWrite write);
     // A pop-up of single-byte settings: entry `index` of `choices`, written with `write`.
     template <class T, std::size_t N>

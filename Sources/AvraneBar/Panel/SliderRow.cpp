@@ -2,8 +2,6 @@
 
 #include <QLabel>
 #include <QSignalBlocker>
-#include <QFocusEvent>
-#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -13,7 +11,8 @@
 
 namespace avrane {
 
-ValueSlider::ValueSlider(double minimum, double maximum, QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+ValueSlider::ValueSlider(double minimum, double maximum, QWidget* parent)
+    : TakesWheelWhenChosen<QSlider>(Qt::Horizontal, parent) {
     setRange(int(std::lround(minimum * stepsPerUnit)), int(std::lround(maximum * stepsPerUnit)));
     setSingleStep(stepsPerUnit);
     setPageStep(stepsPerUnit * 5);
@@ -27,34 +26,6 @@ void ValueSlider::setDoubleValue(double value) {
 }
 
 void ValueSlider::setValueText(const QString& text) { valueText_ = text; }
-
-void ValueSlider::wheelEvent(QWheelEvent* event) {
-    if (!hasFocus() || !focus_.given()) {
-        event->ignore();
-        return;
-    }
-    QSlider::wheelEvent(event);
-}
-
-void ValueSlider::focusInEvent(QFocusEvent* event) {
-    focus_.focusIn(event->reason());
-    QSlider::focusInEvent(event);
-}
-
-void ValueSlider::focusOutEvent(QFocusEvent* event) {
-    focus_.focusOut(event->reason());
-    QSlider::focusOutEvent(event);
-}
-
-void ValueSlider::mousePressEvent(QMouseEvent* event) {
-    focus_.used();
-    QSlider::mousePressEvent(event);
-}
-
-void ValueSlider::keyPressEvent(QKeyEvent* event) {
-    focus_.used();
-    QSlider::keyPressEvent(event);
-}
 
 SliderRow::SliderRow(double minimum, double maximum, QObject* parent)
     : QObject(parent), slider_(new ValueSlider(minimum, maximum)), title_(new ElidedLabel), hint_(new HintLabel) {

@@ -8,7 +8,7 @@
 #include <QSlider>
 #include <QStringList>
 
-#include "AvraneBar/Panel/UserFocus.h"
+#include "AvraneBar/Panel/TakesWheelWhenChosen.h"
 
 namespace avrane {
 
@@ -16,8 +16,8 @@ class ElidedLabel;
 
 // A slider over a range of doubles. QSlider counts in integers, so the range runs on a scale
 // a hundred times finer: the knob goes where the hand puts it, and the panel snaps only the
-// value it shows and writes.
-class ValueSlider : public QSlider {
+// value it shows and writes. It takes the wheel only once the user has chosen it.
+class ValueSlider : public TakesWheelWhenChosen<QSlider> {
     Q_OBJECT
     Q_PROPERTY(double value READ doubleValue)
 
@@ -33,18 +33,8 @@ public:
     const QString& valueText() const { return valueText_; }
     void setValueText(const QString& text);
 
-protected:
-    // Only once the user has given the slider the focus: a wheel turned over any other
-    // scrolls the card list.
-    void wheelEvent(QWheelEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     QString valueText_;
-    UserFocus focus_;
 };
 
 // A slider with a title that carries the current value ("Volume  12") and an optional hint
