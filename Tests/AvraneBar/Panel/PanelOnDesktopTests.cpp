@@ -181,10 +181,10 @@ TEST_F(PanelOnDesktop, readByAssistiveTechnologyAndUsedByKeyboard) {
     collect(*tree);
     ASSERT_GT(stops.size(), 15u);
     ASSERT_EQ(stops.front().name, "Volume");
-    ASSERT_TRUE(stops.front().is(State::focused));
+    const auto focused = [&](const AccessibleNode& n) { return (accessibility.states(n) >> int(State::focused)) & 1u; };
+    ASSERT_TRUE(app.waitFor([&] { return focused(stops.front()); }, "the first control to have the focus"));
     ASSERT_TRUE(x.pressKey("Right"));
     ASSERT_TRUE(app.waitFor([&] { return sim.model().headphoneVolume.level == 16; }, "one step up, written"));
-    const auto focused = [&](const AccessibleNode& n) { return (accessibility.states(n) >> int(State::focused)) & 1u; };
     for (std::size_t i = 1; i < stops.size(); ++i) {
         const AccessibleNode& stop = stops[i];
         SCOPED_TRACE(stop.name.toStdString());
