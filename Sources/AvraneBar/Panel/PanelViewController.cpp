@@ -616,17 +616,6 @@ void PanelViewController::applySecondaryColours() {
 
 void PanelViewController::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    // The keyboard starts at the first control whenever the panel becomes the active window
-    // with none focused (a window made anew, as when a tray turns it into the drop-down,
-    // comes back without its focus).
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !window()->focusWidget()) {
-        for (QWidget* next = nextInFocusChain(); next && next != this; next = next->nextInFocusChain()) {
-            if (isAncestorOf(next) && (next->focusPolicy() & Qt::TabFocus) && next->isVisible() && next->isEnabled()) {
-                next->setFocus(Qt::ActiveWindowFocusReason);
-                break;
-            }
-        }
-    }
     // A new theme: every coloured text again, from the new palette.
     if (event->type() == QEvent::PaletteChange && built_) style::reapplyTones(this);
 }
