@@ -277,8 +277,8 @@ UpdateCheckInterval UpdateChecker::interval(const UserDefaults& defaults) {
     return updateCheckIntervalFromRaw(*stored).value_or(UpdateCheckInterval::daily);
 }
 
-void UpdateChecker::setInterval(UpdateCheckInterval interval, const UserDefaults& defaults) {
-    defaults.setText(intervalKey, rawValue(interval));
+bool UpdateChecker::setInterval(UpdateCheckInterval interval, const UserDefaults& defaults) {
+    return defaults.setText(intervalKey, rawValue(interval));
 }
 
 std::optional<QString> UpdateChecker::packagePath(QStringView version) {

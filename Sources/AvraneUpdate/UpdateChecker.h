@@ -111,7 +111,8 @@ public:
 
     // The stored interval; `daily` when none or an unknown one is stored.
     static UpdateCheckInterval interval(const UserDefaults& defaults = UserDefaults::standard());
-    static void setInterval(UpdateCheckInterval interval,
+    // False when it could not be saved; the stored interval then stays in force.
+    static bool setInterval(UpdateCheckInterval interval,
                             const UserDefaults& defaults = UserDefaults::standard());
 
     static std::optional<ReleaseInfo> parse(QByteArrayView manifest) {

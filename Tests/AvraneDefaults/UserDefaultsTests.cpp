@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "AvraneDefaults/SaveFailure.h"
 #include "AvraneDefaults/UserDefaults.h"
 #include "Support/QtTestSupport.h"
 
@@ -99,6 +100,25 @@ TEST(UserDefaults, standardStoreIsTheApplicationsFileUnderTheConfigHome) {
     EXPECT_EQ(UserDefaults::standard().filePath(), expected);
     ASSERT_TRUE(UserDefaults::standard().setText("probe", "written"));
     EXPECT_TRUE(testing::readFile(expected).contains("probe=written"));
+}
+
+// A folder no user may write, root included (sysfs refuses new entries): the write fails,
+// nothing of it stays in the process, and the reason is the folder's.
+TEST(UserDefaults, aWriteThatCannotBeSavedLeavesNothingBehind) {
+    const UserDefaults store(QStringLiteral("/sys/avrane-settings/AvraneBar.conf"));
+    EXPECT_FALSE(store.setBoolean("flag", true));
+    EXPECT_FALSE(store.setText("language", "korean"));
+    EXPECT_EQ(store.boolean("flag"), std::nullopt);
+    EXPECT_EQ(store.text("language"), std::nullopt);
+    const SaveFailure failure = SaveFailure::diagnose(store.filePath());
+    EXPECT_EQ(failure.reason, SaveFailure::Reason::readOnly) << failure.description();
+    EXPECT_EQ(failure.folder, "/sys/avrane-settings");
+
+    // A folder that takes new files, with a folder where the file should be.
+    const QString blocked = freshFilePath();
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    EXPECT_FALSE(UserDefaults(blocked).setBoolean("flag", true));
+    EXPECT_EQ(SaveFailure::diagnose(blocked).reason, SaveFailure::Reason::other);
 }
 
 }  // namespace

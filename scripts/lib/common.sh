@@ -20,10 +20,11 @@ AVRANE_PACKAGE_TOOLS=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 # runtimes, dbus-daemon for the private buses some tests start, python3 whose strict JSON
 # parser checks the command-line tool's output, and the desktops the tray application is tried
 # on: an X server with an XEmbed tray and XTEST input (xvfb trayer xdotool, read through
-# libxcb1-dev) and a Wayland compositor with Qt's plugin for it (weston qt6-wayland); and the
-# packaging tools.
+# libxcb1-dev), the accessibility bus and its registry that screen readers read the panel
+# through (at-spi2-core), and a Wayland compositor with Qt's plugin for it (weston
+# qt6-wayland); and the packaging tools.
 AVRANE_TEST_PACKAGES=("${AVRANE_RUN_PACKAGES[@]}" clang libclang-rt-14-dev libgtest-dev
-                      libgmock-dev libbenchmark-dev python3 xdotool weston qt6-wayland
+                      libgmock-dev libbenchmark-dev python3 xdotool at-spi2-core weston qt6-wayland
                       "${AVRANE_PACKAGE_TOOLS[@]}")
 
 # Installs the named packages that are missing; quiet when everything is there.

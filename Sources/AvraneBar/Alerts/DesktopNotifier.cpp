@@ -5,7 +5,7 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
-#include "AvraneBar/App/ApplicationId.h"
+#include "AvraneBar/Identity/ApplicationId.h"
 #include "AvraneBar/Localization/Localization.h"
 
 namespace avrane {

@@ -148,10 +148,20 @@ void AppDelegate::log(const HeadsetSnapshot& snapshot) const {
 
 std::string AppDelegate::layoutDump() const {
     if (!menuBar_) return {};
+    // From the content's first view, which holds the rest; nothing at all without one.
+    const QWidget* first = nullptr;
+    for (const QObject* child : content_->children()) {
+        const auto* view = qobject_cast<const QWidget*>(child);
+        if (view && !view->isWindow()) {
+            first = view;
+            break;
+        }
+    }
+    if (!first) return {};
     const MenuBarPanel* panel = menuBar_->panel();
     std::string out = diagnostics::layoutHeader(rectOf(panel->frameGeometry()), panel->isVisible(),
                                                 rectOf(panel->lastButtonFrame()));
-    dumpTree(content_, 0, out);
+    dumpTree(first, 0, out);
     return out;
 }
 

@@ -4,7 +4,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
-#include "AvraneBar/App/ApplicationId.h"
+#include "AvraneBar/Identity/ApplicationId.h"
 
 namespace avrane {
 

@@ -12,10 +12,10 @@
 #include <QTimer>
 
 #include "AvraneBar/App/AppDelegate.h"
-#include "AvraneBar/App/ApplicationId.h"
 #include "AvraneBar/App/DisplayCheck.h"
 #include "AvraneBar/App/FontWarmUp.h"
 #include "AvraneBar/App/SingleInstance.h"
+#include "AvraneBar/Identity/ApplicationId.h"
 #include "AvraneBar/Preferences/AutostartEntry.h"
 #include "AvraneBar/Service/HeadsetService.h"
 #include "AvraneUpdate/AppVersion.h"

@@ -35,14 +35,15 @@ Localization::Localization(Options options)
       language_(languageFromRaw(options_.defaults.text(languageKey).value_or(QString()))
                     .value_or(Language::system)) {}
 
-void Localization::setLanguage(Language language) {
-    if (language == language_) return;
+bool Localization::setLanguage(Language language) {
+    if (language == language_) return true;
     if (!options_.defaults.setText(languageKey, rawValue(language))) {
         options_.trace.notSaved(options_.defaults, languageKey, rawValue(language));
-        return;
+        return false;
     }
     language_ = language;
     NotificationCenter::defaultCenter().post(didChange);
+    return true;
 }
 
 bool Localization::isKorean() const {

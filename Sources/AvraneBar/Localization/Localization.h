@@ -48,8 +48,9 @@ public:
 
     Language language() const { return language_; }
     // Stores the choice and announces it, unless it is the current one. A choice that cannot
-    // be saved is traced and dropped: the language in effect is always the stored one.
-    void setLanguage(Language language);
+    // be saved is traced and dropped (the answer is false): the language in effect is always
+    // the stored one.
+    bool setLanguage(Language language);
 
     // Korean for that choice, or for `system` when the most preferred language of the
     // desktop is Korean; English otherwise. Worked out afresh each time, so a change of

@@ -133,6 +133,10 @@ constexpr StrRow rows[] = {
     {Str::noTray, "noTray", "No system tray is running: AvraneBar stays a window until one is back.", "실행 중인 시스템 트레이가 없습니다. 트레이가 돌아올 때까지 AvraneBar는 창으로 남습니다."},
     {Str::keepsRunningTitle, "keepsRunningTitle", "AvraneBar keeps running", "AvraneBar가 계속 실행됩니다"},
     {Str::keepsRunningBody, "keepsRunningBody", "It stays on for the low battery alerts. Start AvraneBar again to open its window; Quit is there.", "배터리 부족 알림을 위해 켜져 있습니다. 창을 열려면 AvraneBar를 다시 시작하세요. 종료는 창에 있습니다."},
+    // "Setting not saved: ~/.config/avrane cannot be written"; %1 is a folder.
+    {Str::settingNotSaved, "settingNotSaved", "Setting not saved", "설정을 저장하지 못했습니다"},
+    {Str::notSavedReadOnly, "notSavedReadOnly", "%1 cannot be written", "%1에 쓸 수 없습니다"},
+    {Str::notSavedNoSpace, "notSavedNoSpace", "the disk is full", "디스크가 가득 찼습니다"},
 };
 
 static_assert(std::size(rows) == strCount);

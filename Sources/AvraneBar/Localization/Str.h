@@ -15,7 +15,7 @@ namespace avrane {
 // titles; menu-bar options; quit confirmation; balance words; taskbar option; elapsed time;
 // Bluetooth (headset side, then this computer); updates; the desktop's parts (a dongle this
 // user may not open, start at login, low-battery alerts); the tray icon's colour; a desktop
-// without a tray. Some English texts repeat under
+// without a tray; a setting that could not be saved. Some English texts repeat under
 // different keys because their Korean texts or their places differ.
 enum class Str : std::uint8_t {
     headset,
@@ -122,9 +122,12 @@ enum class Str : std::uint8_t {
     noTray,
     keepsRunningTitle,
     keepsRunningBody,
+    settingNotSaved,
+    notSavedReadOnly,
+    notSavedNoSpace,
 };
 
-inline constexpr std::size_t strCount = 104;
+inline constexpr std::size_t strCount = 107;
 
 // All keys in declaration order.
 const std::array<Str, strCount>& allStrs();

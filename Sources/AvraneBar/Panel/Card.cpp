@@ -1,5 +1,6 @@
 #include "AvraneBar/Panel/Card.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -23,7 +24,10 @@ Card::Card(const QString& title, const QList<QWidget*>& rows, QWidget* parent)
 }
 
 void Card::setTitle(const QString& title) {
-    if (titleLabel_->text() != title) titleLabel_->setText(title);
+    if (titleLabel_->text() == title) return;
+    titleLabel_->setText(title);
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
 }
 
 void Card::applyColours() {

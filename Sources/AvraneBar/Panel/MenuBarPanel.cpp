@@ -35,7 +35,8 @@ MenuBarPanel::MenuBarPanel(PanelViewController* content, UserDefaults defaults)
     layout->setSizeConstraint(QLayout::SetNoConstraint);
     layout->addWidget(content_);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &MenuBarPanel::focusWindowChanged);
-    const auto scope = bracket_.enter({sizing::initialSize.width, sizing::initialSize.height});
+    const auto scope = bracket_.enter({sizing::initialSize.width, sizing::initialSize.height},
+                                      {double(width()), double(height())});
     resize(int(sizing::initialSize.width), int(sizing::initialSize.height));
 }
 
@@ -71,7 +72,7 @@ void MenuBarPanel::showEvent(QShowEvent* event) {
 }
 
 void MenuBarPanel::resizeByProgram(QSize size) {
-    const auto scope = bracket_.enter({double(size.width()), double(size.height())});
+    const auto scope = bracket_.enter({double(size.width()), double(size.height())}, {double(width()), double(height())});
     resize(size);
 }
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include <QDir>
+
 #include "AvraneBar/Panel/PopUpLists.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
 #include "AvraneKit/Client/SettingTable.h"
@@ -21,16 +23,15 @@ std::uint8_t step(double value) {
 // The balance moves in half steps.
 double halfStep(double value) { return std::round(value * 2) / 2; }
 
-// The snapshot with none of the values that the setting controls show.
+// The snapshot with none of the values that the setting controls show. The microphone and the
+// headset's Bluetooth state are shown as text, which no hand holds: they are not held.
 HeadsetSnapshot withoutSettings(HeadsetSnapshot s) {
     s.volume.reset();
     s.balance.reset();
     s.sidetone.reset();
-    s.micMuted.reset();
     s.ambient.reset();
     s.autoPowerOff.reset();
     s.led.reset();
-    s.bluetooth.reset();
     s.bluetoothSoundMode.reset();
     s.bluetoothStartupMode.reset();
     s.ncStartupMode.reset();
@@ -46,14 +47,20 @@ PanelModel::PanelModel(Options options) : options_(std::move(options)) {
     if (!options_.texts) options_.texts = &Localization::shared();
     if (!options_.now) options_.now = [] { return std::chrono::system_clock::now(); };
     if (!options_.monotonicNow) options_.monotonicNow = [] { return std::chrono::steady_clock::now(); };
+    if (options_.home.isEmpty()) options_.home = QDir::homePath();
 }
 
 PanelModel::~PanelModel() {
     for (const auto& [key, token] : pending_) options_.calls->cancel(token);
-    if (holdEnd_) options_.calls->cancel(*holdEnd_);
+    if (holdCheck_) options_.calls->cancel(*holdCheck_);
 }
 
-bool PanelModel::isHolding() const { return options_.monotonicNow() < holdUntil_; }
+bool PanelModel::isHolding() const {
+    const SteadyTime now = options_.monotonicNow();
+    if (now < holdUntil_) return true;
+    // Past the second: as long as a write is still to be answered, up to the cap.
+    return (!pending_.empty() || !inFlight_.empty()) && now < holdCapUntil_;
+}
 
 PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
     PanelUpdate update;
@@ -70,17 +77,15 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
     const bool batteryChanged = changed(&HeadsetSnapshot::batteryPercent) || changed(&HeadsetSnapshot::batteryCharging);
     if (batteryChanged) update.battery = panel::batteryLine(s, texts(), options_.now());
     if (changed(&HeadsetSnapshot::macBluetooth)) update.computerLink = panel::computerLinkText(s.macBluetooth, texts());
-    update.switches = {MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true, options_.defaults),
-                       MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false, options_.defaults),
-                       MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, options_.defaults),
-                       options_.autostart.isEnabled(),
-                       MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true, options_.defaults)};
+    update.switches = storedSettings().switches;
 
     // Cards of an absent headset are hidden and keep their last values.
     if (s.availability.kind() != Kind::connected) {
         shown_ = s;
         return update;
     }
+    if (changed(&HeadsetSnapshot::micMuted) && s.micMuted) update.mic = panel::micText(*s.micMuted, texts());
+    if (changed(&HeadsetSnapshot::bluetooth) && s.bluetooth) update.btState = panel::bluetoothStateText(s.bluetooth, texts());
     // A user's write in flight keeps its controls as the hand left them. The settings are
     // remembered as not shown, so that the first render after the hold shows the headset's
     // values: a button pressed on the headset meanwhile, or a write it refused.
@@ -97,7 +102,6 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
     if (changed(&HeadsetSnapshot::sidetone) && s.sidetone) {
         update.sidetone = SliderValue{double(s.sidetone->level), number(s.sidetone->level)};
     }
-    if (changed(&HeadsetSnapshot::micMuted) && s.micMuted) update.mic = panel::micText(*s.micMuted, texts());
     if (changed(&HeadsetSnapshot::ambient) && s.ambient) {
         update.ancIndex = panel::indexIn(panel::ancModes, s.ambient->mode);
         update.ambientLevel = SliderValue{double(s.ambient->ambientLevel), number(s.ambient->ambientLevel)};
@@ -108,7 +112,6 @@ PanelUpdate PanelModel::render(const HeadsetSnapshot& s) {
         update.autoPowerOffIndex = panel::indexIn(panel::autoPowerOffChoices, *s.autoPowerOff);
     }
     if (changed(&HeadsetSnapshot::led) && s.led) update.led = s.led->isOn;
-    if (changed(&HeadsetSnapshot::bluetooth) && s.bluetooth) update.btState = panel::bluetoothStateText(s.bluetooth, texts());
     if (changed(&HeadsetSnapshot::bluetoothSoundMode) && s.bluetoothSoundMode) {
         update.btModeIndex = panel::indexIn(panel::btModes, *s.bluetoothSoundMode);
     }
@@ -154,28 +157,53 @@ std::optional<ReleaseInfo> PanelModel::releaseToDownload(const UpdateChecker::St
 
 void PanelModel::scheduleWrite(const std::string& key, std::vector<EventID> events,
                                HeadsetController::WriteOperation write) {
-    holdUntil_ = options_.monotonicNow() + holdWindow;
-    scheduleHoldEnd(holdWindow);
+    const SteadyTime now = options_.monotonicNow();
+    holdUntil_ = now + holdWindow;
+    holdCapUntil_ = now + holdCap;
+    holding_ = true;
+    scheduleHoldCheck(holdWindow);
     // The control no longer shows what the headset said; after the hold it will again.
     if (shown_) shown_ = withoutSettings(*shown_);
     if (const auto pending = pending_.find(key); pending != pending_.end()) options_.calls->cancel(pending->second);
     pending_[key] = options_.calls->callAfter(
         debounceDelay, [this, key, events = std::move(events), write = std::move(write)]() mutable {
             pending_.erase(key);
-            options_.apply(std::move(events), std::move(write));
+            const std::uint64_t id = nextWrite_++;
+            inFlight_.insert(id);
+            options_.apply(std::move(events), std::move(write),
+                           [self = std::weak_ptr<PanelModel*>(self_), id](const std::optional<std::string>&) {
+                               if (const auto model = self.lock()) (*model)->writeDone(id);
+                           });
         });
 }
 
-void PanelModel::scheduleHoldEnd(std::chrono::milliseconds after) {
-    if (holdEnd_) options_.calls->cancel(*holdEnd_);
-    holdEnd_ = options_.calls->callAfter(after, [this] {
-        holdEnd_.reset();
-        if (const auto left = holdUntil_ - options_.monotonicNow(); left > left.zero()) {
-            scheduleHoldEnd(std::chrono::ceil<std::chrono::milliseconds>(left));
+void PanelModel::writeDone(std::uint64_t write) {
+    if (inFlight_.erase(write) != 0) endHoldIfDone();
+}
+
+void PanelModel::scheduleHoldCheck(std::chrono::milliseconds after) {
+    if (holdCheck_) options_.calls->cancel(*holdCheck_);
+    holdCheck_ = options_.calls->callAfter(after, [this] {
+        holdCheck_.reset();
+        const SteadyTime now = options_.monotonicNow();
+        if (now >= holdCapUntil_) inFlight_.clear();  // given up: they no longer hold anything
+        if (isHolding()) {
+            const SteadyTime next = now < holdUntil_ ? holdUntil_ : holdCapUntil_;
+            scheduleHoldCheck(std::max(std::chrono::ceil<std::chrono::milliseconds>(next - now), std::chrono::milliseconds(1)));
             return;
         }
-        if (options_.holdEnded) options_.holdEnded();
+        endHoldIfDone();
     });
+}
+
+void PanelModel::endHoldIfDone() {
+    if (!holding_ || isHolding()) return;
+    holding_ = false;
+    if (holdCheck_) {
+        options_.calls->cancel(*holdCheck_);
+        holdCheck_.reset();
+    }
+    if (options_.holdEnded) options_.holdEnded();
 }
 
 void PanelModel::writeSetting(const std::string& key, std::string_view setting, SettingWrite write) {
@@ -237,38 +265,59 @@ void PanelModel::ncStartupChanged(int index) {
 
 void PanelModel::ledChanged(bool on) { writeSetting("led", "led", settingWrites::led(on)); }
 
-void PanelModel::batteryTextChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::showsBatteryText, on, options_.defaults);
+StoredSettings PanelModel::storedSettings() const {
+    StoredSettings stored;
+    stored.switches = {MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true, options_.defaults),
+                       MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false, options_.defaults),
+                       MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false, options_.defaults),
+                       options_.autostart.isEnabled(),
+                       MenuBarPreferences::flag(MenuBarPreferences::lowBatteryAlerts, true, options_.defaults)};
+    stored.trayIconColourIndex =
+        panel::indexIn(allTrayIconColours, MenuBarPreferences::trayIconColour(options_.defaults)).value_or(-1);
+    stored.languageIndex = panel::indexIn(allLanguages, texts().language()).value_or(-1);
+    stored.updateIntervalIndex = panel::indexIn(allUpdateCheckIntervals, UpdateChecker::interval(options_.defaults)).value_or(-1);
+    if (notSaved_) stored.notSaved = panel::notSavedText(*notSaved_, texts(), options_.home);
+    return stored;
 }
 
-void PanelModel::volumeTextChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::showsVolumeText, on, options_.defaults);
-}
-
-void PanelModel::dockChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::showsDockIcon, on, options_.defaults);
-}
-
-void PanelModel::lowBatteryAlertsChanged(bool on) {
-    MenuBarPreferences::setFlag(MenuBarPreferences::lowBatteryAlerts, on, options_.defaults);
-}
-
-bool PanelModel::startAtLoginChanged(bool on) { return options_.autostart.setEnabled(on); }
-
-void PanelModel::languageChanged(int index) {
-    if (const auto language = panel::entryAt(allLanguages, index)) options_.texts->setLanguage(*language);
-}
-
-void PanelModel::trayIconColourChanged(int index) {
-    if (const auto colour = panel::entryAt(allTrayIconColours, index)) {
-        MenuBarPreferences::setTrayIconColour(*colour, options_.defaults);
+StoredSettings PanelModel::saved(bool ok, const QString& filePath) {
+    if (ok) {
+        notSaved_.reset();
+    } else {
+        notSaved_ = SaveFailure::diagnose(filePath);
     }
+    return storedSettings();
 }
 
-void PanelModel::updateIntervalChanged(int index) {
-    if (const auto interval = panel::entryAt(allUpdateCheckIntervals, index)) {
-        UpdateChecker::setInterval(*interval, options_.defaults);
-    }
+StoredSettings PanelModel::flagChanged(const QString& key, bool on) {
+    return saved(MenuBarPreferences::setFlag(key, on, options_.defaults), options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::batteryTextChanged(bool on) { return flagChanged(MenuBarPreferences::showsBatteryText, on); }
+StoredSettings PanelModel::volumeTextChanged(bool on) { return flagChanged(MenuBarPreferences::showsVolumeText, on); }
+StoredSettings PanelModel::dockChanged(bool on) { return flagChanged(MenuBarPreferences::showsDockIcon, on); }
+StoredSettings PanelModel::lowBatteryAlertsChanged(bool on) { return flagChanged(MenuBarPreferences::lowBatteryAlerts, on); }
+
+StoredSettings PanelModel::startAtLoginChanged(bool on) {
+    return saved(options_.autostart.setEnabled(on) == on, options_.autostart.path());
+}
+
+StoredSettings PanelModel::trayIconColourChanged(int index) {
+    const auto colour = panel::entryAt(allTrayIconColours, index);
+    if (!colour) return storedSettings();
+    return saved(MenuBarPreferences::setTrayIconColour(*colour, options_.defaults), options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::languageChanged(int index) {
+    const auto language = panel::entryAt(allLanguages, index);
+    if (!language) return storedSettings();
+    return saved(options_.texts->setLanguage(*language), options_.defaults.filePath());
+}
+
+StoredSettings PanelModel::updateIntervalChanged(int index) {
+    const auto interval = panel::entryAt(allUpdateCheckIntervals, index);
+    if (!interval) return storedSettings();
+    return saved(UpdateChecker::setInterval(*interval, options_.defaults), options_.defaults.filePath());
 }
 
 std::ostream& operator<<(std::ostream& out, const PanelUpdate& u) {

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,18 @@ struct MenuBarSwitches {
     bool operator==(const MenuBarSwitches&) const = default;
 };
 
+// The settings the panel shows beside the headset's, as stored: the menu-bar switches, the
+// language and the update interval, and the line about a choice that could not be saved.
+struct StoredSettings {
+    MenuBarSwitches switches;
+    int trayIconColourIndex = -1;
+    int languageIndex = -1;
+    int updateIntervalIndex = -1;
+    std::optional<QString> notSaved;  // nothing: no line
+
+    bool operator==(const StoredSettings&) const = default;
+};
+
 // What one render changes in the panel. Absent members leave their views alone.
 struct PanelUpdate {
     std::optional<HeaderText> header;
@@ -74,13 +88,17 @@ struct PanelUpdate {
 // Everything the settings panel decides, without a display: what each snapshot, update state
 // and language shows, and what each control does. A control's change shows at once, is
 // written to the headset 0.15 s after the control last moved (one pending write per
-// control), and keeps snapshots from moving the setting controls for 1 s, so that the
-// headset's answer to an earlier step never pulls a control back under the user's hand.
-// Main thread only.
+// control), and keeps snapshots from moving the setting controls for at least 1 s and until
+// the headset has answered every write handed over meanwhile (5 s at most), so that neither
+// the answer to an earlier step nor a snapshot from before the write pulls a control back
+// under the user's hand. Main thread only.
 class PanelModel {
 public:
     using SteadyTime = std::chrono::steady_clock::time_point;
-    using Apply = std::function<void(std::vector<EventID>, HeadsetController::WriteOperation)>;
+    // Hands a write to the controller; `done` runs on the main thread once the write has gone
+    // through and its result is published, or has failed.
+    using Apply = std::function<void(std::vector<EventID>, HeadsetController::WriteOperation,
+                                     HeadsetController::Completion done)>;
 
     struct Options {
         Apply apply;                     // hands a write to the controller; required
@@ -90,6 +108,7 @@ public:
         AutostartEntry autostart;        // the user's entry for the running program
         NowFunction now;                 // wall clock: how long ago the battery changed
         std::function<SteadyTime()> monotonicNow;  // the hold window
+        QString home;                    // nothing: the user's; shortens folders in the notSaved line
         // The hold is over: the panel renders the latest snapshot, which shows every setting
         // control again.
         std::function<void()> holdEnded;
@@ -97,6 +116,9 @@ public:
 
     static constexpr std::chrono::milliseconds debounceDelay{150};
     static constexpr std::chrono::milliseconds holdWindow{1000};
+    // The longest the hold waits for the headset's answer after the last change: a write
+    // that does not come back by then (a headset that stopped answering) is given up.
+    static constexpr std::chrono::milliseconds holdCap{5000};
 
     explicit PanelModel(Options options);
     // Pending writes are dropped, not sent.
@@ -106,7 +128,8 @@ public:
 
     // Only what differs from the snapshot last rendered is shown; while the hold lasts, the
     // setting controls stay as the user left them, and the next render after it shows them all
-    // from the headset's values, whatever changed meanwhile.
+    // from the headset's values, whatever changed meanwhile. The stored settings are not part
+    // of it (`storedSettings`).
     PanelUpdate render(const HeadsetSnapshot& snapshot);
     // The next render then fills every view (after a change of language).
     void forgetShown() { shown_.reset(); }
@@ -135,24 +158,32 @@ public:
     void ncStartupChanged(int index);
     void voiceFocusChanged(bool on);
     void ledChanged(bool on);
-    // Preferences, language and update interval: stored (and announced) at once, no write.
-    void batteryTextChanged(bool on);
-    void volumeTextChanged(bool on);
-    void dockChanged(bool on);
-    void lowBatteryAlertsChanged(bool on);
-    void trayIconColourChanged(int index);
-    // Writes or removes the autostart entry; returns whether it is on now, which is what the
-    // switch shows (a folder that cannot be written leaves it off).
-    bool startAtLoginChanged(bool on);
-    void languageChanged(int index);
-    void updateIntervalChanged(int index);
+    // Preferences, language, update interval and the autostart entry: stored (and announced)
+    // at once, no write to the headset. Each returns what the panel shows then: the stored
+    // values, so that a choice that could not be saved goes back, with a line on why.
+    StoredSettings batteryTextChanged(bool on);
+    StoredSettings volumeTextChanged(bool on);
+    StoredSettings dockChanged(bool on);
+    StoredSettings lowBatteryAlertsChanged(bool on);
+    StoredSettings startAtLoginChanged(bool on);
+    StoredSettings trayIconColourChanged(int index);
+    StoredSettings languageChanged(int index);
+    StoredSettings updateIntervalChanged(int index);
+    // As stored now, with the line on the last choice that could not be saved (until a later
+    // one is saved, or `forgetNotSaved`).
+    StoredSettings storedSettings() const;
+    void forgetNotSaved() { notSaved_.reset(); }
 
     std::size_t pendingWriteCount() const { return pending_.size(); }
     bool hasPendingWrite(const std::string& key) const { return pending_.count(key) != 0; }
 
 private:
     void scheduleWrite(const std::string& key, std::vector<EventID> events, HeadsetController::WriteOperation write);
-    void scheduleHoldEnd(std::chrono::milliseconds after);
+    void scheduleHoldCheck(std::chrono::milliseconds after);
+    void endHoldIfDone();
+    void writeDone(std::uint64_t write);
+    StoredSettings saved(bool ok, const QString& filePath);
+    StoredSettings flagChanged(const QString& key, bool on);
     void writeSetting(const std::string& key, std::string_view setting, SettingWrite write);
     // A pop-up of single-byte settings: entry `index` of `choices`, written with `write`.
     template <class T, std::size_t N>
@@ -166,9 +197,16 @@ private:
 
     Options options_;
     std::optional<HeadsetSnapshot> shown_;
-    SteadyTime holdUntil_ = SteadyTime::min();
+    SteadyTime holdUntil_ = SteadyTime::min();     // 1 s after the last change
+    SteadyTime holdCapUntil_ = SteadyTime::min();  // `holdCap` after it
+    bool holding_ = false;                         // until `holdEnded` has been called
     std::map<std::string, DelayedCalls::Token> pending_;
-    std::optional<DelayedCalls::Token> holdEnd_;
+    std::set<std::uint64_t> inFlight_;  // writes handed over and not yet answered
+    std::uint64_t nextWrite_ = 1;
+    std::optional<DelayedCalls::Token> holdCheck_;
+    std::optional<SaveFailure> notSaved_;
+    // Completions that arrive after the model is gone find it expired.
+    std::shared_ptr<PanelModel*> self_ = std::make_shared<PanelModel*>(this);
     // The views' visibility as last set; all views start shown.
     bool headsetCardsHidden_ = false;
     bool ambientRowsVisible_ = true;

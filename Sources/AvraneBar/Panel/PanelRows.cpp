@@ -9,8 +9,10 @@
 #include <QVBoxLayout>
 
 #include "AvraneBar/Panel/ElidedLabel.h"
+#include "AvraneBar/Panel/HintLabel.h"
 #include "AvraneBar/Panel/PanelSizing.h"
 #include "AvraneBar/Panel/PanelStyle.h"
+#include "AvraneBar/Panel/PopUpButton.h"
 #include "AvraneBar/Panel/ToggleSwitch.h"
 
 namespace avrane {
@@ -18,10 +20,8 @@ namespace avrane {
 ElidedLabel* titleLabel(const char* name) { return named(new ElidedLabel, name); }
 
 QLabel* hintLabel(const char* name) {
-    auto* label = named(new QLabel, name);
-    label->setWordWrap(true);
+    auto* label = named(new HintLabel, name);
     label->setFont(style::smallFont(label->font()));
-    label->setTextFormat(Qt::PlainText);
     return label;
 }
 
@@ -33,7 +33,7 @@ QLabel* valueLabel(const char* name) {
 }
 
 QComboBox* popUp(const char* name) {
-    auto* box = named(new QComboBox, name);
+    auto* box = named(new PopUpButton, name);
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     box->setMinimumContentsLength(6);
     return box;

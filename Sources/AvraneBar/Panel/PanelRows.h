@@ -24,7 +24,7 @@ T* named(T* widget, const char* name) {
     return widget;
 }
 ElidedLabel* titleLabel(const char* name);
-// Small, wrapping, plain text.
+// Small, plain text, wrapping to three lines at most.
 QLabel* hintLabel(const char* name);
 // Centred in its column.
 QLabel* valueLabel(const char* name);

@@ -46,7 +46,8 @@ ContentLimits contentLimits(double fitting, double cardArea, double storedHeight
     return limits;
 }
 
-void ResizeBracket::expect(Size requested) {
+void ResizeBracket::expect(Size requested, Size current) {
+    if (same(requested.width, current.width) && same(requested.height, current.height)) return;
     requested_.push_back(requested);
     if (requested_.size() > remembered) requested_.pop_front();
 }

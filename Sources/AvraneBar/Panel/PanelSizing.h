@@ -74,13 +74,15 @@ public:
         ResizeBracket& bracket_;
     };
 
-    // Brackets a size change the program makes towards `requested`.
-    [[nodiscard]] Scope enter(Size requested) {
-        expect(requested);
+    // Brackets a size change the program makes from `current` towards `requested`.
+    [[nodiscard]] Scope enter(Size requested, Size current) {
+        expect(requested, current);
         return Scope(*this);
     }
-    // A size the program asked for, to be reported later.
-    void expect(Size requested);
+    // A size the program asked for, to be reported later; nothing when the window has that
+    // size already, as no report will come for it (kept, it would swallow a user's resize to
+    // that size later on).
+    void expect(Size requested, Size current);
     int depth() const { return depth_; }
     // The window reports a new size: true when the user made it.
     bool isUserResize(Size reported);

@@ -122,6 +122,18 @@ UpdateRow updateRow(const UpdateChecker::State& state, const Localization& texts
     return row;
 }
 
+QString notSavedText(const SaveFailure& failure, const Localization& texts, const QString& home) {
+    QString folder = failure.folder;
+    if (!home.isEmpty() && (folder == home || folder.startsWith(home + u'/'))) folder = u'~' + folder.mid(home.size());
+    QString reason;
+    switch (failure.reason) {
+    case SaveFailure::Reason::readOnly: reason = texts.text(Str::notSavedReadOnly).arg(folder); break;
+    case SaveFailure::Reason::noSpace: reason = texts.text(Str::notSavedNoSpace); break;
+    case SaveFailure::Reason::other: reason = folder + QStringLiteral(": ") + failure.detail; break;
+    }
+    return texts.text(Str::settingNotSaved) + QStringLiteral(": ") + reason;
+}
+
 }  // namespace avrane::panel
 
 namespace avrane {

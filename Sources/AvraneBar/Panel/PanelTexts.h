@@ -8,6 +8,7 @@
 
 #include "AvraneBar/Controller/HeadsetSnapshot.h"
 #include "AvraneBar/Localization/Localization.h"
+#include "AvraneDefaults/SaveFailure.h"
 #include "AvraneUpdate/UpdateChecker.h"
 
 namespace avrane {
@@ -75,6 +76,9 @@ QString bluetoothStateText(const std::optional<BluetoothStatus>& status, const L
 ToneText computerLinkText(const MacBluetoothLink& link, const Localization& texts);
 ToneText micText(bool muted, const Localization& texts);
 UpdateRow updateRow(const UpdateChecker::State& state, const Localization& texts);
+// One line on a choice that could not be saved, and why: "Setting not saved: ~/.config/avrane
+// cannot be written". Folders in the home folder start with "~".
+QString notSavedText(const SaveFailure& failure, const Localization& texts, const QString& home);
 
 }  // namespace panel
 

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QWidgetAction>
 
 #include "AvraneBar/Controller/HeadsetController.h"
@@ -23,6 +24,7 @@
 #include "AvraneBar/Panel/CardList.h"
 #include "AvraneBar/Panel/ElidedLabel.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
+#include "AvraneBar/Panel/PanelAccessibility.h"
 #include "AvraneBar/Panel/PanelRows.h"
 #include "AvraneBar/Panel/PanelStyle.h"
 #include "AvraneBar/Panel/SliderRow.h"
@@ -35,8 +37,9 @@ namespace {
 PanelModel::Options modelOptions(HeadsetController& controller, DelayedCalls& calls, std::function<void()> holdEnded) {
     PanelModel::Options options;
     options.holdEnded = std::move(holdEnded);
-    options.apply = [&controller](std::vector<EventID> events, HeadsetController::WriteOperation write) {
-        controller.apply(std::move(events), std::move(write));
+    options.apply = [&controller](std::vector<EventID> events, HeadsetController::WriteOperation write,
+                                  HeadsetController::Completion done) {
+        controller.apply(std::move(events), std::move(write), std::move(done));
     };
     options.calls = &calls;
     return options;
@@ -68,6 +71,7 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
       model_(modelOptions(controller, calls_, [this] {
           if (isVisible()) render(controller_.snapshot());
       })) {
+    installPanelAccessibility();
     setObjectName(QStringLiteral("panelContent"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
@@ -137,6 +141,7 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     languageLabel_ = named(new QLabel, "languageLabel");
     resetSizeButton_ = smallButton("resetSizeButton");
     quitButton_ = smallButton("quitButton");
+    notSavedLabel_ = titleLabel("notSavedLabel");
 
     build();
     connectControls();
@@ -148,7 +153,13 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
 PanelViewController::~PanelViewController() = default;
 
 void PanelViewController::build() {
-    auto* root = new QVBoxLayout(this);
+    // One view holds everything, as the layout dump starts from it.
+    stack_ = named(new QWidget(this), "contentStack");
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSizeConstraint(QLayout::SetNoConstraint);
+    outer->addWidget(stack_);
+    auto* root = new QVBoxLayout(stack_);
     root->setContentsMargins(sizing::panelMargin, 16, sizing::panelMargin, 14);
     root->setSpacing(10);
     // The window's limits come from updateContentLimits, not from the layout.
@@ -175,12 +186,15 @@ void PanelViewController::build() {
     root->addWidget(header);
 
     // Every row is kept with its title, so that the panel's width can give each title room.
+    // The title labels its control for assistive technology too.
     const auto row = [this](ElidedLabel* title, QWidget* control, QLabel* hint = nullptr) {
         titledRows_.append({title, control, nullptr});
+        title->setBuddy(control);
         return settingsRow(title, control, hint);
     };
     const auto sliderRow = [this](SliderRow* slider, QLabel* hint = nullptr) {
         titledRows_.append({slider->title(), slider->slider(), slider});
+        slider->title()->setBuddy(slider->slider());
         return settingsRow(slider->title(), slider->slider(), hint);
     };
     QWidget* balance = sliderRow(balanceRow_, balanceRow_->hint());
@@ -230,7 +244,14 @@ void PanelViewController::build() {
     cardStackView_->setAutoFillBackground(false);
     cardScrollView_->setWidget(cardStackView_);
     root->addWidget(cardScrollView_, 1);
-    new MarginScrollBar(cardScrollView_, this);
+    new MarginScrollBar(cardScrollView_, stack_);
+
+    // A choice that could not be saved, and why: one line under the cards, seen wherever the
+    // list is scrolled to.
+    style::setTone(notSavedLabel_, Tone::red);
+    notSavedLabel_->setFont(style::smallFont(font()));
+    notSavedLabel_->hide();
+    root->addWidget(notSavedLabel_);
 
     root->addWidget(named(new SeparatorLine, "footerSeparator"));
 
@@ -285,20 +306,27 @@ void PanelViewController::connectControls() {
     popUp(btModePopUp_, &PanelModel::btModeChanged);
     popUp(btStartupPopUp_, &PanelModel::btStartupChanged);
     popUp(ncStartupPopUp_, &PanelModel::ncStartupChanged);
-    popUp(languagePopUp_, &PanelModel::languageChanged);
-    popUp(updateIntervalPopUp_, &PanelModel::updateIntervalChanged);
-    popUp(trayIconColourPopUp_, &PanelModel::trayIconColourChanged);
     const auto toggle = [this](ToggleSwitch* button, void (PanelModel::*action)(bool)) {
         connect(button, &QAbstractButton::clicked, this, [this, action](bool on) { (model_.*action)(on); });
     };
     toggle(voiceFocusSwitch_, &PanelModel::voiceFocusChanged);
     toggle(ledSwitch_, &PanelModel::ledChanged);
-    toggle(batteryTextSwitch_, &PanelModel::batteryTextChanged);
-    toggle(volumeTextSwitch_, &PanelModel::volumeTextChanged);
-    toggle(dockSwitch_, &PanelModel::dockChanged);
-    toggle(lowBatteryAlertsSwitch_, &PanelModel::lowBatteryAlertsChanged);
-    connect(startAtLoginSwitch_, &QAbstractButton::clicked, this,
-            [this](bool on) { setChecked(startAtLoginSwitch_, model_.startAtLoginChanged(on)); });
+    // Stored settings: the controls then show what was stored, which is not the user's choice
+    // when it could not be saved.
+    const auto storedToggle = [this](ToggleSwitch* button, StoredSettings (PanelModel::*action)(bool)) {
+        connect(button, &QAbstractButton::clicked, this, [this, action](bool on) { showStored((model_.*action)(on)); });
+    };
+    storedToggle(batteryTextSwitch_, &PanelModel::batteryTextChanged);
+    storedToggle(volumeTextSwitch_, &PanelModel::volumeTextChanged);
+    storedToggle(dockSwitch_, &PanelModel::dockChanged);
+    storedToggle(lowBatteryAlertsSwitch_, &PanelModel::lowBatteryAlertsChanged);
+    storedToggle(startAtLoginSwitch_, &PanelModel::startAtLoginChanged);
+    const auto storedPopUp = [this](QComboBox* box, StoredSettings (PanelModel::*action)(int)) {
+        connect(box, &QComboBox::activated, this, [this, action](int index) { showStored((model_.*action)(index)); });
+    };
+    storedPopUp(languagePopUp_, &PanelModel::languageChanged);
+    storedPopUp(updateIntervalPopUp_, &PanelModel::updateIntervalChanged);
+    storedPopUp(trayIconColourPopUp_, &PanelModel::trayIconColourChanged);
 
     connect(checkUpdateButton_, &QPushButton::clicked, this, [this] { updateChecker_.check(true); });
     connect(updateActionButton_, &QPushButton::clicked, this, [this] {
@@ -332,18 +360,19 @@ void PanelViewController::relabel() {
                                   l.powerCard, l.menuBarCard, l.updatesCard};
     for (int i = 0; i < cards_.size(); ++i) cards_[i]->setTitle(cardTitles[i]);
 
-    // A row's title also names its control for assistive technology.
+    // A row's title also names its control for assistive technology. A value shown as text
+    // is read as it is, after the title that labels it.
     const auto titled = [](QLabel* title, QWidget* control, const QString& text) {
         setText(title, text);
         control->setAccessibleName(text);
     };
-    titled(micRowTitle_, micValue_, l.micTitle);
+    setText(micRowTitle_, l.micTitle);
     setText(micHint_, l.micHint);
     titled(ancRowTitle_, ancPopUp_, l.ancTitle);
     titled(voiceFocusTitle_, voiceFocusSwitch_, l.voiceFocusTitle);
-    titled(computerLinkTitle_, computerLinkValue_, l.computerLinkTitle);
+    setText(computerLinkTitle_, l.computerLinkTitle);
     setText(computerLinkHint_, l.computerLinkHint);
-    titled(btStateTitle_, btStateValue_, l.btStateTitle);
+    setText(btStateTitle_, l.btStateTitle);
     titled(btModeTitle_, btModePopUp_, l.btModeTitle);
     titled(btStartupTitle_, btStartupPopUp_, l.btStartupTitle);
     titled(ncStartupTitle_, ncStartupPopUp_, l.ncStartupTitle);
@@ -358,7 +387,7 @@ void PanelViewController::relabel() {
     titled(startAtLoginTitle_, startAtLoginSwitch_, l.startAtLoginTitle);
     titled(lowBatteryAlertsTitle_, lowBatteryAlertsSwitch_, l.lowBatteryAlertsTitle);
     titled(updateIntervalTitle_, updateIntervalPopUp_, l.updateIntervalTitle);
-    titled(updateStatusTitle_, updateStatusValue_, l.updateStatusTitle);
+    setText(updateStatusTitle_, l.updateStatusTitle);
     titled(languageLabel_, languagePopUp_, l.languageLabel);
     resetSizeButton_->setText(l.resetSize);
     checkUpdateButton_->setText(l.checkForUpdates);
@@ -376,6 +405,7 @@ void PanelViewController::relabel() {
     select(updateIntervalPopUp_, l.updateIntervalIndex);
     select(languagePopUp_, l.languageIndex);
     select(trayIconColourPopUp_, l.trayIconColourIndex);
+    showStored(model_.storedSettings());  // the line on a setting not saved, in the new language
 
     renderUpdate(updateChecker_.state());
     model_.forgetShown();
@@ -396,6 +426,24 @@ double PanelViewController::fittingWidth() const {
 }
 
 void PanelViewController::render(const HeadsetSnapshot& snapshot) { apply(model_.render(snapshot)); }
+
+void PanelViewController::showStored(const StoredSettings& stored) {
+    setChecked(batteryTextSwitch_, stored.switches.batteryText);
+    setChecked(volumeTextSwitch_, stored.switches.volumeText);
+    setChecked(dockSwitch_, stored.switches.dock);
+    setChecked(startAtLoginSwitch_, stored.switches.startAtLogin);
+    setChecked(lowBatteryAlertsSwitch_, stored.switches.lowBatteryAlerts);
+    select(languagePopUp_, stored.languageIndex);
+    select(updateIntervalPopUp_, stored.updateIntervalIndex);
+    select(trayIconColourPopUp_, stored.trayIconColourIndex);
+    const QString line = stored.notSaved.value_or(QString());
+    if (notSavedLabel_->text() == line && notSavedLabel_->isHidden() == line.isEmpty()) return;
+    setText(notSavedLabel_, line);
+    notSavedLabel_->setToolTip(line);
+    notSavedLabel_->setAccessibleName(line);
+    notSavedLabel_->setHidden(line.isEmpty());
+    updateContentLimits();
+}
 
 void PanelViewController::showSlider(SliderRow* row, const std::optional<SliderValue>& value) {
     if (!value) return;
@@ -470,7 +518,7 @@ void PanelViewController::renderUpdate(const UpdateChecker::State& state) {
 }
 
 int PanelViewController::innerWidth() const {
-    const QMargins margins = layout()->contentsMargins();
+    const QMargins margins = stack_->layout()->contentsMargins();
     return std::max(0, width() - margins.left() - margins.right());
 }
 
@@ -486,7 +534,7 @@ double PanelViewController::fittingHeight() const {
     // Hiding or showing a row or card, and new texts, ask the layouts to work out their sizes
     // again later, from the event loop; the height is wanted now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    QLayout* root = layout();
+    QLayout* root = stack_->layout();
     const QMargins margins = root->contentsMargins();
     const int width = innerWidth();
     double height = margins.top() + margins.bottom();
@@ -516,15 +564,25 @@ void PanelViewController::updateContentLimits() {
     const sizing::ContentLimits limits =
         sizing::contentLimits(fitting, cardAreaHeight(), storedHeight, window->height(), roomOnScreen(window));
 
-    const QSize target(window->width(), int(std::lround(limits.height.value_or(window->height()))));
+    const QSize minimum(int(limits.minimum.width), int(std::lround(limits.minimum.height)));
+    const QSize maximum(int(limits.maximum.width), int(std::lround(limits.maximum.height)));
+    const QSize current = window->size();
+    const QSize target = QSize(current.width(), int(std::lround(limits.height.value_or(current.height()))))
+                             .expandedTo(minimum)
+                             .boundedTo(maximum);
     std::optional<sizing::ResizeBracket::Scope> scope;
     if (panel) {
+        panel->resizeBracket().expect({double(target.width()), double(target.height())},
+                                      {double(current.width()), double(current.height())});
         scope.emplace(panel->resizeBracket());
-        panel->resizeBracket().expect({double(target.width()), double(target.height())});
     }
-    window->setMinimumSize(int(limits.minimum.width), int(std::lround(limits.minimum.height)));
-    window->setMaximumSize(int(limits.maximum.width), int(std::lround(limits.maximum.height)));
-    if (limits.height) window->resize(target);
+    // Limits that the current size meets come first, so that the window takes no size on the
+    // way to the target (each would be reported, and not as the program's).
+    window->setMinimumSize(minimum.boundedTo(current));
+    window->setMaximumSize(maximum.expandedTo(current));
+    if (target != current) window->resize(target);
+    window->setMinimumSize(minimum);
+    window->setMaximumSize(maximum);
 }
 
 void PanelViewController::setNotice(const QString& text) {
@@ -556,7 +614,16 @@ void PanelViewController::confirmQuit() {
 
 void PanelViewController::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // A line about an earlier opening's choice is stale by now.
+    model_.forgetNotSaved();
+    showStored(model_.storedSettings());
     updateContentLimits();
+}
+
+void PanelViewController::wheelEvent(QWheelEvent* event) {
+    // Over the header, the footer or a control that does not take the wheel: the card list
+    // scrolls, as it does over the cards.
+    QCoreApplication::sendEvent(cardScrollView_->verticalScrollBar(), event);
 }
 
 void PanelViewController::applySecondaryColours() {

@@ -61,12 +61,14 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void build();
     void connectControls();
     void apply(const PanelUpdate& update);
     void apply(const VisibilityChange& change);
+    void showStored(const StoredSettings& stored);
     void showSlider(SliderRow* row, const std::optional<SliderValue>& value);
     void confirmQuit();
     void applySecondaryColours();
@@ -136,6 +138,8 @@ private:
     QLabel* languageLabel_;
     QPushButton* resetSizeButton_;
     QPushButton* quitButton_;
+    ElidedLabel* notSavedLabel_;
+    QWidget* stack_ = nullptr;
     QList<Card*> cards_;
     QScrollArea* cardScrollView_ = nullptr;
     QWidget* cardStackView_ = nullptr;

@@ -6,11 +6,13 @@
 #include <cmath>
 
 #include "AvraneBar/Panel/ElidedLabel.h"
+#include "AvraneBar/Panel/HintLabel.h"
 #include "AvraneBar/Panel/PanelStyle.h"
 
 namespace avrane {
 
-ValueSlider::ValueSlider(double minimum, double maximum, QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+ValueSlider::ValueSlider(double minimum, double maximum, QWidget* parent)
+    : TakesWheelWhenChosen<QSlider>(Qt::Horizontal, parent) {
     setRange(int(std::lround(minimum * stepsPerUnit)), int(std::lround(maximum * stepsPerUnit)));
     setSingleStep(stepsPerUnit);
     setPageStep(stepsPerUnit * 5);
@@ -23,10 +25,11 @@ void ValueSlider::setDoubleValue(double value) {
     setValue(int(std::lround(value * stepsPerUnit)));
 }
 
+void ValueSlider::setValueText(const QString& text) { valueText_ = text; }
+
 SliderRow::SliderRow(double minimum, double maximum, QObject* parent)
-    : QObject(parent), slider_(new ValueSlider(minimum, maximum)), title_(new ElidedLabel), hint_(new QLabel) {
+    : QObject(parent), slider_(new ValueSlider(minimum, maximum)), title_(new ElidedLabel), hint_(new HintLabel) {
     widestValues = {QString::number(std::lround(minimum)), QString::number(std::lround(maximum))};
-    hint_->setWordWrap(true);
     hint_->setFont(style::smallFont(hint_->font()));
     connect(slider_, &QSlider::valueChanged, this, [this] {
         if (onChange) onChange(slider_->doubleValue());
@@ -61,6 +64,7 @@ int SliderRow::widestTitleWidth() const {
 
 void SliderRow::refreshTitle() {
     const QString text = composed(titleText, valueText);
+    slider_->setValueText(valueText);
     if (title_->text() == text) return;
     // The value stays readable when the name has to give way.
     title_->setKeptEnd(valueText.isEmpty() ? 0 : int(valueText.size()) + 2);

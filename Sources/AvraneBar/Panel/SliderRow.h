@@ -8,14 +8,16 @@
 #include <QSlider>
 #include <QStringList>
 
+#include "AvraneBar/Panel/TakesWheelWhenChosen.h"
+
 namespace avrane {
 
 class ElidedLabel;
 
 // A slider over a range of doubles. QSlider counts in integers, so the range runs on a scale
 // a hundred times finer: the knob goes where the hand puts it, and the panel snaps only the
-// value it shows and writes.
-class ValueSlider : public QSlider {
+// value it shows and writes. It takes the wheel only once the user has chosen it.
+class ValueSlider : public TakesWheelWhenChosen<QSlider> {
     Q_OBJECT
     Q_PROPERTY(double value READ doubleValue)
 
@@ -27,6 +29,12 @@ public:
     double doubleValue() const { return double(value()) / stepsPerUnit; }
     // Moves the knob without reporting a change.
     void setDoubleValue(double value);
+    // What the row shows for the value ("Chat 0.5"), which assistive technology reads too.
+    const QString& valueText() const { return valueText_; }
+    void setValueText(const QString& text);
+
+private:
+    QString valueText_;
 };
 
 // A slider with a title that carries the current value ("Volume  12") and an optional hint

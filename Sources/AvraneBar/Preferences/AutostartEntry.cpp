@@ -9,7 +9,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
-#include "AvraneBar/App/ApplicationId.h"
+#include "AvraneBar/Identity/ApplicationId.h"
 #include "AvraneBar/Localization/Str.h"
 
 namespace avrane {

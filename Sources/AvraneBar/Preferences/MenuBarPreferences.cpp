@@ -8,14 +8,15 @@ bool MenuBarPreferences::flag(const QString& key, bool defaultValue, const UserD
     return defaults.boolean(key).value_or(defaultValue);
 }
 
-void MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefaults& defaults,
+bool MenuBarPreferences::setFlag(const QString& key, bool value, const UserDefaults& defaults,
                                  const SettingsTrace& trace) {
-    if (defaults.boolean(key) == value) return;
+    if (defaults.boolean(key) == value) return true;
     if (!defaults.setBoolean(key, value)) {
         trace.notSaved(defaults, key, value ? QStringLiteral("true") : QStringLiteral("false"));
-        return;
+        return false;
     }
     NotificationCenter::defaultCenter().post(didChange);
+    return true;
 }
 
 TrayIconColour MenuBarPreferences::trayIconColour(const UserDefaults& defaults) {
@@ -23,15 +24,16 @@ TrayIconColour MenuBarPreferences::trayIconColour(const UserDefaults& defaults) 
     return stored ? trayIconColourFromRaw(*stored).value_or(TrayIconColour::automatic) : TrayIconColour::automatic;
 }
 
-void MenuBarPreferences::setTrayIconColour(TrayIconColour colour, const UserDefaults& defaults,
+bool MenuBarPreferences::setTrayIconColour(TrayIconColour colour, const UserDefaults& defaults,
                                            const SettingsTrace& trace) {
     const QString raw = rawValue(colour);
-    if (defaults.text(trayIconColourKey) == raw) return;
+    if (defaults.text(trayIconColourKey) == raw) return true;
     if (!defaults.setText(trayIconColourKey, raw)) {
         trace.notSaved(defaults, trayIconColourKey, raw);
-        return;
+        return false;
     }
     NotificationCenter::defaultCenter().post(didChange);
+    return true;
 }
 
 }  // namespace avrane

@@ -34,15 +34,17 @@ public:
     static bool flag(const QString& key, bool defaultValue,
                      const UserDefaults& defaults = UserDefaults::standard());
     // Stores `value` and posts didChange, unless the same flag is already stored. A value
-    // that cannot be saved is traced and not announced: the stored flag stays in force.
-    static void setFlag(const QString& key, bool value,
+    // that cannot be saved is traced and not announced: the stored flag stays in force, and
+    // the answer is false.
+    static bool setFlag(const QString& key, bool value,
                         const UserDefaults& defaults = UserDefaults::standard(),
                         const SettingsTrace& trace = {});
 
     // The stored colour; automatic for nothing or anything else stored.
     static TrayIconColour trayIconColour(const UserDefaults& defaults = UserDefaults::standard());
-    // As setFlag: stored and announced only when it changes, traced when it cannot be saved.
-    static void setTrayIconColour(TrayIconColour colour, const UserDefaults& defaults = UserDefaults::standard(),
+    // As setFlag: stored and announced only when it changes, traced when it cannot be saved
+    // (the answer is then false).
+    static bool setTrayIconColour(TrayIconColour colour, const UserDefaults& defaults = UserDefaults::standard(),
                                   const SettingsTrace& trace = {});
 };
 

@@ -440,6 +440,11 @@ TEST_F(Application, diagnosticLinesInTheirFormats) {
     EXPECT_EQ(lines.filter(snapshot).size(), lines.filter(QRegularExpression("^\\d{4}-")).size());
     EXPECT_FALSE(lines.filter("Z  no-dongle (").isEmpty());
     EXPECT_EQ(lines.filter(QRegularExpression(R"(^--- panel \d+x\d+ at -?\d+,-?\d+, visible=true, statusItem \d+x\d+ at -?\d+,-?\d+ ---$)")).size(), 1);
+    // From the content's first view, which holds all the others.
+    const qsizetype header = lines.indexOf(QRegularExpression("--- panel .*"));
+    ASSERT_GE(header, 0);
+    EXPECT_THAT(lines.value(header + 1).toStdString(), ::testing::MatchesRegex("QWidget  [0-9]+x[0-9]+ at 0,0"));
+    EXPECT_EQ(lines.filter(QRegularExpression("^ *PanelViewController ")).size(), 0);
     // Without a dongle the headset's cards are hidden.
     EXPECT_THAT(lines.filter(QRegularExpression(R"(^ +Card  \d+x\d+ at \d+,\d+  HIDDEN$)")).size(), 4);
     EXPECT_EQ(lines.filter(QRegularExpression(R"(^ +ValueSlider  \d+x\d+ at \d+,\d+( +HIDDEN)? enabled=(true|false) value=-?\d+\.\d+$)")).size(), 4);

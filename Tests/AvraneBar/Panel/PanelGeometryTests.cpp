@@ -63,9 +63,9 @@ TEST(PanelSizing, rememberedWidthAndUserSizes) {
     // The program's own resizes are not the user's, also when the window reports them late.
     sizing::ResizeBracket bracket;
     {
-        const auto outer = bracket.enter({360, 560});
+        const auto outer = bracket.enter({360, 560}, {360, 500});
         {
-            const auto inner = bracket.enter({360, 600});
+            const auto inner = bracket.enter({360, 600}, {360, 560});
             EXPECT_EQ(bracket.depth(), 2);
         }
         EXPECT_FALSE(bracket.isUserResize({420, 600})) << "inside the bracket";
@@ -74,6 +74,10 @@ TEST(PanelSizing, rememberedWidthAndUserSizes) {
     EXPECT_FALSE(bracket.isUserResize({360, 600})) << "asked for inside, reported after";
     EXPECT_TRUE(bracket.isUserResize({420, 600}));
     EXPECT_TRUE(bracket.isUserResize({360, 600})) << "each request is settled once";
+    // A request for the size the window has is never reported, and so not waited for.
+    bracket.expect({420, 600}, {420, 600});
+    EXPECT_TRUE(bracket.isUserResize({360, 600}));
+    EXPECT_TRUE(bracket.isUserResize({420, 600}));
 }
 
 TEST(PanelSizing, contentLimitsFromTheCardsAndTheStoredHeight) {

@@ -52,12 +52,14 @@ protected:
         std::vector<EventID> events;
         HeadsetController::WriteOperation operation;
         testing::SteppedCalls::Time at;
+        HeadsetController::Completion done;
     };
 
     PanelModel::Options options() {
         PanelModel::Options o;
-        o.apply = [this](std::vector<EventID> events, HeadsetController::WriteOperation write) {
-            writes.push_back({std::move(events), std::move(write), calls.now()});
+        o.apply = [this](std::vector<EventID> events, HeadsetController::WriteOperation write,
+                         HeadsetController::Completion done) {
+            writes.push_back({std::move(events), std::move(write), calls.now(), std::move(done)});
         };
         o.calls = &calls;
         o.texts = &texts;
@@ -65,6 +67,7 @@ protected:
         o.autostart = AutostartEntry(autostartFile, "/opt/avrane bar/avrane-bar");
         o.now = [this] { return wall; };
         o.monotonicNow = [this] { return calls.now(); };
+        o.home = QStringLiteral("/home/someone");
         return o;
     }
 
@@ -136,7 +139,7 @@ TEST_F(PanelModelTest, headerAndCardsFollowTheAvailability) {
     EXPECT_TRUE(back.volume);
 }
 
-TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsForASecond) {
+TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsUntilTheHeadsetHasAnswered) {
     int holdEnds = 0;
     PanelModel::Options o = options();
     o.holdEnded = [&] { ++holdEnds; };
@@ -148,12 +151,21 @@ TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsForASecond) {
     meanwhile.led = LEDSetting{false};  // and a change made on the headset
     meanwhile.batteryPercent = 70;
     calls.advance(900ms);
+    meanwhile.micMuted = true;
     const PanelUpdate held = panel.render(meanwhile);
     EXPECT_FALSE(held.volume || held.led);
     EXPECT_TRUE(held.battery) << "the header is not held";
-    EXPECT_EQ(holdEnds, 0);
+    EXPECT_EQ(held.mic, (ToneText{"Muted", Tone::secondary})) << "nor what is only shown";
+    texts.setLanguage(Language::korean);  // and in a new language at once
+    panel.forgetShown();
+    EXPECT_EQ(panel.render(meanwhile).mic, (ToneText{"음소거", Tone::secondary}));
+    texts.setLanguage(Language::english);
     panel.volumeChanged(13);  // the hand moves again: the hold starts over
-    calls.advance(999ms);
+    calls.advance(150ms);
+    ASSERT_EQ(writes.size(), 2u);
+    writes[0].done(std::nullopt);
+    writes[1].done(std::nullopt);  // answered well within the second
+    calls.advance(849ms);
     EXPECT_EQ(holdEnds, 0);
     calls.advance(1ms);
     EXPECT_EQ(holdEnds, 1) << "the panel is asked to render once the hold is over";
@@ -168,10 +180,32 @@ TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsForASecond) {
     nothingNew.switches = after.switches;
     EXPECT_EQ(panel.render(meanwhile), nothingNew) << "and only changes after that";
 
-    // A write the headset did not take: the control returns to the headset's value.
+    // A slow write (retries, a full read ahead of it): past the second the controls wait for
+    // its answer, and a snapshot from before it changes none of them.
     panel.volumeChanged(20);
-    calls.advance(1s);
-    EXPECT_EQ(panel.render(meanwhile).volume, (SliderValue{13, "13"}));
+    calls.advance(2s);
+    EXPECT_EQ(holdEnds, 1);
+    EXPECT_TRUE(panel.isHolding());
+    EXPECT_FALSE(panel.render(meanwhile).volume);
+    writes.back().done(std::string("no reply to headphoneVolume"));  // a failure ends it too
+    EXPECT_EQ(holdEnds, 2);
+    EXPECT_EQ(panel.render(meanwhile).volume, (SliderValue{13, "13"})) << "a write the headset did not take";
+
+    // One that never comes back is given up 5 s after the last change, and a late answer
+    // ends no later hold.
+    panel.volumeChanged(21);
+    calls.advance(4999ms);
+    EXPECT_EQ(holdEnds, 2);
+    calls.advance(1ms);
+    EXPECT_EQ(holdEnds, 3);
+    writes.back().done(std::nullopt);
+    EXPECT_EQ(holdEnds, 3);
+    panel.volumeChanged(22);
+    calls.advance(150ms);
+    writes.back().done(std::nullopt);
+    EXPECT_TRUE(panel.isHolding());
+    calls.advance(850ms);
+    EXPECT_EQ(holdEnds, 4);
 }
 
 TEST_F(PanelModelTest, writesWaitForTheControlToRestOneWritePerControl) {
@@ -283,13 +317,12 @@ TEST_F(PanelModelTest, preferencesAndLanguageAreStoredAndAnnounced) {
     EXPECT_EQ(labels.languageIndex, 1);
     EXPECT_EQ(labels.updateIntervalIndex, 4);
     EXPECT_THAT(labels.languageItems, ElementsAre("시스템 설정", "한국어", "English"));
-    EXPECT_THAT(labels.autoPowerOffItems, ElementsAre("사용 안 함", "5분", "15분", "30분", "60분", "180분"));
 }
 
 // The switch shows whether the autostart entry is there: written with the option that keeps
 // the panel closed, and off again when the file goes or the desktop marks it hidden.
 TEST_F(PanelModelTest, startAtLoginIsTheAutostartEntry) {
-    EXPECT_TRUE(model.startAtLoginChanged(true));
+    EXPECT_TRUE(model.startAtLoginChanged(true).switches.startAtLogin);
     EXPECT_TRUE(model.render(HeadsetSnapshot{}).switches.startAtLogin);
     EXPECT_THAT(testing::readFile(autostartFile).toStdString(),
                 ::testing::HasSubstr("Exec=\"/opt/avrane bar/avrane-bar\" --autostart\n"));
@@ -298,7 +331,7 @@ TEST_F(PanelModelTest, startAtLoginIsTheAutostartEntry) {
     model.startAtLoginChanged(true);
     testing::writeFile(autostartFile, testing::readFile(autostartFile) + "Hidden=true\n");
     EXPECT_FALSE(model.render(HeadsetSnapshot{}).switches.startAtLogin);
-    EXPECT_FALSE(model.startAtLoginChanged(false));
+    EXPECT_FALSE(model.startAtLoginChanged(false).switches.startAtLogin);
     EXPECT_FALSE(QFile::exists(autostartFile));
 
     // The user's entry, and a program on PATH named by its name alone.
@@ -312,12 +345,46 @@ TEST_F(PanelModelTest, startAtLoginIsTheAutostartEntry) {
     EXPECT_EQ(AutostartEntry::command(program), "avrane-bar");
     qputenv("PATH", path);
     EXPECT_EQ(AutostartEntry::command(program), program);
+}
 
-    // A folder that cannot be written leaves the switch off.
+// With a configuration folder that cannot be written (sysfs takes no new files, whoever asks),
+// every stored choice goes back to what is stored, and one line says why, in the language in
+// use; the next choice that is saved takes the line away.
+TEST_F(PanelModelTest, choicesThatCannotBeSavedGoBackAndSayWhy) {
+    const UserDefaults unwritable(QStringLiteral("/sys/avrane-config/avrane/AvraneBar.conf"));
+    Localization korean{{unwritable, [] { return QStringList{"ko-KR"}; }}};
     PanelModel::Options o = options();
-    o.autostart = AutostartEntry("/proc/avrane/autostart.desktop", "/usr/bin/avrane-bar");
-    PanelModel unwritable(std::move(o));
-    EXPECT_FALSE(unwritable.startAtLoginChanged(true));
+    o.defaults = unwritable;
+    o.texts = &korean;
+    o.autostart = AutostartEntry("/sys/avrane-config/autostart/avrane.desktop", "/usr/bin/avrane-bar");
+    PanelModel panel(o);
+    const StoredSettings asStored = panel.storedSettings();
+    EXPECT_EQ(asStored.notSaved, std::nullopt);
+    const QString line = QStringLiteral("설정을 저장하지 못했습니다: /sys/avrane-config/avrane에 쓸 수 없습니다");
+    const StoredSettings answers[] = {panel.batteryTextChanged(false), panel.volumeTextChanged(true),
+                                      panel.dockChanged(true), panel.lowBatteryAlertsChanged(false),
+                                      panel.languageChanged(2), panel.updateIntervalChanged(0)};
+    for (const StoredSettings& answer : answers) {
+        EXPECT_EQ(answer.switches, asStored.switches);
+        EXPECT_EQ(answer.languageIndex, 0) << "the language menu shows the language in effect";
+        EXPECT_EQ(answer.updateIntervalIndex, asStored.updateIntervalIndex);
+        EXPECT_EQ(answer.notSaved, line);
+    }
+    EXPECT_EQ(korean.language(), Language::system);
+    EXPECT_EQ(panel.startAtLoginChanged(true).notSaved,
+              QStringLiteral("설정을 저장하지 못했습니다: /sys/avrane-config/autostart에 쓸 수 없습니다"));
+    EXPECT_FALSE(panel.storedSettings().switches.startAtLogin);
+
+    // In English, with the home folder written short; gone once a choice is saved.
+    EXPECT_EQ(model.storedSettings().notSaved, std::nullopt);
+    EXPECT_EQ(panel::notSavedText({SaveFailure::Reason::readOnly, "/home/someone/.config/avrane", "Permission denied"},
+                                  texts, "/home/someone"),
+              "Setting not saved: ~/.config/avrane cannot be written");
+    PanelModel::Options again = options();
+    again.autostart = o.autostart;
+    PanelModel writable(again);
+    ASSERT_TRUE(writable.startAtLoginChanged(true).notSaved);
+    EXPECT_EQ(writable.volumeTextChanged(true).notSaved, std::nullopt);
 }
 
 TEST_F(PanelModelTest, pendingWritesDieWithThePanel) {
