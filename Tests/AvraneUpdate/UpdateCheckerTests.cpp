@@ -358,7 +358,8 @@ TEST_F(UpdateCheckerTest, aHelperThatMisbehavesFailsTheCheck) {
         {"reports, then fails", "echo '" + report + "'\nexit 1\n", noAnswer},
         {"writes nonsense", "echo 'Checking for updates...'\n", nonsense},
         {"spaces its JSON", "echo '{\"failed\": \"x\"}'\n", nonsense},
-        {"reports twice", "echo '" + report + "'\necho '" + report + "'\n", nonsense},
+        {"reports twice at once", "printf '%s\\n%s\\n' '" + report + "' '" + report + "'\n", nonsense},
+        {"reports again later", "echo '" + report + "'\nsleep 0.2\necho '" + report + "'\n", nonsense},
         {"ends in the middle of a line", "printf '%s' '" + report + "'\n", nonsense},
         {"reports a download to a check", "echo '{\"ready\":\"/tmp/a.deb\"}'\n", nonsense},
         {"writes without end", "while :; do echo -n xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx; done\n", nonsense},
@@ -409,7 +410,8 @@ TEST_F(UpdateCheckerTest, theHelperEndsWithItsProgram) {
     ASSERT_GT(orphan, 0);
     ASSERT_TRUE(waitUntil([&] { return server.requests("/package") == 2; }));
     ::kill(pid_t(host.processId()), SIGKILL);
-    EXPECT_TRUE(waitUntil([&] { return hasEnded(orphan); }));
+    // Long before its own time limits would end it.
+    EXPECT_TRUE(waitUntil([&] { return hasEnded(orphan); }, 5s));
     EXPECT_THAT(filesIn(UpdateChecker::downloadFolder()), ::testing::IsEmpty());
     server.releaseHeld();
 }
