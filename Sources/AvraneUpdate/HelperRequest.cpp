@@ -1,5 +1,7 @@
 #include "AvraneUpdate/HelperRequest.h"
 
+#include <limits>
+
 #include <QDir>
 #include <QHash>
 
@@ -13,10 +15,10 @@ QString option(const char* name, const QString& value) {
     return QStringLiteral("--%1=%2").arg(QLatin1String(name), value);
 }
 
-std::optional<qint64> positive(const QString& text) {
+std::optional<qint64> positive(const QString& text, qint64 maximum) {
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    if (!ok || value <= 0 || text.startsWith(u'+')) return std::nullopt;
+    if (!ok || value <= 0 || value > maximum) return std::nullopt;
     return value;
 }
 
@@ -72,15 +74,18 @@ std::optional<Request> Request::fromArguments(const QStringList& arguments, QStr
     } else {
         request.job = CheckJob{url};
     }
-    const auto number = [&](const char* name, qint64 fallback) -> std::optional<qint64> {
+    // Time limits in milliseconds, as Qt's timers take them (up to 24 days).
+    const auto number = [&](const char* name, qint64 fallback, qint64 maximum) -> std::optional<qint64> {
         const QString key = QLatin1String(name);
-        return values.contains(key) ? positive(values.value(key)) : fallback;
+        return values.contains(key) ? positive(values.value(key), maximum) : fallback;
     };
-    const auto maximumSize = number("max-size", defaultMaximumPackageSize);
-    const auto idle = number("idle-timeout", request.idleTimeout.count());
-    const auto total = number("total-timeout", defaultTotalTimeout.count());
+    const qint64 longest = std::numeric_limits<int>::max();
+    const auto maximumSize = number("max-size", defaultMaximumPackageSize, std::numeric_limits<qint64>::max());
+    const auto idle = number("idle-timeout", request.idleTimeout.count(), longest);
+    const auto total = number("total-timeout", defaultTotalTimeout.count(), longest);
     if (!maximumSize || !idle || !total) {
-        return fail(QStringLiteral("--max-size, --idle-timeout and --total-timeout need a positive whole number"));
+        return fail(QStringLiteral("--max-size, --idle-timeout and --total-timeout need a positive whole number "
+                                   "(of milliseconds, up to %1, for the time limits)").arg(longest));
     }
     request.maximumSize = *maximumSize;
     request.idleTimeout = std::chrono::milliseconds(*idle);

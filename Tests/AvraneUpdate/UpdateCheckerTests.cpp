@@ -336,13 +336,6 @@ TEST_F(UpdateCheckerTest, theCacheFolderKeepsOnlyTheNewestPackage) {
     EXPECT_THAT(filesIn(folder), ElementsAre("avrane-linux-2.0.deb", "notes.txt"));
 }
 
-TEST_F(UpdateCheckerTest, versionThatWouldLeaveTheCacheFolderIsRefused) {
-    checker->download(package("../../outside"));
-    ASSERT_TRUE(settle());
-    EXPECT_THAT(changes, ElementsAre(downloading, unreadable));
-    EXPECT_EQ(server.requests("/package"), 0);
-}
-
 // The helper's output is taken only as the one report line it must be. Whatever else goes
 // wrong with the helper fails a check the user asked for with a clear message, and leaves
 // no helper behind.
