@@ -195,8 +195,12 @@ TEST_F(UpdateCheckerTest, httpsIsVerifiedAndNeverLeftForHttp) {
     // Trusted from here on, as OpenSSL's programs would take it.
     const QString certificate = freshFilePath(".pem");
     writeFile(certificate, testCertificatePem);
+    const QByteArray before = qgetenv("SSL_CERT_FILE");
     qputenv("SSL_CERT_FILE", QFile::encodeName(certificate));
-    const auto untrust = qScopeGuard([] { qunsetenv("SSL_CERT_FILE"); });
+    const auto untrust = qScopeGuard([&] {
+        if (before.isEmpty()) qunsetenv("SSL_CERT_FILE");
+        else qputenv("SSL_CERT_FILE", before);
+    });
     const QUrl plain = server.url("/elsewhere");
     server.respond("/elsewhere", {200, manifest("99.0")});
     secure.respond(manifestPath, {.status = 302, .body = {}, .location = plain.toEncoded()});
