@@ -37,6 +37,7 @@ QStringList Request::arguments() const {
     }
     out << option("idle-timeout", QString::number(idleTimeout.count()))
         << option("total-timeout", QString::number(totalTimeout.count()));
+    if (caCertificates) out << option("ca-certificates", *caCertificates);
     return out;
 }
 
@@ -49,7 +50,8 @@ std::optional<Request> Request::fromArguments(const QStringList& arguments, QStr
         return fail(QStringLiteral("the first argument must be check or download"));
     }
     const bool isDownload = arguments[0] == downloadName;
-    QStringList known{QStringLiteral("url"), QStringLiteral("idle-timeout"), QStringLiteral("total-timeout")};
+    QStringList known{QStringLiteral("url"), QStringLiteral("idle-timeout"), QStringLiteral("total-timeout"),
+                      QStringLiteral("ca-certificates")};
     if (isDownload) known << QStringLiteral("file") << QStringLiteral("sha256") << QStringLiteral("max-size");
 
     QHash<QString, QString> values;
@@ -73,6 +75,11 @@ std::optional<Request> Request::fromArguments(const QStringList& arguments, QStr
         request.job = std::move(download);
     } else {
         request.job = CheckJob{url};
+    }
+    if (values.contains(QStringLiteral("ca-certificates"))) {
+        const QString file = values.value(QStringLiteral("ca-certificates"));
+        if (!QDir::isAbsolutePath(file)) return fail(QStringLiteral("--ca-certificates needs an absolute path"));
+        request.caCertificates = file;
     }
     // Time limits in milliseconds, as Qt's timers take them (up to 24 days).
     const auto number = [&](const char* name, qint64 fallback, qint64 maximum) -> std::optional<qint64> {

@@ -29,8 +29,9 @@ struct DownloadJob {
 // One job of the update helper, as its command line says it:
 //
 //   avrane-update-helper check --url=URL [--idle-timeout=MS] [--total-timeout=MS]
+//                              [--ca-certificates=FILE]
 //   avrane-update-helper download --url=URL --file=PATH [--sha256=HEX] [--max-size=BYTES]
-//                                 [--idle-timeout=MS] [--total-timeout=MS]
+//                                 [--idle-timeout=MS] [--total-timeout=MS] [--ca-certificates=FILE]
 //
 // Each option is one argument, its value after the first "=", so that no value (a version
 // in a file name may start with "-") is ever read as an option.
@@ -47,6 +48,8 @@ struct Request {
     std::chrono::milliseconds totalTimeout = defaultTotalTimeout;
     // Downloads only: a larger package is refused, announced or not.
     qint64 maximumSize = defaultMaximumPackageSize;
+    // A file of PEM certificates trusted in place of the system's.
+    std::optional<QString> caCertificates = std::nullopt;
 
     bool operator==(const Request&) const = default;
 

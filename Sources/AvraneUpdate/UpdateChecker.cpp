@@ -42,9 +42,10 @@ std::optional<qint64> UpdateChecker::helperProcessId() const {
     return helper_ ? helper_->processId() : std::nullopt;
 }
 
-void UpdateChecker::runHelper(const helper::Request& request, std::function<void(const helper::Report&)> done) {
+void UpdateChecker::runHelper(helper::Request request, std::function<void(const helper::Report&)> done) {
     helper_.reset();  // never two at once
     const QString program = options_.helperPath.isEmpty() ? defaultHelperPath() : options_.helperPath;
+    if (!options_.caCertificates.isEmpty()) request.caCertificates = options_.caCertificates;
     helper_ = std::make_unique<HelperProcess>(program, request, request.totalTimeout + options_.helperGrace,
                                               [this, done = std::move(done)](const helper::Report& report) {
                                                   // The run calls this as its last act; it goes once that is over.

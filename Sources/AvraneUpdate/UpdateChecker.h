@@ -42,6 +42,9 @@ struct UpdateCheckerOptions {
     qint64 maximumPackageSize = helper::Request::defaultMaximumPackageSize;
     // How long past `totalTimeout` a helper may go on before it counts as hung and is killed.
     std::chrono::milliseconds helperGrace{10'000};
+    // A file of PEM certificates the helper trusts in place of the system's; empty: the
+    // system's.
+    QString caCertificates;
 };
 
 // Fetches the release manifest, downloads a newer release's package into the user's cache
@@ -153,7 +156,7 @@ public:
 
 private:
     void setState(State next);
-    void runHelper(const helper::Request& request, std::function<void(const helper::Report&)> done);
+    void runHelper(helper::Request request, std::function<void(const helper::Report&)> done);
     void finishCheck(const helper::Report& report, bool userInitiated);
     State finishDownload(const helper::Report& report, const QString& destination);
 

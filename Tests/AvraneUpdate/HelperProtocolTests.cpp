@@ -17,6 +17,7 @@ TEST(HelperRequest, theCommandLineCarriesTheJobWhole) {
     download.idleTimeout = 1500ms;
     download.totalTimeout = 9000ms;
     download.maximumSize = 12345;
+    download.caCertificates = "/tmp/ca.pem";
     for (const Request& request : {check, download}) {
         SCOPED_TRACE(request.arguments().join(' ').toStdString());
         EXPECT_EQ(Request::fromArguments(request.arguments()), request);

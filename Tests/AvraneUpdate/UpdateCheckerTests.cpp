@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTcpServer>
 #include <QThread>
 
@@ -192,15 +191,9 @@ TEST_F(UpdateCheckerTest, httpsIsVerifiedAndNeverLeftForHttp) {
     const auto* untrusted = std::get_if<UpdateChecker::Failed>(&changes.back());
     EXPECT_TRUE(untrusted && untrusted->message.contains("certificate")) << ::testing::PrintToString(changes.back());
 
-    // Trusted from here on, as OpenSSL's programs would take it.
-    const QString certificate = freshFilePath(".pem");
-    writeFile(certificate, testCertificatePem);
-    const QByteArray before = qgetenv("SSL_CERT_FILE");
-    qputenv("SSL_CERT_FILE", QFile::encodeName(certificate));
-    const auto untrust = qScopeGuard([&] {
-        if (before.isEmpty()) qunsetenv("SSL_CERT_FILE");
-        else qputenv("SSL_CERT_FILE", before);
-    });
+    // Trusted from here on.
+    o.caCertificates = freshFilePath(".pem");
+    writeFile(o.caCertificates, testCertificatePem);
     const QUrl plain = server.url("/elsewhere");
     server.respond("/elsewhere", {200, manifest("99.0")});
     secure.respond(manifestPath, {.status = 302, .body = {}, .location = plain.toEncoded()});

@@ -17,8 +17,8 @@
 namespace avrane::testing {
 
 // A certificate for 127.0.0.1 and localhost, valid from 2000 to 2100, which signs itself:
-// trusted by a client that takes it for its CA certificates (the update helper does when
-// SSL_CERT_FILE names a file holding it).
+// trusted by a client that takes it for its CA certificates (the update checker's option
+// caCertificates names a file holding it for the update helper).
 inline constexpr char testCertificatePem[] = R"(-----BEGIN CERTIFICATE-----
 MIIBaDCCAQ6gAwIBAgICEAAwCgYIKoZIzj0EAwIwFDESMBAGA1UEAwwJMTI3LjAu
 MC4xMCAXDTAwMDEwMTAwMDAwMFoYDzIxMDAwMTAxMDAwMDAwWjAUMRIwEAYDVQQD
