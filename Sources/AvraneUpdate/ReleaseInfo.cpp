@@ -45,8 +45,10 @@ std::optional<ReleaseInfo> ReleaseInfo::decode(QByteArrayView manifest) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(manifest.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
-    const QJsonObject object = document.object();
+    return fromJson(document.object());
+}
 
+std::optional<ReleaseInfo> ReleaseInfo::fromJson(const QJsonObject& object) {
     const QJsonValue version = object.value(QLatin1String("version"));
     if (!version.isString() || !isUsableVersion(version.toString())) return std::nullopt;
     auto package = readPackageURL(object.value(QLatin1String("package_url")));
@@ -58,6 +60,14 @@ std::optional<ReleaseInfo> ReleaseInfo::decode(QByteArrayView manifest) {
     }
     info.notesURL = readNotesURL(object.value(QLatin1String("notes_url")));
     return info;
+}
+
+QJsonObject ReleaseInfo::toJson() const {
+    QJsonObject object{{QLatin1String("version"), version},
+                       {QLatin1String("package_url"), QString::fromUtf8(packageURL.toEncoded())}};
+    if (sha256) object.insert(QLatin1String("sha256"), *sha256);
+    if (notesURL) object.insert(QLatin1String("notes_url"), QString::fromUtf8(notesURL->toEncoded()));
+    return object;
 }
 
 }  // namespace avrane

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QByteArrayView>
+#include <QJsonObject>
 #include <QString>
 #include <QStringView>
 #include <QUrl>
@@ -30,6 +31,10 @@ struct ReleaseInfo {
     // missing or not an absolute https URL, or a body over the size limit. A "sha256" or
     // "notes_url" of the wrong kind counts as absent; other keys are ignored.
     static std::optional<ReleaseInfo> decode(QByteArrayView manifest);
+    // The same rules for a manifest already read as a JSON object.
+    static std::optional<ReleaseInfo> fromJson(const QJsonObject& manifest);
+    // The manifest of this release, in the same keys.
+    QJsonObject toJson() const;
 
     // The version text becomes part of the downloaded package's file name, and it comes
     // from the network: only ASCII letters, digits and . - _ + are allowed, so it cannot

@@ -38,6 +38,15 @@ for program in avrane-bar avranectl; do
 done
 check "only /usr is used" test "$(find "$root" -mindepth 1 -maxdepth 1 -printf '%f\n')" = usr
 
+# The update helper where avrane-bar looks for it (../libexec/avranebar from its own folder),
+# able to run and report; the application itself needs neither Qt Network nor TLS.
+helper=$root/usr/bin/../libexec/avranebar/avrane-update-helper
+check "the update helper in /usr/libexec/avranebar" test -x "$helper"
+check "the update helper reports a failed check as one line" \
+    bash -c "'$helper' check --url=http://127.0.0.1:9/ --total-timeout=5000 | grep -qx '{\"failed\":\".*\"}'"
+check "avrane-bar needs no network or TLS library" \
+    bash -c "readelf -d '$root/usr/bin/avrane-bar' | grep NEEDED | (! grep -E 'Qt6Network|libssl|libcrypto')"
+
 # The desktop file, under the application id, starting a program of the package.
 desktop=$share/applications/$id.desktop
 check "desktop file passes desktop-file-validate" desktop-file-validate "$desktop"

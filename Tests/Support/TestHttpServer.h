@@ -17,7 +17,8 @@
 namespace avrane::testing {
 
 // A certificate for 127.0.0.1 and localhost, valid from 2000 to 2100, which signs itself:
-// trusted by the test's client when added to its CA certificates (see trustTestCertificate).
+// trusted by a client that takes it for its CA certificates (the update checker's option
+// caCertificates names a file holding it for the update helper).
 inline constexpr char testCertificatePem[] = R"(-----BEGIN CERTIFICATE-----
 MIIBaDCCAQ6gAwIBAgICEAAwCgYIKoZIzj0EAwIwFDESMBAGA1UEAwwJMTI3LjAu
 MC4xMCAXDTAwMDEwMTAwMDAwMFoYDzIxMDAwMTAxMDAwMDAwWjAUMRIwEAYDVQQD
@@ -36,13 +37,6 @@ qj77af38YGA/GFOnNFP1tuXajMpaaKKBfTzGBYe+xvqv4Xp4sFeMFvbO
 -----END PRIVATE KEY-----
 )";
 
-// Makes every TLS client of the process trust the test certificate, beside the system's.
-inline void trustTestCertificate() {
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.addCaCertificate(QSslCertificate(QByteArray(testCertificatePem)));
-    QSslConfiguration::setDefaultConfiguration(configuration);
-}
-
 // A scripted HTTP/1.1 server on 127.0.0.1, plain or over TLS with the test certificate: each
 // path answers with the response set for it (404 when none), one request per connection.
 class TestHttpServer : public QObject {
@@ -55,6 +49,7 @@ public:
         bool held = false;                 // unanswered until releaseHeld()
         qsizetype announcedLength = -1;    // announce more than the body, then hang up
         QByteArray location = {};          // a Location header, for redirects
+        bool withoutLength = false;        // no Content-Length: the body ends when the connection does
     };
 
     explicit TestHttpServer(Scheme scheme = Scheme::http) : scheme_(scheme) {
@@ -112,9 +107,10 @@ private:
 
     static void answer(QTcpSocket* socket, const Response& r) {
         const qsizetype length = r.announcedLength >= 0 ? r.announcedLength : r.body.size();
+        const QByteArray announced = r.withoutLength ? QByteArray() : "Content-Length: " + QByteArray::number(length) + "\r\n";
         const QByteArray location = r.location.isEmpty() ? QByteArray() : "Location: " + r.location + "\r\n";
-        socket->write("HTTP/1.1 " + QByteArray::number(r.status) + " Scripted\r\nContent-Length: " +
-                      QByteArray::number(length) + "\r\n" + location + "Connection: close\r\n\r\n" + r.body);
+        socket->write("HTTP/1.1 " + QByteArray::number(r.status) + " Scripted\r\n" + announced + location +
+                      "Connection: close\r\n\r\n" + r.body);
         socket->disconnectFromHost();
     }
 

@@ -87,9 +87,6 @@ HeadsetController::Options AppDelegate::withMainThread(HeadsetController::Option
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    // The check below starts after the panel and the tray item are built; its TLS library
-    // loads beside them meanwhile.
-    updateChecker_.prepareIfDue();
     content_ = new PanelViewController(*controller_, updateChecker_);
     menuBar_ = std::make_unique<MenuBarController>(content_);
     controller_->setOnChange([self = QPointer(this)](const HeadsetSnapshot& snapshot) {

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 
 #include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -532,6 +533,38 @@ TEST_F(Application, lowBatteryAlerts) {
     EXPECT_EQ(server.nextCall(), notify.arg(0).arg(low).arg(2));
     EXPECT_EQ(server.nextCall(), notify.arg(2).arg(critical).arg(2));
     EXPECT_EQ(server.calls().size(), 5);
+}
+
+// The update check of a first launch runs in the update helper, a child that ends with it:
+// the application never maps the network or TLS libraries, before, during or after it.
+TEST_F(Application, theUpdateCheckKeepsTheNetworkOutOfTheApplication) {
+    SessionBus bus;
+    XvfbDisplay display;
+    ASSERT_TRUE(bus.started() && display.started());
+    ChildProcess app;
+    ASSERT_TRUE(start(app, environment({&bus, &display})));
+    const QString pid = QString::number(app.processId());
+    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
+    QStringList mapped;
+    bool helperRan = false, helperRuns = true;
+    const auto look = [&] {
+        const QByteArray maps = readFile("/proc/" + pid + "/maps");
+        for (const char* library : {"libssl", "libcrypto", "libQt6Network"}) {
+            if (maps.contains(library) && !mapped.contains(library)) mapped << library;
+        }
+        helperRuns = !readFile("/proc/" + pid + "/task/" + pid + "/children").trimmed().isEmpty();
+        helperRan |= helperRuns;
+    };
+    // The helper may live for a few tens of milliseconds only: looked for every millisecond.
+    const QDeadlineTimer deadline(20s);
+    while (!readFile(settings).contains("update.lastCheck") || helperRuns) {
+        ASSERT_FALSE(deadline.hasExpired()) << "the launch's update check did not end";
+        look();
+        std::this_thread::sleep_for(1ms);
+    }
+    look();
+    EXPECT_TRUE(helperRan);
+    EXPECT_THAT(mapped, ::testing::IsEmpty());
 }
 
 TEST_F(Application, onWayland) {

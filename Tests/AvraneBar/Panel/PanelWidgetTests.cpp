@@ -220,6 +220,7 @@ TEST_F(PanelWidgets, theUpdatesCardFollowsTheChecker) {
     server.respond("/latest.json", {200, R"({"version":"99.1","package_url":"https://example.org/a.deb"})", true});
     UpdateChecker::Options options;
     options.manifestURL = server.url("/latest.json");
+    options.helperPath = AVRANE_UPDATE_HELPER;
     options.defaults = UserDefaults(testing::freshFilePath());
     UpdateChecker updates(options);
     updates.setOnChange([this](const UpdateChecker::State& state) { content->renderUpdate(state); });
