@@ -43,6 +43,7 @@ protected:
         sim.start();
         UpdateChecker::Options updates;
         updates.manifestURL = server.url("/latest.json");
+        updates.helperPath = AVRANE_UPDATE_HELPER;
         updates.defaults = UserDefaults(testing::freshFilePath());
         delegate = std::make_unique<AppDelegate>(testing::simulatedControllerOptions(sim), updates);
         delegate->setOpensPanelAtLaunch(false);
