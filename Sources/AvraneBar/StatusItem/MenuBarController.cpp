@@ -10,6 +10,7 @@
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
+#include "AvraneBar/Panel/WaylandSession.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
 #include "AvraneBar/StatusItem/EmbeddedIcon.h"
 #include "AvraneBar/StatusItem/StatusIcon.h"
@@ -19,8 +20,8 @@ namespace avrane {
 namespace {
 
 // Wayland tells a program neither where the pointer is outside its windows nor where the
-// tray is.
-bool pointerIsKnown() { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+// tray is; through XWayland the pointer's place is known only over X11 windows.
+bool pointerIsKnown() { return !wayland::isWaylandSession(QGuiApplication::platformName()); }
 
 }  // namespace
 
@@ -72,9 +73,12 @@ void MenuBarController::installTrayIcon() {
     redrawIcon();
     tray_->setToolTip(toolTip_);
     tray_->show();
+    // An ordinary window until now, perhaps sized and placed by a tiling compositor: it opens
+    // again as the drop-down it has become, at its own size, under the icon.
+    const bool open = panel_->isVisible();
+    if (open) panel_->hide();
     applyWindowKind();
-    // An ordinary window until now: as the drop-down it has become, it belongs under the icon.
-    if (panel_->isVisible()) followIcon(std::nullopt);
+    if (open) show();
 }
 
 void MenuBarController::setTaskbarEntryWanted(bool wanted) {
@@ -83,8 +87,7 @@ void MenuBarController::setTaskbarEntryWanted(bool wanted) {
 }
 
 void MenuBarController::applyWindowKind() {
-    panel_->setTaskbarEntry(taskbarEntryWanted_ || !tray_);
-    panel_->setHidesOnEscape(tray_ != nullptr);
+    panel_->setKind(taskbarEntryWanted_ || !tray_, tray_ != nullptr);
 }
 
 void MenuBarController::render(const HeadsetSnapshot& snapshot) { apply(model_.render(snapshot)); }
@@ -149,6 +152,7 @@ void MenuBarController::show() {
     panel_->activateWindow();
     content_->updateContentLimits();
     panel_->position(icon, pointer);
+    panel_->holdSizeUntilMapped();
     toggle_.opened(now_());
     content_->controller().setPanelVisible(true);
     // Opened by the program rather than by a click: the tray may still be settling.
