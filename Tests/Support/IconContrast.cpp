@@ -42,7 +42,7 @@ std::optional<IconContrast> measureIconContrast(const QImage& screen, const QRec
     }
     std::sort(pixels.begin(), pixels.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     const auto drawn = std::partition_point(pixels.begin(), pixels.end(), [](const auto& p) { return p.first >= visible; });
-    const std::size_t strokes = std::min(pixels.size(), std::max<std::size_t>(4, std::size_t(drawn - pixels.begin()) / 4));
+    const std::size_t strokes = std::min(pixels.size(), std::max<std::size_t>(4, std::size_t(drawn - pixels.begin()) / 10));
     const auto& median = pixels[strokes / 2];
     result.ratio = median.first;
     result.stroke = median.second;

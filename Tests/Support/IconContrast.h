@@ -19,7 +19,7 @@ struct IconContrast {
     QRgb stroke = 0;      // the typical colour of the icon's most contrasting pixels
     double ratio = 1;
 };
-// The icon's strokes are the quarter of the pixels in its box drawn visibly apart from the
+// The icon's strokes are the tenth of the pixels in its box drawn visibly apart from the
 // background (at least four pixels) that contrast most with it: the ratio is theirs at the
 // median, so that anti-aliased edges and a stray pixel do not decide it, nor the size of the
 // box around the icon. An icon drawn in the background's colour measures 1:1. Nothing when

@@ -69,7 +69,8 @@ MenuBarPanel::MenuBarPanel(PanelViewController* content, UserDefaults defaults)
     resize(int(sizing::initialSize.width), int(sizing::initialSize.height));
     if (compositorPlacesWindows()) {
         if (const QString socket = SwayWindows::socketPath(); !socket.isEmpty()) {
-            sway_ = new SwayWindows(socket, [this](const sway::Areas& areas) { return swayPlace(areas.screen, areas.visible); }, this);
+            const auto place = [this](const sway::Areas& areas) { return swayPlace(areas.screen, areas.visible); };
+            sway_ = new SwayWindows(socket, place, this);
         }
     }
 }
@@ -79,7 +80,8 @@ Qt::WindowFlags MenuBarPanel::flags() const {
     const Qt::WindowFlags kind = taskbarEntry_ ? Qt::Window : Qt::Tool;
     // Wayland compositors draw no title bar over a drop-down (GNOME's would be Qt's own, with
     // buttons to minimise and maximise it).
-    if (dropDown_ && wayland::isWaylandSession(QGuiApplication::platformName())) return kind | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint;
+    if (dropDown_ && wayland::isWaylandSession(QGuiApplication::platformName()))
+        return kind | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint;
     return kind | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 }
 
@@ -90,10 +92,9 @@ void MenuBarPanel::applyFlags() {
     // Changing the flags takes the window down; put it back where it was.
     setWindowFlags(flags());
     if (visible) {
-        // The window manager's focus leaving the window meanwhile is no user's doing.
-        reshown_ = true;
         move(where);
         show();
+        activateWindow();
         holdSizeUntilMapped();
     }
 }
@@ -233,7 +234,6 @@ void MenuBarPanel::position(const std::optional<QRect>& trayIcon, const std::opt
     // own while it knows no frame.
     const QPoint unknownToQt(margins.left() - known.left(), margins.top() - known.top());
     move(QPoint(int(std::lround(origin.x)), int(std::lround(extent - origin.y - frame.height()))) + unknownToQt);
-    qWarning("DEBUG position visible=%d frame %d,%d %dx%d -> move %d,%d; now pos %d,%d geo %d,%d", isVisible(), frame.x(), frame.y(), frame.width(), frame.height(), int(std::lround(origin.x)), int(std::lround(extent - origin.y - frame.height())), pos().x(), pos().y(), geometry().x(), geometry().y());
 }
 
 void MenuBarPanel::resizeEvent(QResizeEvent* event) {
@@ -264,8 +264,7 @@ void MenuBarPanel::focusWindowChanged(QWindow* focus) {
     // window that is shown again soon after it was hidden, and a hiding window reports its
     // own deactivation while it is still visible.
     QWindow* mine = windowHandle();
-    if (focus == mine) reshown_ = false;
-    if (!mine || !isVisible() || focus == mine || reshown_) return;
+    if (!mine || !isVisible() || focus == mine) return;
     for (QWindow* window = focus; window; window = window->transientParent()) {
         if (window == mine) return;  // its own pop-up lists and menus
     }

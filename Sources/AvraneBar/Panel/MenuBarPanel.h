@@ -68,7 +68,7 @@ public:
     void resetWidth();
     // Whether the window has an entry in the taskbar and the window switcher, and whether it is
     // the drop-down under the tray icon (Escape hides it; on Wayland it has no title bar) or
-    // an ordinary window. A window shown meanwhile is shown again.
+    // an ordinary window. A window shown meanwhile is shown again, and takes the keyboard.
     void setKind(bool taskbarEntry, bool dropDown);
     bool hasTaskbarEntry() const { return taskbarEntry_; }
     bool isDropDown() const { return dropDown_; }
@@ -100,13 +100,11 @@ private:
     UserDefaults defaults_;
     sizing::ResizeBracket bracket_;
     QRect lastButtonFrame_;
-
     EdgeResize* edgeResize_;
     SwayWindows* sway_ = nullptr;
     bool taskbarEntry_ = false;
     bool dropDown_ = true;
     bool holdingSize_ = false;
-    bool reshown_ = false;  // shown again after a change of kind, and not yet focused since
     bool iconLookedUp_ = false;
 };
 

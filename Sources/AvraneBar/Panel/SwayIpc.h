@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 
 #include <QByteArray>
 #include <QPoint>
@@ -29,6 +30,10 @@ struct Message {
 
     bool operator==(const Message&) const = default;
 };
+
+inline std::ostream& operator<<(std::ostream& out, const Message& m) {
+    return out << "type 0x" << std::hex << m.type << std::dec << ' ' << m.payload.toStdString();
+}
 
 QByteArray encode(MessageType type, const QByteArray& payload);
 
