@@ -90,8 +90,15 @@ std::optional<WindowState> X11Display::state(WindowId window) const {
     const auto attributes = owned(
         xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
     if (!geometry || !origin || !attributes) return std::nullopt;
-    return WindowState{window, QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height),
-                       attributes->map_state == XCB_MAP_STATE_VIEWABLE};
+    const QRect inside(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+    QRect frame = inside;
+    // left, right, top, bottom
+    if (const QByteArray extents = property(connection_, window, atom("_NET_FRAME_EXTENTS")); extents.size() >= 16) {
+        std::uint32_t e[4];
+        memcpy(e, extents.constData(), sizeof e);
+        frame.adjust(-int(e[0]), -int(e[2]), int(e[1]), int(e[3]));
+    }
+    return WindowState{window, inside, attributes->map_state == XCB_MAP_STATE_VIEWABLE, frame};
 }
 
 std::optional<WindowState> X11Display::window(const QString& wanted) const {
@@ -184,6 +191,14 @@ QImage X11Display::screenshot() const {
         .copy();
 }
 
+std::optional<QRect> X11Display::workArea() const {
+    const QByteArray area = property(connection_, root_, atom("_NET_WORKAREA"));
+    if (area.size() < 16) return std::nullopt;
+    std::uint32_t numbers[4];
+    memcpy(numbers, area.constData(), sizeof numbers);
+    return QRect(int(numbers[0]), int(numbers[1]), int(numbers[2]), int(numbers[3]));
+}
+
 ::testing::AssertionResult X11Display::xdotool(const QStringList& arguments) const {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
     if (program.isEmpty()) return ::testing::AssertionFailure() << "xdotool not found (Debian package xdotool)";
@@ -210,6 +225,10 @@ QImage X11Display::screenshot() const {
 
 ::testing::AssertionResult X11Display::pressKey(const QString& key) const {
     return xdotool({QStringLiteral("key"), key});
+}
+
+::testing::AssertionResult X11Display::movePointer(QPoint position) const {
+    return xdotool({QStringLiteral("mousemove"), QString::number(position.x()), QString::number(position.y())});
 }
 
 }  // namespace avrane::testing

@@ -27,6 +27,7 @@ struct WindowState {
     WindowId id = 0;
     QRect geometry;         // in root coordinates, without the border
     bool viewable = false;  // mapped, and so are all its ancestors
+    QRect frame;            // with the window manager's frame (_NET_FRAME_EXTENTS) when it has one
 };
 
 class X11Display {
@@ -62,6 +63,8 @@ public:
 
     // The whole screen; a null image if it cannot be read.
     QImage screenshot() const;
+    // The area the window manager leaves to windows (_NET_WORKAREA's first desktop).
+    std::optional<QRect> workArea() const;
 
     // Moves the pointer in from the screen's bottom right corner to `position` (root
     // coordinates) and clicks there. Qt takes a second press within 400 ms and 5 px of the
@@ -70,6 +73,7 @@ public:
     ::testing::AssertionResult click(QPoint position, int button = 1) const;
     // Presses and releases a key (an X keysym name such as "Escape") into the focused window.
     ::testing::AssertionResult pressKey(const QString& key) const;
+    ::testing::AssertionResult movePointer(QPoint position) const;
 
 private:
     ::testing::AssertionResult xdotool(const QStringList& arguments) const;

@@ -16,16 +16,22 @@ AVRANE_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev l
 # What making and checking the Debian package needs (scripts/package, and the suite's package
 # test): dpkg-shlibdeps, file, lintian, the desktop's validators and man.
 AVRANE_PACKAGE_TOOLS=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+# The desktops the tests labelled `desktop` run the tray application on, each privately and
+# without a screen: sway with waybar (grim takes its screenshots; unshare, from util-linux,
+# gives sway the user namespace it needs to run as root), GNOME Shell with the AppIndicator
+# extension and XWayland, and KDE Plasma on Xvfb with KWin. About 1.2 GB.
+AVRANE_DESKTOP_PACKAGES=(sway waybar grim util-linux gnome-shell gnome-shell-extension-appindicator
+                         xwayland plasma-workspace plasma-desktop kwin-x11 kactivitymanagerd)
 # What the test suite adds: GoogleTest, Google Benchmark, clang with its sanitizer and fuzzer
 # runtimes, dbus-daemon for the private buses some tests start, python3 whose strict JSON
 # parser checks the command-line tool's output, and the desktops the tray application is tried
 # on: an X server with an XEmbed tray and XTEST input (xvfb trayer xdotool, read through
 # libxcb1-dev), the accessibility bus and its registry that screen readers read the panel
 # through (at-spi2-core), and a Wayland compositor with Qt's plugin for it (weston
-# qt6-wayland); and the packaging tools.
+# qt6-wayland); the packaging tools, and the desktops above.
 AVRANE_TEST_PACKAGES=("${AVRANE_RUN_PACKAGES[@]}" clang libclang-rt-14-dev libgtest-dev
                       libgmock-dev libbenchmark-dev python3 xdotool at-spi2-core weston qt6-wayland
-                      "${AVRANE_PACKAGE_TOOLS[@]}")
+                      "${AVRANE_PACKAGE_TOOLS[@]}" "${AVRANE_DESKTOP_PACKAGES[@]}")
 
 # Installs the named packages that are missing; quiet when everything is there.
 avrane_ensure_packages() {

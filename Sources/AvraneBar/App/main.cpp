@@ -16,6 +16,7 @@
 #include "AvraneBar/App/FontWarmUp.h"
 #include "AvraneBar/App/SingleInstance.h"
 #include "AvraneBar/Identity/ApplicationId.h"
+#include "AvraneBar/Panel/WaylandSession.h"
 #include "AvraneBar/Preferences/AutostartEntry.h"
 #include "AvraneBar/Service/HeadsetService.h"
 #include "AvraneUpdate/AppVersion.h"
@@ -102,7 +103,9 @@ int main(int argc, char** argv) {
     const bool helpAll = options.isSet(QStringLiteral("help-all"));
     std::optional<FontWarmUp> fonts;
     if (!helpAll) fonts.emplace();
+    std::optional<wayland::PlatformChoice> platform(std::in_place, argc, argv);
     QApplication app(argc, argv);
+    platform.reset();
     // Qt puts the font configuration away with the application object, so the warm-up must
     // be over by then, however early the program ends.
     const auto fontsFirst = qScopeGuard([&fonts] { fonts.reset(); });

@@ -19,6 +19,18 @@ Point topRight(const Rect& visible, Size panel) {
     return {visible.maxX() - panel.width - screenInset, visible.maxY() - panel.height - topMargin};
 }
 
+Point besideBar(const Rect& screen, const Rect& visible, Size panel) {
+    const double top = screen.maxY() - visible.maxY();
+    const double bottom = visible.minY() - screen.minY();
+    const double left = visible.minX() - screen.minX();
+    const double right = screen.maxX() - visible.maxX();
+    const double widest = std::max({top, bottom, left, right});
+    if (widest <= 0 || widest == top) return topRight(visible, panel);
+    if (widest == bottom) return {visible.maxX() - panel.width - screenInset, visible.minY() + topMargin};
+    const double x = widest == right ? visible.maxX() - panel.width - topMargin : visible.minX() + topMargin;
+    return {x, visible.minY() + screenInset};
+}
+
 Point underButton(const Rect& button, const Rect& visible, Size panel) {
     if (!(visible.midY() < button.minY())) return topRight(visible, panel);
     const double x = clampPreferringHigh(button.midX() - panel.width / 2, visible.minX() + screenInset,
@@ -59,7 +71,7 @@ Point choose(const Situation& s) {
         return besideNearestEdge(s.icon->centre(), s.screen, s.visible, s.panel);
     }
     if (s.pointer) return besideNearestEdge(*s.pointer, s.screen, s.visible, s.panel);
-    return topRight(s.visible, s.panel);
+    return besideBar(s.screen, s.visible, s.panel);
 }
 
 }  // namespace avrane::placement

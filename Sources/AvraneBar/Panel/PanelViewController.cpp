@@ -51,13 +51,15 @@ PanelModel::Options modelOptions(HeadsetController& controller, DelayedCalls& ca
 double roomOnScreen(const QWidget* window) {
     const QScreen* screen = window->screen();
     if (!screen) return std::numeric_limits<double>::infinity();
-    const QRect free = screen->availableGeometry();
+    const auto* panel = qobject_cast<const MenuBarPanel*>(window);
+    const QRect free = panel ? panel->freeArea() : screen->availableGeometry();
     int top = free.top();
-    if (const auto* panel = qobject_cast<const MenuBarPanel*>(window)) {
+    if (panel) {
         const QRect icon = panel->lastButtonFrame();
         if (icon.isValid() && icon.center().y() < free.center().y()) top = std::max(top, icon.bottom() + 1);
     }
-    const int frame = std::max(0, window->frameGeometry().height() - window->height());
+    const int frame = panel ? panel->frameMargins().top() + panel->frameMargins().bottom()
+                            : std::max(0, window->frameGeometry().height() - window->height());
     return free.bottom() + 1 - top - 2 * placement::topMargin - frame;
 }
 

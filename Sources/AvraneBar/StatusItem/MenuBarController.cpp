@@ -12,6 +12,7 @@
 #include "AvraneBar/Notifications/NotificationCenter.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
+#include "AvraneBar/Panel/WaylandSession.h"
 #include "AvraneBar/Preferences/MenuBarPreferences.h"
 #include "AvraneBar/StatusItem/EmbeddedIcon.h"
 #include "AvraneBar/StatusItem/StatusIcon.h"
@@ -22,8 +23,8 @@ namespace avrane {
 namespace {
 
 // Wayland tells a program neither where the pointer is outside its windows nor where the
-// tray is.
-bool pointerIsKnown() { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+// tray is; through XWayland the pointer's place is known only over X11 windows.
+bool pointerIsKnown() { return !wayland::isWaylandSession(QGuiApplication::platformName()); }
 
 }  // namespace
 
@@ -112,13 +113,16 @@ void MenuBarController::installTrayIcon() {
     redrawIcon();
     tray_->setToolTip(toolTip_);
     tray_->show();
+    // An ordinary window until now, perhaps sized and placed by a tiling compositor: it opens
+    // again as the drop-down it has become, at its own size, under the icon.
+    const bool open = panel_->isVisible();
+    if (open) panel_->hide();
     applyWindowKind();
     updateNotice();
-    // An ordinary window until now: as the drop-down it has become, it belongs under the icon,
-    // and keeps the keyboard it had.
-    if (panel_->isVisible()) {
-        panel_->activateWindow();
-        followIcon(std::nullopt);
+    if (open) {
+        show();
+        // The window made anew may hear late of the keyboard the old one lost.
+        toggle_.remade(now_());
     }
     if (host_->settledKind() == TrayKind::xembed) {
         barLookedAt_.reset();
@@ -184,10 +188,13 @@ void MenuBarController::setTaskbarEntryWanted(bool wanted) {
 }
 
 void MenuBarController::applyWindowKind() {
+    const bool taskbarEntry = taskbarEntryWanted_ || !tray_;
+    const bool dropDown = tray_ != nullptr;
     // Another kind of window is made anew, and an open one loses the keyboard on the way.
-    if (panel_->isVisible() && panel_->hasTaskbarEntry() != (taskbarEntryWanted_ || !tray_)) toggle_.remade(now_());
-    panel_->setTaskbarEntry(taskbarEntryWanted_ || !tray_);
-    panel_->setHidesOnEscape(tray_ != nullptr);
+    if (panel_->isVisible() && (panel_->hasTaskbarEntry() != taskbarEntry || panel_->isDropDown() != dropDown)) {
+        toggle_.remade(now_());
+    }
+    panel_->setKind(taskbarEntry, dropDown);
 }
 
 void MenuBarController::render(const HeadsetSnapshot& snapshot) { apply(model_.render(snapshot)); }
@@ -253,6 +260,7 @@ void MenuBarController::show() {
     panel_->activateWindow();
     content_->updateContentLimits();
     panel_->position(icon, pointer);
+    panel_->holdSizeUntilMapped();
     toggle_.opened(now_());
     content_->controller().setPanelVisible(true);
     // Opened by the program rather than by a click: the tray may still be settling.
