@@ -1,34 +1,29 @@
 #include "AvraneBar/Panel/SwayWindows.h"
 
 #include <QCoreApplication>
-#include <QLocalSocket>
 
 namespace avrane {
 
 QString SwayWindows::socketPath() { return qEnvironmentVariable("SWAYSOCK"); }
 
 SwayWindows::SwayWindows(const QString& socket, Place place, QObject* parent)
-    : QObject(parent), socket_(socket), place_(std::move(place)), events_(new QLocalSocket(this)),
-      commands_(new QLocalSocket(this)) {
-    connect(events_, &QLocalSocket::readyRead, this, &SwayWindows::eventsReadable);
-    connect(commands_, &QLocalSocket::readyRead, this, &SwayWindows::repliesReadable);
-    connect(events_, &QLocalSocket::connected, this, [this] {
-        events_->write(sway::encode(sway::MessageType::subscribe, R"(["window"])"));
-    });
-    events_->connectToServer(socket);
-    commands_->connectToServer(socket);
+    : QObject(parent), socket_(socket), place_(std::move(place)), events_(new LocalSocket(this)),
+      commands_(new LocalSocket(this)) {
+    connect(events_, &LocalSocket::readable, this, &SwayWindows::eventsReadable);
+    connect(commands_, &LocalSocket::readable, this, &SwayWindows::repliesReadable);
+    if (events_->connectTo(socket)) events_->write(sway::encode(sway::MessageType::subscribe, R"(["window"])"));
+    commands_->connectTo(socket);
 }
 
 std::optional<sway::Areas> SwayWindows::areasNow() const {
-    constexpr int deadline = 300;
-    QLocalSocket socket;
-    socket.connectToServer(socket_);
-    if (!socket.waitForConnected(deadline)) return std::nullopt;
+    constexpr std::chrono::milliseconds deadline{300};
+    LocalSocket socket;
+    if (!socket.connectTo(socket_)) return std::nullopt;
     socket.write(sway::encode(sway::MessageType::getOutputs, {}) + sway::encode(sway::MessageType::getWorkspaces, {}));
     sway::MessageReader reader;
     std::optional<sway::Message> outputs, workspaces;
     while (!workspaces) {
-        if (!socket.waitForReadyRead(deadline)) return std::nullopt;
+        if (!socket.waitForReadable(deadline)) return std::nullopt;
         reader.feed(socket.readAll());
         while (const auto reply = reader.next()) (outputs ? workspaces : outputs) = reply;
         if (reader.failed()) return std::nullopt;
@@ -37,7 +32,7 @@ std::optional<sway::Areas> SwayWindows::areasNow() const {
 }
 
 void SwayWindows::ask(sway::MessageType type, const QByteArray& payload) {
-    if (commands_->state() != QLocalSocket::ConnectedState) return;
+    if (!commands_->isConnected()) return;
     awaited_.push_back(type);
     commands_->write(sway::encode(type, payload));
 }
@@ -53,7 +48,7 @@ void SwayWindows::eventsReadable() {
             ask(sway::MessageType::getWorkspaces);
         }
     }
-    if (eventReader_.failed()) events_->abort();
+    if (eventReader_.failed()) events_->close();
 }
 
 void SwayWindows::repliesReadable() {
@@ -69,7 +64,7 @@ void SwayWindows::repliesReadable() {
         if (!areas) continue;
         if (const auto topLeft = place_(*areas)) ask(sway::MessageType::runCommand, sway::placeCommand(window, *topLeft));
     }
-    if (replyReader_.failed()) commands_->abort();
+    if (replyReader_.failed()) commands_->close();
 }
 
 }  // namespace avrane

@@ -6,9 +6,8 @@
 
 #include <QObject>
 
+#include "AvraneBar/Panel/LocalSocket.h"
 #include "AvraneBar/Panel/SwayIpc.h"
-
-class QLocalSocket;
 
 namespace avrane {
 
@@ -35,8 +34,8 @@ private:
 
     QString socket_;
     Place place_;
-    QLocalSocket* events_;
-    QLocalSocket* commands_;
+    LocalSocket* events_;
+    LocalSocket* commands_;
     sway::MessageReader eventReader_, replyReader_;
     std::deque<sway::MessageType> awaited_;  // the replies still to come on commands_, in order
     std::optional<std::int64_t> pending_;    // the window waiting for the areas
