@@ -313,6 +313,7 @@ void HeadsetController::dropConnection() {
     cachedModel_.reset();
     cachedFirmware_.reset();
     synced_ = false;
+    syncReading_ = false;
     heldNotifications_.clear();
     plugInRetriesLeft_ = 0;
     reconnectDelay_ = initialReconnectDelay;
@@ -327,10 +328,15 @@ void HeadsetController::fullSync() {
 
     HeadsetClient* const client = connectedClient().client;
     if (!client) return;
+    // Held from an earlier connection's first sync or from a sync that published nothing,
+    // they are older than what is read now.
+    if (synced_) heldNotifications_.clear();
+    syncReading_ = true;
     HeadsetState state;
     try {
         state = client->state();
     } catch (const std::exception& error) {
+        syncReading_ = false;
         publish(failureSnapshot(Availability::headsetUnreachable(error.what())));
         dropConnection();
         return;
@@ -370,10 +376,11 @@ void HeadsetController::fullSync() {
     candidate.macBluetooth = snapshot_.macBluetooth;
     candidate.autoPowerOff = state.autoPowerOff;
     candidate.led = state.led;
+    syncReading_ = false;
     if (writeGeneration_ != generation) return;
+    for (const Packet& held : std::exchange(heldNotifications_, {})) patch(candidate, held);
     publish(std::move(candidate));
     synced_ = true;
-    for (const Packet& held : std::exchange(heldNotifications_, {})) publishPatched(held);
 }
 
 void HeadsetController::pollBattery(HeadsetClient& client) {
@@ -437,12 +444,11 @@ void HeadsetController::applyNotification(const Packet& packet) {
         quietUntil_.erase(quiet);
     }
     options_.trace.notification(wall, packet, false);
-    if (synced_) {
-        publishPatched(packet);
-        return;
-    }
+    if (synced_) publishPatched(packet);
     // Patched into the snapshot of before the connect, it would show a fresh value beside
-    // "Looking for dongle…"; it waits for the sync in progress instead.
+    // "Looking for dongle…"; it waits for the sync in progress instead. During any sync it
+    // is laid over what the sync read, which may be older.
+    if (synced_ && !syncReading_) return;
     const auto same = std::find_if(heldNotifications_.begin(), heldNotifications_.end(),
                                    [&](const Packet& held) { return held.eventID == packet.eventID; });
     if (same != heldNotifications_.end()) heldNotifications_.erase(same);

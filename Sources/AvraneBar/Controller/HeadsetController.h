@@ -190,8 +190,10 @@ private:
     std::size_t plugInRetriesLeft_ = 0;
     // Until the first full sync of a connection has published, the snapshot still shows the
     // time before it ("Looking for dongle…"); notifications wait here, the latest of each
-    // event, and are applied on top of that sync.
+    // event, and are applied on top of that sync. While any full sync reads, they are kept
+    // here too (and shown at once): they are newer than what the sync read before them.
     bool synced_ = false;
+    bool syncReading_ = false;
     std::vector<Packet> heldNotifications_;
     // Whether the line and the announcements wake the pump; where one cannot, it wakes on
     // the old rhythm instead.
