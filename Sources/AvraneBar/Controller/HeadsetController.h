@@ -25,6 +25,7 @@
 #include "AvraneBar/Controller/WakeSignal.h"
 #include "AvraneKit/Client/HeadsetClient.h"
 #include "AvraneKit/Discovery/DeviceEvents.h"
+#include "AvraneKit/Discovery/PathWatch.h"
 
 namespace avrane {
 
@@ -62,6 +63,10 @@ public:
         std::function<std::vector<DiscoveredDongle>()> findDongles;
         std::function<MacBluetoothLink()> bluetoothLink;
         std::shared_ptr<DeviceEventSource> deviceEvents;
+        // A device named from outside (AVRANE_PORT when empty): while no client is held, the
+        // file coming to be at that path is watched for, as the kernel does not announce
+        // every device (a pseudo-terminal, a link to one).
+        std::string forcedPort;
         Trace trace;
         // Given to every newly connected client; tests shorten the wait.
         std::chrono::milliseconds replyTimeout{1200};
@@ -157,6 +162,7 @@ private:
     void takeDeviceEvents(DueTime now);
     Connection connectedClient();
     bool checksPresenceOften() const;
+    void watchForcedPort(bool watching);
     void fullSync();
     void pollBattery(HeadsetClient& client);
     void dropConnection();
@@ -205,6 +211,8 @@ private:
     HeadsetSnapshot published_;
     // Main thread only. Shared with the deliveries in flight, which may outlive us.
     std::shared_ptr<ChangeHandler> onChange_ = std::make_shared<ChangeHandler>();
+    // The forced port's folder, while no client is held.
+    std::unique_ptr<PathWatch> forcedPortWatch_;
 
     WakeSignal wake_;
     ReadinessWait readiness_;
