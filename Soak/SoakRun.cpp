@@ -334,7 +334,10 @@ void Soak::runEpisodes() {
         // Each fault's start and end, in time order.
         std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> steps;
         for (const Fault& fault : episode.faults) {
-            steps.emplace_back(fault.startsAfter, [this, &fault] { begin(*simulator_, fault); });
+            steps.emplace_back(fault.startsAfter, [this, &fault] {
+                if (fault.kind == FaultKind::unplugged) ledger_.recordUnplug(Clock::now());
+                begin(*simulator_, fault);
+            });
             steps.emplace_back(fault.endsAfter(), [this, &fault] { end(*simulator_, fault); });
         }
         std::stable_sort(steps.begin(), steps.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -493,6 +496,12 @@ int Soak::report() {
                     lost.call.value.c_str(), lost.why.c_str(), lost.call.message.c_str());
     }
     if (tally.lateRepeats > 0) std::printf("      and %d confirmed writes stored again later\n", tally.lateRepeats);
+    std::printf("  cut off            %zu writes reported failed that the headset had stored just before the dongle was"
+                " pulled out (the answer could not come)\n", tally.cutOff.size());
+    for (const SetCall& call : tally.cutOff) {
+        std::printf("      %s  set %s %s (%s)\n", clockText(call.start - start_).c_str(), call.setting.c_str(), call.value.c_str(),
+                    call.message.c_str());
+    }
     std::printf("  writes nobody asked for  %zu%s\n", tally.unexplained.size(), goal(tally.unexplained.empty(), "unexplained writes"));
     int panelWrites = 0;
     for (const auto& [item, count] : tally.othersWrites) panelWrites += count;

@@ -82,7 +82,7 @@ WriteLedger::Tally WriteLedger::tally() const {
     }
 
     Tally tally;
-    std::map<const SetCall*, int> storedDuring;
+    std::map<const SetCall*, Clock::time_point> storedDuring;  // when last
     std::map<const SetCall*, Clock::time_point> storedLate;
     for (const LineWrite& write : writes_) {
         const auto owner = ownerOfItem_.find(write.item);
@@ -96,7 +96,7 @@ WriteLedger::Tally WriteLedger::tally() const {
         auto next = std::upper_bound(calls.begin(), calls.end(), write.arrival,
                                      [](Clock::time_point at, const SetCall* call) { return at < call->start; });
         if (next != calls.begin() && (*(next - 1))->end >= write.arrival && carries(**(next - 1), write)) {
-            ++storedDuring[*(next - 1)];
+            storedDuring[*(next - 1)] = write.arrival;
             continue;
         }
         const SetCall* earlier = nullptr;
@@ -115,15 +115,21 @@ WriteLedger::Tally WriteLedger::tally() const {
 
     for (const SetCall& call : calls_) {
         ++tally.asked;
-        const bool stored = storedDuring.contains(&call);
+        const auto during = storedDuring.find(&call);
+        const bool stored = during != storedDuring.end();
         const auto late = storedLate.find(&call);
+        // Stored, then the dongle pulled out before the call ended.
+        const bool cutOff = stored && std::any_of(unplugs_.begin(), unplugs_.end(), [&](Clock::time_point at) {
+            return at > during->second && at <= call.end;
+        });
         switch (call.outcome) {
         case SetCall::Outcome::confirmed:
             if (stored) ++tally.confirmed;
             else tally.lost.push_back({call, "confirmed, but the headset never stored it"});
             break;
         case SetCall::Outcome::failed:
-            if (stored) tally.lost.push_back({call, "reported failed, but the headset stored it during the call"});
+            if (cutOff && late == storedLate.end()) tally.cutOff.push_back(call);
+            else if (stored) tally.lost.push_back({call, "reported failed, but the headset stored it during the call"});
             else if (late != storedLate.end())
                 tally.lost.push_back({call, "reported failed, but the headset stored it " +
                                                 secondsText(late->second - call.end) + " after"});

@@ -53,6 +53,11 @@ public:
     struct Tally {
         int asked = 0, confirmed = 0, failed = 0;
         std::vector<Lost> lost;
+        // Failed calls whose write the headset stored before the dongle was pulled out, while
+        // the caller waited for the answer: the line went before the answer could come, and
+        // the caller was told of the failure. Nobody can know better, so they are not counted
+        // as lost, only shown.
+        std::vector<SetCall> cutOff;
         // Writes stored again after a call that was confirmed: late, but what the caller
         // was told.
         int lateRepeats = 0;
@@ -66,6 +71,8 @@ public:
 
     void recordCall(SetCall call);
     void recordWrite(LineWrite write);
+    // The dongle was pulled out.
+    void recordUnplug(Clock::time_point at) { unplugs_.push_back(at); }
 
     // Whether `caller` may now write `value` to `setting` and have the outcome told apart
     // from every write of its own that may still come.
@@ -81,6 +88,7 @@ private:
     std::map<EventID, int> ownerOfItem_;
     std::vector<SetCall> calls_;  // in the order they ended
     std::vector<LineWrite> writes_;
+    std::vector<Clock::time_point> unplugs_;
 };
 
 }  // namespace avrane::soak

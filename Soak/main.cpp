@@ -29,8 +29,10 @@
 // owned item falls inside the one call that asked for it, or it is a late write of an earlier
 // call, found by its value. A confirmed call without its write stored during the call, a
 // failed call whose write was stored during it or later, and a call that never ended are the
-// lost ones. Writes that land after the run's end are not seen; the run waits a little for
-// them.
+// lost ones, but for one case shown apart: a failed call whose write the headset stored just
+// before the dongle was pulled out, while the caller waited; the answer could not come, and
+// the caller was told the line failed. Writes that land after the run's end are not seen; the
+// run waits a little for them.
 //
 // Catching up. The application's published state (its service's properties, followed through
 // PropertiesChanged) is compared with the simulator's model, for every property both have,

@@ -76,6 +76,27 @@ TEST_F(WriteLedgerTests, AWriteThatLandsAfterItsCallFailedIsLost) {
     EXPECT_EQ(tally.unexplained[0].arrival, at(13));
 }
 
+// The headset stored the write, then the dongle was pulled out before the answer came: the
+// caller hears of the failure of the line and nobody can tell it more. Pulled out before the
+// write was stored, or not at all, the failure told is wrong.
+TEST_F(WriteLedgerTests, AWriteCutOffByTheDonglePulledOutIsShownApart) {
+    call(1, "volume", "10", 0, 3, Outcome::failed);
+    volumeStored(10, 1);
+    ledger.recordUnplug(at(1.5));
+    call(1, "volume", "11", 4, 7, Outcome::failed);
+    ledger.recordUnplug(at(4.5));
+    volumeStored(11, 5);
+    call(1, "volume", "12", 8, 9, Outcome::failed);
+    volumeStored(12, 8.5);
+
+    const WriteLedger::Tally tally = ledger.tally();
+    ASSERT_EQ(tally.cutOff.size(), 1u);
+    EXPECT_EQ(tally.cutOff[0].value, "10");
+    EXPECT_EQ(lostWhy(), (std::vector<std::string>{"volume 11: reported failed, but the headset stored it during the call",
+                                                   "volume 12: reported failed, but the headset stored it during the call"}));
+    EXPECT_EQ(tally.failed, 0);
+}
+
 TEST_F(WriteLedgerTests, WritesOfItemsNoCallerOwnsAreCountedApart) {
     ledger.recordWrite({EventID::sidetoneVolume, {4, 40}, at(1)});
     ledger.recordWrite({EventID::sidetoneVolume, {5, 50}, at(2)});
