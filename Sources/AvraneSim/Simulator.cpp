@@ -364,28 +364,30 @@ void Simulator::writeDue() {
 }
 
 void Simulator::handleRequest(const Packet& request, Clock::time_point arrival) {
-    const ReceivedRequest received{request, arrival};
+    const EventID item = request.eventID;
+    const bool isBulk = item == EventID::allFunctionSettingsPart1 ||
+                        item == EventID::allFunctionSettingsPart2 ||
+                        item == EventID::allFunctionSettingsPart3;
+    ReceivedRequest received{request, arrival};
     RequestObserver observer;
+    bool ignored = false;
     {
         const std::lock_guard lock(mutex_);
+        const bool toHeadset = request.destination == Address::receiver;
+        ignored = (faults_.headsetOff && toHeadset) || faults_.silentItems.contains(item);
+        // Stored before the request is recorded, so that the log says what the headset took.
+        if (!ignored && request.eventType == EventType::set && !(isBulk && faults_.bulkUnsupported)) {
+            received.accepted = model_.apply(item, request.param);
+        }
         requests_.push_back(received);
         observer = observer_;
         changed_.notify_all();
     }
     if (observer) observer(received);
+    if (ignored) return;
 
     const std::lock_guard lock(mutex_);
-    const EventID item = request.eventID;
-    const bool toHeadset = request.destination == Address::receiver;
-    if ((faults_.headsetOff && toHeadset) || faults_.silentItems.contains(item)) return;
-
-    const bool isBulk = item == EventID::allFunctionSettingsPart1 ||
-                        item == EventID::allFunctionSettingsPart2 ||
-                        item == EventID::allFunctionSettingsPart3;
-    bool accepted = false;
-    if (request.eventType == EventType::set && !(isBulk && faults_.bulkUnsupported)) {
-        accepted = model_.apply(item, request.param);
-    }
+    const bool accepted = received.accepted;
     std::optional<Bytes> param = model_.param(item);
     if (isBulk && faults_.bulkUnsupported) param = Bytes{};
     if (!param) return;  // an item this headset does not know

@@ -23,6 +23,9 @@ namespace avrane::sim {
 struct ReceivedRequest {
     Packet packet;
     std::chrono::steady_clock::time_point arrival;
+    // A `set` whose value the headset stored. Faults can refuse one (a headset that is off, a
+    // silent item), and so can a value that does not decode.
+    bool accepted = false;
 };
 
 // A dongle and headset on a pseudo-terminal: open `slavePath()` (or the stable link) as the
@@ -97,8 +100,9 @@ public:
     std::optional<ReceivedRequest> waitForRequest(
         const std::function<bool(const Packet&)>& match,
         std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
-    // Called on the simulator's thread for each request, before it is answered; it may call
-    // the simulator (to send a notification ahead of the reply, say).
+    // Called on the simulator's thread for each request, after a `set` is stored and before
+    // the request is answered; it may call the simulator (to send a notification ahead of the
+    // reply, say).
     void setRequestObserver(RequestObserver observer);
     // Waits until everything queued for sending has been written to the line.
     bool waitUntilSent(std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;

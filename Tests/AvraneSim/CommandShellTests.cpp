@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "AvraneKit/Client/HeadsetClient.h"
+
 namespace avrane::sim {
 namespace {
 
@@ -60,6 +62,39 @@ TEST(SimulatorLinkTests, LinkFollowsTheDeviceAcrossUnplugAndReplug) {
     EXPECT_EQ(std::filesystem::read_symlink(link), sim.slavePath());
     sim.stop();
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+// The log tells a write the headset stored from one it did not take, whatever the reply said.
+TEST(SimulatorRequestLogTests, SetsSayWhetherTheHeadsetStoredThem) {
+    Simulator sim;
+    sim.start();
+    HeadsetClient client(DiscoveredDongle{DongleModel::h9, sim.slavePath(), "SIM"},
+                         std::make_unique<SerialPort>(sim.slavePath(), false));
+    client.open();
+    client.replyTimeout = 0.2;
+    client.retryCount = 1;
+
+    client.setLEDSetting(LEDSetting{false});
+    client.exchange(EventID::micVolume, EventType::set, {0, 5, 16});  // read-only: answered, not stored
+    client.exchange(EventID::ledSetting, EventType::set, {});         // does not decode
+    sim.updateFaults([](Faults& f) { f.malformedReplies[EventID::sidetoneVolume] = {}; });
+    client.setSidetoneVolume(SidetoneVolume{.level = 7, .reportedPercent = 70});  // stored, reply garbled
+    sim.updateFaults([](Faults& f) { f.silentItems = {EventID::autoPowerOffSetting}; });
+    EXPECT_THROW(client.setAutoPowerOff(AutoPowerOff::off), HeadsetClient::Failure);
+    sim.updateFaults([](Faults& f) { f.headsetOff = true; });
+    EXPECT_THROW(client.setHeadphoneVolume(HeadphoneVolume{false, 3, 10}), HeadsetClient::Failure);
+
+    std::vector<std::pair<EventID, bool>> log;
+    for (const ReceivedRequest& r : sim.requests()) log.emplace_back(r.packet.eventID, r.accepted);
+    EXPECT_EQ(log, (std::vector<std::pair<EventID, bool>>{{EventID::ledSetting, true},
+                                                          {EventID::micVolume, false},
+                                                          {EventID::ledSetting, false},
+                                                          {EventID::sidetoneVolume, true},
+                                                          {EventID::autoPowerOffSetting, false},
+                                                          {EventID::headphoneVolume, false}}));
+    EXPECT_EQ(sim.model().sidetoneVolume.level, 7);
+    EXPECT_FALSE(sim.model().led.isOn);
+    EXPECT_EQ(sim.model().headphoneVolume.level, 15);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 #include <utility>
 
@@ -80,6 +81,10 @@ HeadsetController::HeadsetController(Options options) : options_(std::move(optio
     }
     readiness_.watch(wake_.fd());
     eventsWatched_ = readiness_.watch(options_.deviceEvents->descriptor());
+    if (options_.forcedPort.empty()) {
+        if (const char* port = std::getenv(std::string(HeadsetClient::portOverrideVariable).c_str())) options_.forcedPort = port;
+    }
+    watchForcedPort(true);
 }
 
 HeadsetController::~HeadsetController() {
@@ -214,6 +219,11 @@ void HeadsetController::pumpOnce(std::chrono::milliseconds lineWait) {
 }
 
 void HeadsetController::takeDeviceEvents(DueTime time) {
+    // The device named from outside is back: connect now, as for a dongle announced.
+    if (forcedPortWatch_ && forcedPortWatch_->appeared() && !client_) {
+        nextConnectAttempt_ = time;
+        plugInRetriesLeft_ = plugInRetryDelays.size();
+    }
     DeviceEventSource::Batch batch = options_.deviceEvents->take();
     if (batch.failure) options_.trace.failure(wallNow(), "device events", batch.failure->description());
     if (batch.lost) {
@@ -250,6 +260,18 @@ void HeadsetController::takeDeviceEvents(DueTime time) {
     if (plugged) {
         nextConnectAttempt_ = time;
         plugInRetriesLeft_ = plugInRetryDelays.size();
+    }
+}
+
+// Only while no client is held: a watch on /dev/pts would wake the pump for every terminal
+// opened meanwhile.
+void HeadsetController::watchForcedPort(bool watching) {
+    if (!watching) {
+        if (forcedPortWatch_) readiness_.unwatch(forcedPortWatch_->descriptor());
+        forcedPortWatch_.reset();
+    } else if (!forcedPortWatch_ && !options_.forcedPort.empty()) {
+        forcedPortWatch_ = std::make_unique<PathWatch>(options_.forcedPort);
+        readiness_.watch(forcedPortWatch_->descriptor());
     }
 }
 
@@ -297,6 +319,7 @@ HeadsetController::Connection HeadsetController::connectedClient() {
     // lost before the first pump step installs it again.
     client->onNotification = [this](const Packet& packet) { applyNotification(packet); };
     client_ = std::move(client);
+    watchForcedPort(false);
     lineWatched_ = readiness_.watch(client_->port().descriptor());
     synced_ = false;
     nextResync_ = distantPast;
@@ -309,10 +332,12 @@ void HeadsetController::dropConnection() {
         client_->close();
     }
     client_.reset();
+    watchForcedPort(true);
     lineWatched_ = false;
     cachedModel_.reset();
     cachedFirmware_.reset();
     synced_ = false;
+    syncReading_ = false;
     heldNotifications_.clear();
     plugInRetriesLeft_ = 0;
     reconnectDelay_ = initialReconnectDelay;
@@ -327,10 +352,15 @@ void HeadsetController::fullSync() {
 
     HeadsetClient* const client = connectedClient().client;
     if (!client) return;
+    // Held from an earlier connection's first sync or from a sync that published nothing,
+    // they are older than what is read now.
+    if (synced_) heldNotifications_.clear();
+    syncReading_ = true;
     HeadsetState state;
     try {
         state = client->state();
     } catch (const std::exception& error) {
+        syncReading_ = false;
         publish(failureSnapshot(Availability::headsetUnreachable(error.what())));
         dropConnection();
         return;
@@ -370,10 +400,11 @@ void HeadsetController::fullSync() {
     candidate.macBluetooth = snapshot_.macBluetooth;
     candidate.autoPowerOff = state.autoPowerOff;
     candidate.led = state.led;
+    syncReading_ = false;
     if (writeGeneration_ != generation) return;
+    for (const Packet& held : std::exchange(heldNotifications_, {})) patch(candidate, held);
     publish(std::move(candidate));
     synced_ = true;
-    for (const Packet& held : std::exchange(heldNotifications_, {})) publishPatched(held);
 }
 
 void HeadsetController::pollBattery(HeadsetClient& client) {
@@ -437,12 +468,11 @@ void HeadsetController::applyNotification(const Packet& packet) {
         quietUntil_.erase(quiet);
     }
     options_.trace.notification(wall, packet, false);
-    if (synced_) {
-        publishPatched(packet);
-        return;
-    }
+    if (synced_) publishPatched(packet);
     // Patched into the snapshot of before the connect, it would show a fresh value beside
-    // "Looking for dongle…"; it waits for the sync in progress instead.
+    // "Looking for dongle…"; it waits for the sync in progress instead. During any sync it
+    // is laid over what the sync read, which may be older.
+    if (synced_ && !syncReading_) return;
     const auto same = std::find_if(heldNotifications_.begin(), heldNotifications_.end(),
                                    [&](const Packet& held) { return held.eventID == packet.eventID; });
     if (same != heldNotifications_.end()) heldNotifications_.erase(same);

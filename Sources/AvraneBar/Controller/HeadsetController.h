@@ -25,6 +25,7 @@
 #include "AvraneBar/Controller/WakeSignal.h"
 #include "AvraneKit/Client/HeadsetClient.h"
 #include "AvraneKit/Discovery/DeviceEvents.h"
+#include "AvraneKit/Discovery/PathWatch.h"
 
 namespace avrane {
 
@@ -62,6 +63,10 @@ public:
         std::function<std::vector<DiscoveredDongle>()> findDongles;
         std::function<MacBluetoothLink()> bluetoothLink;
         std::shared_ptr<DeviceEventSource> deviceEvents;
+        // A device named from outside (AVRANE_PORT when empty): while no client is held, the
+        // file coming to be at that path is watched for, as the kernel does not announce
+        // every device (a pseudo-terminal, a link to one).
+        std::string forcedPort;
         Trace trace;
         // Given to every newly connected client; tests shorten the wait.
         std::chrono::milliseconds replyTimeout{1200};
@@ -157,6 +162,7 @@ private:
     void takeDeviceEvents(DueTime now);
     Connection connectedClient();
     bool checksPresenceOften() const;
+    void watchForcedPort(bool watching);
     void fullSync();
     void pollBattery(HeadsetClient& client);
     void dropConnection();
@@ -190,8 +196,10 @@ private:
     std::size_t plugInRetriesLeft_ = 0;
     // Until the first full sync of a connection has published, the snapshot still shows the
     // time before it ("Looking for dongle…"); notifications wait here, the latest of each
-    // event, and are applied on top of that sync.
+    // event, and are applied on top of that sync. While any full sync reads, they are kept
+    // here too (and shown at once): they are newer than what the sync read before them.
     bool synced_ = false;
+    bool syncReading_ = false;
     std::vector<Packet> heldNotifications_;
     // Whether the line and the announcements wake the pump; where one cannot, it wakes on
     // the old rhythm instead.
@@ -203,6 +211,8 @@ private:
     HeadsetSnapshot published_;
     // Main thread only. Shared with the deliveries in flight, which may outlive us.
     std::shared_ptr<ChangeHandler> onChange_ = std::make_shared<ChangeHandler>();
+    // The forced port's folder, while no client is held.
+    std::unique_ptr<PathWatch> forcedPortWatch_;
 
     WakeSignal wake_;
     ReadinessWait readiness_;

@@ -226,6 +226,31 @@ TEST_F(HeadsetControllerTests, NotificationsPatchTheSnapshotInOrder) {
     EXPECT_EQ(last().bluetooth, published[0].bluetooth);  // until the next full sync
 }
 
+// The headset announces a change while a full sync reads it, after the sync has read that
+// setting: what the sync read before is older, and must not replace the announced value.
+TEST_F(HeadsetControllerTests, ANotificationDuringASyncOutlivesWhatTheSyncReadBeforeIt) {
+    connectAt(0);
+    std::atomic<bool> pressed = false;
+    sim.setRequestObserver([&](const sim::ReceivedRequest& request) {
+        // Part 1, with the volume, is read; the button is pressed before part 3 is answered.
+        if (request.packet.eventID != EventID::allFunctionSettingsPart3 || pressed.exchange(true)) return;
+        sim.change(EventID::headphoneVolume, [](sim::HeadsetModel& m) {
+            m.headphoneVolume.level = 21;
+            m.headphoneVolume.reportedPercent = 70;
+        });
+    });
+    seconds = 10;
+    controller().refresh();
+    controller().waitUntilIdle();
+    sim.setRequestObserver(nullptr);
+    ASSERT_TRUE(pressed);
+    main.runUntil();
+    const auto announced = std::find_if(published.begin() + std::ptrdiff_t(seen), published.end(),
+                                        [](const HeadsetSnapshot& s) { return s.volume && s.volume->level == 21; });
+    ASSERT_NE(announced, published.end());
+    for (auto it = announced; it != published.end(); ++it) EXPECT_EQ(it->volume->level, 21);
+}
+
 // A write that fails on the port drops the link; one the headset ignores does not. The
 // trace says so, and the sync after it publishes nothing: the snapshot stays as it was.
 TEST_F(HeadsetControllerTests, WriteFailuresDropTheLinkOnlyWhenThePortFailed) {

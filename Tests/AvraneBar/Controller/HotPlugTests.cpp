@@ -1,6 +1,10 @@
 // Device announcements: a dongle plugged in is connected at once, whatever the back-off says,
 // and one pulled out is let go at once; where announcements can be relied on, the controller
 // looks for the dongle itself only once a minute.
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "ControllerHarness.h"
 
 namespace avrane {
@@ -119,6 +123,38 @@ TEST_F(HotPlugTests, LostAnnouncementsAreMadeUpForByLooking) {
     step(3);
     EXPECT_EQ(traceLines().back(), Trace::timestamp(testing::at(3)) +
                                        "  FAILED device events  reading device events failed: Cannot allocate memory\n");
+}
+
+// A device named from outside that no announcement covers, here a pseudo-terminal behind a
+// link as the simulated dongle keeps one: when the link comes back, the controller connects
+// at once rather than at the back-off's next attempt; a file of another name changes nothing.
+using ForcedPortTests = testing::ControllerHarness;
+
+TEST_F(ForcedPortTests, TheNamedDeviceComingBackConnectsAtOnce) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("avrane-forced-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path link = folder / "dongle";
+    tweak = [&](HeadsetController::Options& options) {
+        options.forcedPort = link.string();
+        options.connect = [&] {
+            ++connects;
+            auto client = std::make_unique<HeadsetClient>(link.string());
+            client->open();
+            return client;
+        };
+    };
+    step(0);  // not there: the next attempt is 4 s on
+    EXPECT_EQ(last().availability.kind(), Availability::Kind::noDongle);
+    std::filesystem::create_symlink(sim.slavePath(), folder / "other");
+    step(1);
+    EXPECT_EQ(connects, 1);
+    // Put in place as the simulator does it: made beside, then renamed.
+    std::filesystem::create_symlink(sim.slavePath(), folder / "dongle.new");
+    std::filesystem::rename(folder / "dongle.new", link);
+    step(1.5);
+    EXPECT_EQ(connects, 2);
+    EXPECT_EQ(last().availability.kind(), Availability::Kind::connected);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
