@@ -78,7 +78,7 @@ public:
     ServiceClient& operator=(const ServiceClient&) = delete;
 
     // The properties; `timeout` bounds the wait for them.
-    ServiceState state(std::chrono::milliseconds timeout = answerTimeout);
+    ServiceState state(std::chrono::milliseconds timeout = requestDeadline);
     void set(std::string_view setting, std::string_view value);
     Bytes rawGet(EventID item);
     void rawSet(EventID item, const Bytes& payload);
