@@ -1,7 +1,6 @@
 #include "AvraneBar/Controller/HeadsetController.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
 #include <utility>
 
@@ -13,12 +12,13 @@ namespace {
 
 using Availability = HeadsetSnapshot::Availability;
 
-// The dongle's device is there, but this user may not open it: the panel then says how to get
-// access rather than asking to plug it in.
-bool deniesAccess(const std::exception& error) {
+// Why connecting failed, as the interface tells it: a dongle that this user may not open, or
+// one that another program holds, is there, and the panel says what to do rather than asking
+// to plug it in.
+Availability connectFailure(const std::exception& error) {
     const auto* port = dynamic_cast<const SerialPort::Failure*>(&error);
-    return port && port->kind() == SerialPort::Failure::Kind::open &&
-           (port->errorNumber() == EACCES || port->errorNumber() == EPERM);
+    if (port && port->isInUse()) return Availability::dongleInUse(error.what());
+    return Availability::noDongle(error.what(), port && port->isPermissionDenied());
 }
 
 // Where the line cannot wake the pump thread (it could not be watched), the pump reads it
@@ -320,7 +320,7 @@ HeadsetController::Connection HeadsetController::connectedClient() {
         } else {
             reconnectDelay_ = std::min<Duration>(reconnectDelay_ * 2, longestReconnectDelay);
             nextConnectAttempt_ = time + reconnectDelay_;
-            publish(failureSnapshot(Availability::noDongle(error.what(), deniesAccess(error))));
+            publish(failureSnapshot(connectFailure(error)));
         }
         return {nullptr, std::current_exception()};
     }

@@ -124,6 +124,8 @@ constexpr StrRow rows[] = {
     {Str::batteryLowBody, "batteryLowBody", "left. Charge the headset soon.", "남았습니다. 헤드셋을 곧 충전해 주세요."},
     {Str::batteryCriticalTitle, "batteryCriticalTitle", "battery almost empty", "배터리 거의 없음"},
     {Str::batteryCriticalBody, "batteryCriticalBody", "left. Charge the headset now: it turns itself off when empty.", "남았습니다. 배터리가 다 되면 헤드셋이 꺼지니 지금 충전해 주세요."},
+    {Str::dongleInUse, "dongleInUse", "Dongle in use by another program", "다른 프로그램이 동글을 사용 중입니다"},
+    {Str::dongleInUseHint, "dongleInUseHint", "Quit the program that holds it (another AvraneBar, avranectl, a serial terminal); AvraneBar then connects by itself.", "동글을 쓰고 있는 프로그램(다른 AvraneBar, avranectl, 시리얼 터미널)을 종료하면 AvraneBar가 스스로 연결합니다."},
 };
 
 static_assert(std::size(rows) == strCount);

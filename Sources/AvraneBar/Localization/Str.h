@@ -14,7 +14,8 @@ namespace avrane {
 // microphone; noise cancelling; power and indicator; on/off words; language and quit; card
 // titles; menu-bar options; quit confirmation; balance words; taskbar option; elapsed time;
 // Bluetooth (headset side, then this computer); updates; the desktop's parts (a dongle this
-// user may not open, start at login, low-battery alerts). Some English texts repeat under
+// user may not open, start at login, low-battery alerts); a dongle another program holds.
+// Some English texts repeat under
 // different keys because their Korean texts or their places differ.
 enum class Str : std::uint8_t {
     headset,
@@ -113,9 +114,11 @@ enum class Str : std::uint8_t {
     batteryLowBody,
     batteryCriticalTitle,
     batteryCriticalBody,
+    dongleInUse,
+    dongleInUseHint,
 };
 
-inline constexpr std::size_t strCount = 96;
+inline constexpr std::size_t strCount = 98;
 
 // All keys in declaration order.
 const std::array<Str, strCount>& allStrs();

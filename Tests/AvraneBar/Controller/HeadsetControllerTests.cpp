@@ -66,8 +66,21 @@ TEST_F(HeadsetControllerTests, ADongleThatMayNotBeOpenedIsMarked) {
         step(t);
         denied.push_back(last().availability.accessDenied());
         EXPECT_EQ(last().availability.kind(), Kind::noDongle);
+        EXPECT_FALSE(last().availability.inUse());
     }
     EXPECT_EQ(denied, (std::vector<bool>{true, true, false}));
+}
+
+// A dongle another program holds (here a port of the test's own) is not a missing one.
+TEST_F(HeadsetControllerTests, ADongleHeldByAnotherProgramIsInUse) {
+    SerialPort holder(sim.slavePath(), false);
+    holder.open();
+    step(0);
+    EXPECT_EQ(last().availability,
+              Availability::dongleInUse("cannot open " + sim.slavePath() + ": Device or resource busy"));
+    holder.close();
+    step(4);
+    EXPECT_EQ(last().availability.kind(), Kind::connected);
 }
 
 TEST_F(HeadsetControllerTests, ForcedPortIsNeverCheckedForPresence) {

@@ -39,6 +39,9 @@ TEST(StatusItemText, titleAndToolTip) {
     anonymous.model.reset();
     EXPECT_EQ(status::toolTip(anonymous, english), "Headset");
     EXPECT_EQ(status::toolTip(HeadsetSnapshot{}, english), "No AVRANE dongle");
+    HeadsetSnapshot held;
+    held.availability = Availability::dongleInUse("cannot open /dev/ttyACM0: Device or resource busy");
+    EXPECT_EQ(status::toolTip(held, english), "Dongle in use by another program");
 }
 
 TEST(StatusItemText, titleIsRedrawnOnlyWhenItChanges) {
