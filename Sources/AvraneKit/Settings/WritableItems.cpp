@@ -49,7 +49,14 @@ std::optional<std::string> rawWriteRefusal(EventID item, ByteView param) {
     if (param.size() != found->length) {
         return name + " takes " + byteCount(found->length) + ", not " + byteCount(param.size());
     }
-    if (!found->decodes(param)) return "[" + hexDump(param) + "] is not a value of " + name;
+    if (!found->decodes(param)) {
+        // Appended piece by piece: g++ 12 sees a false overlap in "[" + std::string&& at -O3.
+        std::string text = "[";
+        text += hexDump(param);
+        text += "] is not a value of ";
+        text += name;
+        return text;
+    }
     return std::nullopt;
 }
 
