@@ -167,6 +167,7 @@ TEST_F(ThroughService, aSetReportedFailedNeverHappensLater) {
 class NameHolder : public QDBusVirtualObject {
 public:
     bool answers = false;
+    bool answersRaw = true;
 
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -184,7 +185,7 @@ public:
             properties["Led"] = text("on\x1B[2J");
             properties["DevicePath"] = text("/dev/tty\x1B]0;pwned\x07");
             connection.send(message.createReply(QVariant::fromValue(properties)));
-        } else if (message.member() == "RawGetBefore") {
+        } else if (message.member() == "RawGetBefore" && answersRaw) {
             connection.send(message.createReply(QVariant(QByteArray(300, '\x1B'))));
         }
         return true;
@@ -247,6 +248,13 @@ TEST_F(ThroughAForeignService, whatItSaysIsCheckedAndNeverReachesTheTerminalRaw)
         EXPECT_THAT(said.toStdString(), ::testing::HasSubstr(row.said));
         EXPECT_FALSE(said.contains(QChar(0x1B)));
     }
+
+    // An application that stops answering is not a headset that does: the read is not tried
+    // item by item, and the words say who is silent.
+    object.answersRaw = false;
+    const auto [said, status] = tool({"status"});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(said, "avranectl: AvraneBar holds io.github.avranebar.AvraneBar on the session bus but did not answer within 7 s\n");
 }
 
 }  // namespace
