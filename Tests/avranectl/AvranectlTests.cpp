@@ -182,7 +182,6 @@ TEST_F(AvranectlTests, UsageErrorsExitTwoWithoutTouchingTheHeadset) {
         {{"raw", "set", "21", "100"}, "accepted: 00 to FF in hex"},
         // Only the settings, with their records' lengths and values.
         {{"raw", "set", "0xA0", "01"}, "updateFirmware is not a setting that may be written; the writable items are"},
-        {{"raw", "set", "bootStatus", "00"}, "bootStatus is not a setting"},
         {{"raw", "set", "headphoneVolume", "14"}, "headphoneVolume takes 3 bytes, not 1 byte"},
         {{"raw", "set", "0x81", "0A"}, "[0A] is not a value of autoPowerOffSetting"},
         {{"raw", "set", "0x82"}, "missing arguments"},

@@ -177,10 +177,7 @@ TEST_F(HeadsetServiceOnABus, badRequestsAreRefusedAndSendNothing) {
         {"RawSet", {QVariant::fromValue(uchar(0x82)), QByteArray(300, 0)}, "InvalidValue"},
         // Only the settings, each with its record's length and a value of it.
         {"RawSet", {QVariant::fromValue(uchar(EventID::updateFirmware)), QByteArray(1, 1)}, "InvalidValue"},
-        {"RawSet", {QVariant::fromValue(uchar(EventID::bootStatus)), QByteArray(1, 0)}, "InvalidValue"},
-        {"RawSet", {QVariant::fromValue(uchar(EventID::hostSelectSwitch)), QByteArray(1, 1)}, "InvalidValue"},
         {"RawSet", {QVariant::fromValue(uchar(EventID::headphoneVolume)), QByteArray()}, "InvalidValue"},
-        {"RawSet", {QVariant::fromValue(uchar(EventID::headphoneVolume)), QByteArray(1, 20)}, "InvalidValue"},
         {"RawSet", {QVariant::fromValue(uchar(EventID::autoPowerOffSetting)), QByteArray(1, 10)}, "InvalidValue"},
         {"SetBefore", {"led", "off", QVariant::fromValue(qulonglong(1))}, "DeadlinePassed"},
     };
