@@ -24,7 +24,7 @@
 #include <QTemporaryDir>
 
 #include "AvraneSim/Simulator.h"
-#include "Support/DesktopSession.h"
+#include "Support/ApplicationOnABus.h"
 
 namespace avrane {
 namespace {
@@ -72,16 +72,10 @@ int main(int argc, char** argv) {
         }
     });
     QTemporaryDir home;
-    QProcessEnvironment env = childEnvironment({&bus});
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("XDG_RUNTIME_DIR", home.path());
-    env.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-    env.insert("AVRANE_BAR_LOG", "1");
+    const QProcessEnvironment env = applicationEnvironment(bus, home, sim.slavePath());
 
     ChildProcess app;
-    app.start(AVRANE_BAR_PROGRAM, {}, env);
-    if (!app.waitFor([&] { return app.errorOutput().contains("Z  connected"); }, "the headset")) fail("avrane-bar did not connect");
+    if (!startConnected(app, AVRANE_BAR_PROGRAM, env)) fail("avrane-bar did not connect");
     if (!sim.waitUntilSent()) fail("the simulator did not settle");
     std::this_thread::sleep_for(1s);  // the application's start-up reads are over
     sim.clearRequests();

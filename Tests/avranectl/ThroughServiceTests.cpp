@@ -15,6 +15,7 @@
 #include "AvraneSim/Simulator.h"
 #include "Support/DesktopSession.h"
 #include "Subprocess.h"
+#include "Support/ApplicationOnABus.h"
 #include "Support/QtTestSupport.h"
 
 namespace avrane {
@@ -30,16 +31,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bus.started());
         sim.start();
-        environment = childEnvironment({&bus});
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("XDG_RUNTIME_DIR", home.path());
-        environment.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-        environment.insert("AVRANE_BAR_LOG", "1");
-        app.start(AVRANE_BAR_PROGRAM, {}, environment);
-        ASSERT_TRUE(app.started());
-        // Up once it shows the headset (its name on the bus came before).
-        ASSERT_TRUE(app.waitFor([this] { return app.errorOutput().contains("Z  connected"); }, "the headset"));
+        environment = applicationEnvironment(bus, home, sim.slavePath());
+        ASSERT_TRUE(startConnected(app, AVRANE_BAR_PROGRAM, environment));
         sim.clearRequests();
     }
 
