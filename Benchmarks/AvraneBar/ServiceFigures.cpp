@@ -25,7 +25,7 @@
 
 #include "Percentiles.h"
 #include "AvraneSim/Simulator.h"
-#include "Support/DesktopSession.h"
+#include "Support/ApplicationOnABus.h"
 
 namespace avrane {
 namespace {
@@ -108,18 +108,12 @@ int main(int argc, char** argv) {
     sim::Simulator sim;
     sim.start();
     QTemporaryDir home;
-    QProcessEnvironment env = childEnvironment({&bus});
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("XDG_RUNTIME_DIR", home.path());
-    env.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-    env.insert("AVRANE_BAR_LOG", "1");
+    const QProcessEnvironment env = applicationEnvironment(bus, home, sim.slavePath());
     std::vector<std::string> toolEnvironment;
     for (const QString& entry : env.toStringList()) toolEnvironment.push_back(entry.toStdString());
 
     ChildProcess app;
-    app.start(AVRANE_BAR_PROGRAM, {}, env);
-    if (!app.waitFor([&] { return app.errorOutput().contains("Z  connected"); }, "the headset")) fail("avrane-bar did not connect");
+    if (!startConnected(app, AVRANE_BAR_PROGRAM, env)) fail("avrane-bar did not connect");
 
     std::vector<double> floor, service, direct;
     sim.waitUntilSent();

@@ -3,9 +3,11 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "AvraneKit/Settings/WritableItems.h"
 #include "AvraneKit/Support/EnumTable.h"
 
 namespace avrane::ctl {
@@ -169,21 +171,29 @@ Invocation parseCommandLine(std::span<const std::string> args) {
         inv.value = operands[1];
         inv.write = *std::move(write);
     } else if (name == "raw") {
-        const std::string_view synopsis = "[--port PATH] raw get EVENT_ID | raw set EVENT_ID BYTE";
+        const std::string_view synopsis = "[--port PATH] raw get EVENT_ID | raw set EVENT_ID BYTE...";
         if (operands.empty() || (operands[0] != "get" && operands[0] != "set")) {
             throw UsageError("raw takes get or set; usage: avranectl " + std::string(synopsis));
         }
         const bool isSet = operands[0] == "set";
         inv.command = isSet ? Command::rawSet : Command::rawGet;
-        expectOperands(operands, isSet ? 3 : 2, synopsis);
-        inv.eventID = eventID(operands[1]);
         if (isSet) {
-            const auto byte = hexByte(operands[2]);
+            if (operands.size() < 3) throw UsageError("missing arguments; usage: avranectl " + std::string(synopsis));
+        } else {
+            expectOperands(operands, 2, synopsis);
+        }
+        inv.eventID = eventID(operands[1]);
+        for (std::size_t i = 2; i < operands.size(); ++i) {
+            const auto byte = hexByte(operands[i]);
             if (!byte) {
-                throw UsageError("invalid byte " + inQuotes(operands[2]) +
+                throw UsageError("invalid byte " + inQuotes(operands[i]) +
                                  "; accepted: 00 to FF in hex (0x0F or 0F)");
             }
-            inv.byte = *byte;
+            inv.payload.push_back(*byte);
+        }
+        // Only the writable settings, each with its record's length: nothing else is sent.
+        if (isSet) {
+            if (const auto refusal = rawWriteRefusal(inv.eventID, inv.payload)) throw UsageError(*refusal);
         }
     } else {
         throw UsageError("unknown command " + inQuotes(name) + "; commands: " + std::string(commandList));
@@ -195,8 +205,8 @@ Invocation parseCommandLine(std::span<const std::string> args) {
     if (inv.follow && inv.command != Command::watch && !(inv.command == Command::status && inv.waybar)) {
         throw UsageError("--follow goes with watch and with status --waybar only");
     }
-    if (inv.direct && inv.port) {
-        throw UsageError("--direct and --port exclude each other: --port already names the device to open");
+    if (inv.port && inv.command == Command::list) {
+        throw UsageError("--port goes with the commands that talk to a dongle; list shows every dongle plugged in");
     }
     if (inv.json && (inv.command == Command::set || inv.command == Command::rawGet ||
                      inv.command == Command::rawSet)) {
@@ -208,12 +218,12 @@ Invocation parseCommandLine(std::span<const std::string> args) {
 std::string usageText() {
     std::string text =
         "usage: avranectl [--json] list\n"
-        "       avranectl [--port PATH | --direct] [--json | --waybar [--follow]] status\n"
-        "       avranectl [--port PATH | --direct] [--json] get SETTING\n"
-        "       avranectl [--port PATH | --direct] set SETTING VALUE\n"
-        "       avranectl [--port PATH | --direct] [--json] [--follow] watch\n"
-        "       avranectl [--port PATH | --direct] raw get EVENT_ID\n"
-        "       avranectl [--port PATH | --direct] raw set EVENT_ID BYTE\n"
+        "       avranectl [--port PATH] [--direct] [--json | --waybar [--follow]] status\n"
+        "       avranectl [--port PATH] [--direct] [--json] get SETTING\n"
+        "       avranectl [--port PATH] [--direct] set SETTING VALUE\n"
+        "       avranectl [--port PATH] [--direct] [--json] [--follow] watch\n"
+        "       avranectl [--port PATH] [--direct] raw get EVENT_ID\n"
+        "       avranectl [--port PATH] [--direct] raw set EVENT_ID BYTE...\n"
         "       avranectl --help | --version\n"
         "\n"
         "Monitors and configures an AVRANE headset through its USB dongle (switch at PC).\n"
@@ -225,12 +235,13 @@ std::string usageText() {
         "  get     one setting, in the words set takes\n"
         "  set     change one setting\n"
         "  watch   one line per change on the headset, until interrupted\n"
-        "  raw     read an item's payload or write one byte to it\n"
+        "  raw     read an item's payload, or write one to a setting\n"
         "\n"
         "Options:\n"
         "  --port PATH  the serial device to use; without it AVRANE_PORT, else the dongle\n"
         "               found on USB (never through AvraneBar)\n"
-        "  --direct     open the dongle even while AvraneBar runs (which then holds it)\n"
+        "  --direct     open the dongle even while AvraneBar runs (which then holds it);\n"
+        "               without it the commands go through a running AvraneBar\n"
         "  --json       JSON output (watch: one object per line)\n"
         "  --waybar     status as one object for waybar and similar bars; exits 0 unless\n"
         "               the object cannot be written\n"
@@ -246,6 +257,21 @@ std::string usageText() {
     text +=
         "\n"
         "EVENT_ID and BYTE are hex (0x21 or 21); EVENT_ID may also be a name (headphoneVolume).\n"
+        "raw set writes only the settings, each with its payload's length in bytes:\n";
+    std::string line;
+    for (const WritableItem& w : writableItems()) {
+        char entry[64];
+        std::snprintf(entry, sizeof entry, "0x%02X %s %zu", rawValue(w.item), std::string(caseName(w.item)).c_str(),
+                      w.length);
+        if (!line.empty() && line.size() + std::strlen(entry) + 2 > 86) {
+            text += line + ",\n";
+            line.clear();
+        }
+        line += (line.empty() ? "  " : ", ") + std::string(entry);
+    }
+    text += line + "\n";
+    text +=
+        "\n"
         "Exit status: 0 done, 1 the link to the headset failed or the output could not be\n"
         "written, 2 a usage error, 130 or 143 interrupted (SIGINT, SIGTERM).\n";
     return text;

@@ -32,7 +32,7 @@ struct Invocation {
     std::string value;                 // set: the value as typed
     SettingWrite write;                // set: what it does
     EventID eventID = EventID::modelInfo;  // raw
-    std::uint8_t byte = 0;                 // raw set
+    Bytes payload;                         // raw set, checked against the item's record
 };
 
 // `args` without the program name. Throws UsageError.

@@ -7,8 +7,14 @@
 namespace avrane::ctl {
 namespace {
 
-// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one
-// (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
+void newline(std::string& out, int indent, int depth) {
+    if (indent <= 0) return;
+    out += '\n';
+    out.append(static_cast<std::size_t>(indent * depth), ' ');
+}
+
+}  // namespace
+
 std::size_t utf8SequenceLength(std::string_view s) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char lead = byte(0);
@@ -35,13 +41,17 @@ std::size_t utf8SequenceLength(std::string_view s) {
     return length;
 }
 
-void newline(std::string& out, int indent, int depth) {
-    if (indent <= 0) return;
-    out += '\n';
-    out.append(static_cast<std::size_t>(indent * depth), ' ');
+std::optional<unsigned> controlCode(std::string_view sequence) {
+    if (sequence.empty()) return std::nullopt;
+    const auto lead = static_cast<unsigned char>(sequence[0]);
+    if (sequence.size() == 1 && (lead < 0x20 || lead == 0x7F)) return lead;
+    // U+0080 to U+009F: C2 80 to C2 9F.
+    if (sequence.size() == 2 && lead == 0xC2) {
+        const auto second = static_cast<unsigned char>(sequence[1]);
+        if (second <= 0x9F) return second;
+    }
+    return std::nullopt;
 }
-
-}  // namespace
 
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
@@ -62,9 +72,11 @@ std::string jsonString(std::string_view text) {
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (c < 0x20) {
+                if (const auto control = controlCode(text.substr(0, length))) {
+                    // DEL and the C1 controls too: valid JSON as they are, but a terminal
+                    // showing the output would act on them.
                     char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", *control);
                     out += escaped;
                 } else {
                     out.append(text.substr(0, length));

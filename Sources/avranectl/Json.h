@@ -57,8 +57,15 @@ private:
     std::vector<Json> items_;
 };
 
-// `text` as a quoted JSON string. Control characters are escaped, and bytes that are not
-// UTF-8 (a device path can hold any) become U+FFFD, so the result is always valid JSON.
+// `text` as a quoted JSON string. Control characters (C0, DEL, C1) are escaped, and bytes
+// that are not UTF-8 (a device path can hold any) become U+FFFD, so the result is always
+// valid JSON that a terminal shows as it is.
 std::string jsonString(std::string_view text);
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one
+// (a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
+std::size_t utf8SequenceLength(std::string_view s);
+// The code point of a sequence of that length when it is a control character (C0, DEL, C1).
+std::optional<unsigned> controlCode(std::string_view sequence);
 
 }  // namespace avrane::ctl

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "AvraneKit/Client/Interrupted.h"
+#include "avranectl/Json.h"
 
 namespace avrane::ctl {
 
@@ -67,21 +68,31 @@ void DescriptorOutput::writeAll(const char* data, std::size_t size) {
 std::string printable(std::string_view text) {
     std::string result;
     result.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            result += c;
-        } else if (c == '\t') {
-            result += "\\t";
-        } else if (c == '\n') {
-            result += "\\n";
-        } else if (c == '\r') {
-            result += "\\r";
-        } else {
-            char escaped[5];
+    while (!text.empty()) {
+        const std::size_t length = utf8SequenceLength(text);
+        const auto byte = static_cast<unsigned char>(text.front());
+        char escaped[8];
+        if (length == 0) {
+            // Not UTF-8: a lone 0x9B is a control sequence to an 8-bit terminal.
             std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
             result += escaped;
+            text.remove_prefix(1);
+            continue;
         }
+        const auto control = controlCode(text.substr(0, length));
+        if (!control) {
+            result.append(text.substr(0, length));
+        } else if (byte == '\t') {
+            result += "\\t";
+        } else if (byte == '\n') {
+            result += "\\n";
+        } else if (byte == '\r') {
+            result += "\\r";
+        } else {
+            std::snprintf(escaped, sizeof escaped, length == 1 ? "\\x%02X" : "\\u%04X", *control);
+            result += escaped;
+        }
+        text.remove_prefix(length);
     }
     return result;
 }

@@ -47,8 +47,10 @@ private:
     std::array<char, 4096> buffer_{};
 };
 
-// `text` with control characters written out (\t, \n, \r, \xHH), so that a device path or a
-// serial number cannot move the cursor or recolour a terminal.
+// `text` with control characters written out (\t, \n, \r, \xHH, and \u0080 to \u009F for
+// the C1 controls) and bytes that are not UTF-8 as \xHH, so that a device path, a serial
+// number or whatever the application's bus name holder sends cannot move the cursor or
+// recolour a terminal.
 std::string printable(std::string_view text);
 
 }  // namespace avrane::ctl

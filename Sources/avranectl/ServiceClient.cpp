@@ -4,11 +4,15 @@
 #include <poll.h>
 #include <sys/stat.h>
 
+#include <time.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
 #include "AvraneKit/Client/Interrupted.h"
 #include "AvraneKit/Client/SettingTable.h"
+#include "AvraneKit/Protocol/Packet.h"
 
 namespace avrane::ctl {
 namespace {
@@ -102,13 +106,31 @@ std::vector<std::string> changedNames(DBusMessage* signal) {
     return names;
 }
 
+// The deadline of a request sent now, as the service takes it: the machine's monotonic clock
+// in microseconds, which every process of the machine shares.
+dbus_uint64_t deadlineFromNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto at = std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec) +
+                    ServiceClient::requestDeadline;
+    return dbus_uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(at).count());
+}
+
+// Something the name's holder said that the application never says.
+ServiceError untrusted(const std::string& what) {
+    return ServiceError(std::string(interfaceName) + ".Error.Untrusted",
+                        "whoever holds " + std::string(ServiceClient::name) + " answered with " + what +
+                            ", which AvraneBar never sends; is it AvraneBar?");
+}
+
 }  // namespace
 
 void ServiceClient::MessageDeleter::operator()(DBusMessage* message) const { dbus_message_unref(message); }
 
 std::string_view ServiceError::kind() const {
-    const auto dot = name_.rfind('.');
-    return dot == std::string::npos ? std::string_view(name_) : std::string_view(name_).substr(dot + 1);
+    const std::string prefix = std::string(interfaceName) + ".Error.";
+    if (!name_.starts_with(prefix)) return name_;
+    return std::string_view(name_).substr(prefix.size());
 }
 
 std::unique_ptr<ServiceClient> ServiceClient::find(int interruptFd) {
@@ -150,7 +172,7 @@ bool ServiceClient::waitForInput(int timeoutMs) {
     return n > 0;
 }
 
-DBusMessage* ServiceClient::call(DBusMessage* request) {
+DBusMessage* ServiceClient::call(DBusMessage* request, std::chrono::milliseconds timeout) {
     dbus_uint32_t serial = 0;
     if (!dbus_connection_send(connection_, request, &serial)) {
         throw ServiceError("org.freedesktop.DBus.Error.Disconnected", "the session bus went away");
@@ -159,7 +181,7 @@ DBusMessage* ServiceClient::call(DBusMessage* request) {
     // The answer is picked out of what arrives; signals that come first are kept for
     // nextChange (libdbus's own pending calls would need its dispatching, which drops them).
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(answerTimeoutMs);
+    const auto deadline = Clock::now() + timeout;
     while (true) {
         dbus_connection_read_write(connection_, 0);
         while (DBusMessage* message = dbus_connection_pop_message(connection_)) {
@@ -178,18 +200,20 @@ DBusMessage* ServiceClient::call(DBusMessage* request) {
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0 || !dbus_connection_get_is_connected(connection_)) {
-            throw ServiceError("org.freedesktop.DBus.Error.NoReply",
-                               std::string("AvraneBar holds ") + name + " on the session bus but did not answer within " +
-                                   std::to_string(answerTimeoutMs / 1000) + " s");
+            char seconds[16];
+            std::snprintf(seconds, sizeof seconds, "%g", std::chrono::duration<double>(timeout).count());
+            throw ServiceError("org.freedesktop.DBus.Error.NoReply", std::string("AvraneBar holds ") + name +
+                                                                         " on the session bus but did not answer within " +
+                                                                         seconds + " s");
         }
         waitForInput(int(left));
     }
 }
 
-ServiceState ServiceClient::state() {
+ServiceState ServiceClient::state(std::chrono::milliseconds timeout) {
     const Message request(methodCall(propertiesInterface, "GetAll"));
     appendString(request.get(), interfaceName);
-    const Message reply(call(request.get()));
+    const Message reply(call(request.get(), timeout));
     ServiceState state;
     std::map<std::string, std::string> settingOfProperty;
     for (const Setting& setting : settingTable()) settingOfProperty[propertyName(setting.name)] = setting.name;
@@ -218,34 +242,53 @@ ServiceState ServiceClient::state() {
         }
         dbus_message_iter_next(&dict);
     }
+    if (state.availability != "connected" && state.availability != "no-dongle" && state.availability != "unreachable") {
+        throw untrusted("an availability \"" + state.availability + "\"");
+    }
+    if (state.batteryPercent && *state.batteryPercent > 100) {
+        throw untrusted("a battery of " + std::to_string(*state.batteryPercent) + " %");
+    }
     return state;
 }
 
 void ServiceClient::set(std::string_view setting, std::string_view value) {
-    const Message request(methodCall(interfaceName, "Set"));
+    const Message request(methodCall(interfaceName, "SetBefore"));
     appendString(request.get(), setting);
     appendString(request.get(), value);
+    const dbus_uint64_t deadline = deadlineFromNow();
+    dbus_message_append_args(request.get(), DBUS_TYPE_UINT64, &deadline, DBUS_TYPE_INVALID);
     dbus_message_unref(call(request.get()));
 }
 
 Bytes ServiceClient::rawGet(EventID item) {
-    const Message request(methodCall(interfaceName, "RawGet"));
+    const Message request(methodCall(interfaceName, "RawGetBefore"));
     const unsigned char raw = rawValue(item);
-    dbus_message_append_args(request.get(), DBUS_TYPE_BYTE, &raw, DBUS_TYPE_INVALID);
+    const dbus_uint64_t deadline = deadlineFromNow();
+    dbus_message_append_args(request.get(), DBUS_TYPE_BYTE, &raw, DBUS_TYPE_UINT64, &deadline, DBUS_TYPE_INVALID);
     const Message reply(call(request.get()));
     const unsigned char* bytes = nullptr;
     int length = 0;
-    dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_ARRAY, DBUS_TYPE_BYTE, &bytes, &length, DBUS_TYPE_INVALID);
+    if (!dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_ARRAY, DBUS_TYPE_BYTE, &bytes, &length,
+                               DBUS_TYPE_INVALID)) {
+        throw untrusted("an answer to RawGet that holds no payload");
+    }
+    // No frame carries more; a longer answer did not come from the headset.
+    const std::size_t longest = Packet::maximumParamLength(PacketType::command);
+    if (std::size_t(length) > longest) {
+        throw untrusted("a payload of " + std::to_string(length) + " bytes for " + std::string(caseName(item)) +
+                        ", more than a frame carries (" + std::to_string(longest) + ")");
+    }
     return Bytes(bytes, bytes + (bytes ? length : 0));
 }
 
 void ServiceClient::rawSet(EventID item, const Bytes& payload) {
-    const Message request(methodCall(interfaceName, "RawSet"));
+    const Message request(methodCall(interfaceName, "RawSetBefore"));
     const unsigned char raw = rawValue(item);
     const unsigned char* bytes = payload.data();
     const int length = int(payload.size());
+    const dbus_uint64_t deadline = deadlineFromNow();
     dbus_message_append_args(request.get(), DBUS_TYPE_BYTE, &raw, DBUS_TYPE_ARRAY, DBUS_TYPE_BYTE, &bytes, length,
-                             DBUS_TYPE_INVALID);
+                             DBUS_TYPE_UINT64, &deadline, DBUS_TYPE_INVALID);
     dbus_message_unref(call(request.get()));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -38,7 +39,9 @@ public:
     const std::string& name() const { return name_; }
     const std::string& description() const { return message_; }
     const char* what() const noexcept override { return message_.c_str(); }
-    // The last word of the name: "NoReply", "InvalidValue", ...
+    // For the application's own errors the last word of the name ("NoReply": the headset did
+    // not answer; "Busy", "DeadlinePassed", "InvalidValue", ...); the whole name for others
+    // (the bus's own NoReply means the application did not answer).
     std::string_view kind() const;
 
 private:
@@ -49,11 +52,23 @@ private:
 // holds the dongle's line, so everything goes through it. libdbus keeps the tool as quick
 // to start as it is without it. Every wait ends when `interruptFd` becomes readable
 // (Interrupted is thrown).
+//
+// Whoever holds the name is not trusted: every answer is checked (an availability it does
+// not know, a battery above 100 %, a payload longer than a frame) and refused with a
+// ServiceError that says so.
 class ServiceClient {
 public:
     static constexpr const char* name = applicationService::busName;
+    // How long a request to the headset may wait in the application: one that cannot go out
+    // by then is dropped unsent, and the answer says so.
+    static constexpr std::chrono::milliseconds requestDeadline{5000};
+    // How much longer its answer may take: the reply to a last frame sent just in time.
+    static constexpr std::chrono::milliseconds answerMargin{2000};
     // An application holding the name that does not answer within this is said to hang.
-    static constexpr int answerTimeoutMs = 5000;
+    static constexpr std::chrono::milliseconds answerTimeout = requestDeadline + answerMargin;
+    // For a status bar, which must show something soon: the properties, which the application
+    // answers from memory.
+    static constexpr std::chrono::milliseconds barTimeout{2000};
 
     // The application, when one holds its name on the session bus; nothing when there is no
     // session bus or nobody holds the name.
@@ -62,7 +77,8 @@ public:
     ServiceClient(const ServiceClient&) = delete;
     ServiceClient& operator=(const ServiceClient&) = delete;
 
-    ServiceState state();
+    // The properties; `timeout` bounds the wait for them.
+    ServiceState state(std::chrono::milliseconds timeout = requestDeadline);
     void set(std::string_view setting, std::string_view value);
     Bytes rawGet(EventID item);
     void rawSet(EventID item, const Bytes& payload);
@@ -75,9 +91,10 @@ public:
 
 private:
     ServiceClient(DBusConnection* connection, int interruptFd);
-    // Sends and waits for the answer; throws ServiceError for an error answer or none.
-    DBusMessage* call(DBusMessage* request);
-    // Waits until the connection has something to read; false when `deadlineMs` passed.
+    // Sends and waits up to `timeout` for the answer; throws ServiceError for an error answer
+    // or none.
+    DBusMessage* call(DBusMessage* request, std::chrono::milliseconds timeout = answerTimeout);
+    // Waits until the connection has something to read; false when `timeoutMs` passed.
     bool waitForInput(int timeoutMs);
 
     struct MessageDeleter {

@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <charconv>
+
 #include "AvraneKit/Client/HeadsetClient.h"
 #include "avranectl/CommandLine.h"
 #include "avranectl/DongleList.h"
@@ -80,12 +82,18 @@ BarReading readForBar(const Invocation& inv, const Environment& env) {
 // it is one.
 void printSetting(std::ostream& out, const Setting& setting, const SettingValue& value, bool json) {
     if (!json) {
-        out << value.text << "\n";
+        out << printable(value.text) << "\n";
         return;
+    }
+    Json number;
+    if (value.isNumber) {
+        double parsed = 0;
+        const auto [end, error] = std::from_chars(value.text.data(), value.text.data() + value.text.size(), parsed);
+        if (error == std::errc{} && end == value.text.data() + value.text.size()) number = Json(parsed);
     }
     out << Json::object()
                .set("setting", setting.name)
-               .set("value", value.isNumber ? Json(std::stod(value.text)) : Json(value.text))
+               .set("value", value.isNumber ? number : Json(value.text))
                .dump(jsonIndent)
         << "\n";
 }
@@ -120,6 +128,20 @@ std::unique_ptr<ServiceClient> throughService(const Invocation& inv, const Envir
     return ServiceClient::find(env.interruptFd);
 }
 
+// What the application says, for a bar: always a reading, soon. An application that holds
+// its name but does not answer (frozen, or not AvraneBar at all) is a headset that cannot be
+// reached.
+BarReading barReading(ServiceClient& service) {
+    try {
+        return readingOf(service.state(ServiceClient::barTimeout));
+    } catch (const ServiceError& failure) {
+        BarReading reading;
+        reading.outcome = BarReading::Outcome::unreachable;
+        reading.reason = failure.description();
+        return reading;
+    }
+}
+
 // Lines for a bar: one now, and with `follow` one more each time it would read differently.
 // While the application is away the bar says so, and the lines go on when it is back.
 void waybarThroughService(ServiceClient& first, std::ostream& out, bool follow, int interruptFd) {
@@ -134,9 +156,9 @@ void waybarThroughService(ServiceClient& first, std::ostream& out, bool follow, 
     ServiceClient* service = &first;
     while (true) {
         if (follow) service->follow();
-        print(readingOf(service->state()));
+        print(barReading(*service));
         if (!follow) return;
-        while (service->nextChange()) print(readingOf(service->state()));
+        while (service->nextChange()) print(barReading(*service));
         BarReading away;
         away.reason = "AvraneBar quit";
         print(away);
@@ -167,15 +189,18 @@ void runThroughService(const Invocation& inv, const Environment& env, ServiceCli
             if (word == state.settings.end()) {
                 throw ServiceError("not-reported", "the headset did not report " + std::string(inv.setting->name));
             }
-            // The words are the table's, whose numbers are the words that read as one.
-            char* end = nullptr;
-            std::strtod(word->second.c_str(), &end);
-            printSetting(out, *inv.setting, {word->second, !word->second.empty() && *end == '\0', {}}, inv.json);
+            // Only words the setting's own `get` prints: the application sends nothing else.
+            const std::optional<SettingValue> value = inv.setting->word(word->second);
+            if (!value) {
+                throw ServiceError("untrusted", "AvraneBar reported " + std::string(inv.setting->name) + " as \"" +
+                                                    word->second + "\", which is not a value of it");
+            }
+            printSetting(out, *inv.setting, *value, inv.json);
             return;
         }
         case Command::set: service.set(inv.setting->name, inv.value); return;
         case Command::rawGet: out << hexDump(service.rawGet(inv.eventID)) << "\n"; return;
-        case Command::rawSet: service.rawSet(inv.eventID, Bytes{inv.byte}); return;
+        case Command::rawSet: service.rawSet(inv.eventID, inv.payload); return;
         case Command::watch:
             watchThroughService(service, [&] { return connect(inv, env); }, out,
                                 {.json = inv.json, .follow = inv.follow, .interruptFd = env.interruptFd});
@@ -214,7 +239,7 @@ void runCommand(const Invocation& inv, const Environment& env, std::ostream& out
         }
         case Command::set: inv.write(*client); break;
         case Command::rawGet: out << hexDump(client->rawParam(inv.eventID)) << "\n"; break;
-        case Command::rawSet: client->setRawSetting(inv.eventID, RawByteSetting{inv.byte}); break;
+        case Command::rawSet: client->setRawParam(inv.eventID, inv.payload); break;
         case Command::help:
         case Command::version:
         case Command::list:

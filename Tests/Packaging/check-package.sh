@@ -74,8 +74,10 @@ check "one udev rule file" test "$(wc -w <<<"$rules")" -eq 1
 check "the rule ($rules) sorts before 73-seat-late.rules" \
     test "$(printf '%s\n' "$rules" 73-seat-late.rules | LC_ALL=C sort | head -n 1)" = "$rules"
 rule=$root/usr/lib/udev/rules.d/$rules
-check "the rule gives the tty uaccess and keeps ModemManager away" \
-    grep -Eq '^SUBSYSTEM=="tty", .*ATTRS\{idVendor\}=="[0-9a-f]{4}", ATTRS\{idProduct\}=="[0-9a-f]{4}", ENV\{ID_MM_DEVICE_IGNORE\}="1", TAG\+="uaccess"$' "$rule"
+check "the rule gives the dongle's ACM port alone uaccess and keeps ModemManager away" \
+    grep -Eq '^SUBSYSTEM=="tty", KERNEL=="ttyACM\[0-9\]\*", ENV\{ID_USB_DRIVER\}=="cdc_acm", SUBSYSTEMS=="usb", ATTRS\{idVendor\}=="[0-9a-f]{4}", ATTRS\{idProduct\}=="[0-9a-f]{4}", ENV\{ID_MM_DEVICE_IGNORE\}="1", ENV\{AVRANE_DONGLE\}="1", TAG\+="uaccess"$' "$rule"
+check "no tty gets uaccess without being the dongle's ACM port" \
+    bash -c "! grep 'uaccess' '$rule' | grep -v '^#' | grep -v 'KERNEL==\"ttyACM'"
 
 # Manual pages that man renders without a warning.
 for page in avranectl avrane-bar; do
@@ -86,10 +88,14 @@ check "copyright and changelog" test -s "$share/doc/avranebar/copyright" -a -s "
 # Dependencies from dpkg-shlibdeps, and scripts that make udev apply the rule.
 check "Depends lists the Qt libraries" grep -q '^Depends: .*libqt6core6' "$work/control/control"
 for script in postinst postrm; do
-    check "$script reloads the rules and re-triggers tty devices" \
+    check "$script reloads the rules and re-triggers the dongle alone" \
         bash -c "sh -n '$work/control/$script' && grep -q 'udevadm control --reload-rules' '$work/control/$script' &&
-                 grep -q 'udevadm trigger --subsystem-match=tty' '$work/control/$script'"
+                 ! grep -q 'trigger.*--subsystem-match=tty' '$work/control/$script'"
 done
+check "postrm re-triggers what the rule marked" grep -q 'udevadm trigger --action=change --property-match=AVRANE_DONGLE=1' "$work/control/postrm"
+check "postinst reads the dongle's identities from the packaged rule" \
+    bash -c "grep -q '^rules=/usr/lib/udev/rules.d/$rules\$' '$work/control/postinst' &&
+             test \"\$(sed -n 's/^# usb \\([0-9a-f]\\{4\\}\\):\\([0-9a-f]\\{4\\}\\)\$/\\1 \\2/p' '$rule')\" = '054c 0e53'"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -150,7 +150,9 @@ TEST_F(AvranectlTests, SetReachesTheHeadsetAndGetReadsItBack) {
         {{"set", "bt-startup", "on"}, EventID::btStartupMode, "01", {"get", "bt-startup"}, "on"},
         {{"set", "nc-startup", "ambient"}, EventID::ncStartupMode, "02", {"get", "nc-startup"}, "ambient"},
         {{"set", "nc-startup", "last"}, EventID::ncStartupMode, "03", {"get", "nc-startup"}, "last"},
-        {{"raw", "set", "0x83", "7"}, EventID::vpLanguageSetting, "07", {"raw", "get", "vpLanguageSetting"}, "07"},
+        {{"raw", "set", "0x23", "3", "1E"}, EventID::sidetoneVolume, "03 1E", {"raw", "get", "sidetoneVolume"}, "03 1E"},
+        // Accepted beside --port, which it means anyway.
+        {{"--direct", "set", "led", "on"}, EventID::ledSetting, "01", {"--direct", "get", "led"}, "on"},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.set[1] + " " + row.set.back());
@@ -178,13 +180,18 @@ TEST_F(AvranectlTests, UsageErrorsExitTwoWithoutTouchingTheHeadset) {
         {{"set", "led"}, "accepted: on|off"},
         {{"raw", "get", "0x30"}, "0x21 headphoneVolume"},
         {{"raw", "set", "21", "100"}, "accepted: 00 to FF in hex"},
+        // Only the settings, with their records' lengths and values.
+        {{"raw", "set", "0xA0", "01"}, "updateFirmware is not a setting that may be written; the writable items are"},
+        {{"raw", "set", "headphoneVolume", "14"}, "headphoneVolume takes 3 bytes, not 1 byte"},
+        {{"raw", "set", "0x81", "0A"}, "[0A] is not a value of autoPowerOffSetting"},
+        {{"raw", "set", "0x82"}, "missing arguments"},
+        {{"list"}, "--port goes with the commands that talk to a dongle"},  // run() names the port
         {{"--bogus", "status"}, "unknown option \"--bogus\"; options: --port PATH, --direct"},
         {{"-x", "status"}, "unknown option \"-x\""},
         {{"status", "-j"}, "unknown option \"-j\""},
         {{"--port", "/dev/a", "--port=/dev/b", "status"}, "--port given twice"},
         {{"--json", "status", "--waybar"}, "--json and --waybar exclude each other"},
         {{"--follow", "status"}, "--follow goes with watch and with status --waybar only"},
-        {{"--direct", "status"}, "--direct and --port exclude each other"},  // run() names the port
         {{"--json", "set", "led", "on"}, "--json goes with list, status, get and watch"},
     };
     for (const auto& [args, message] : table) {
@@ -377,7 +384,7 @@ TEST_F(AvranectlTests, OutputErrorsExitOneWithTheirReason) {
 TEST_F(AvranectlTests, JsonStaysValidWhateverThePathHolds) {
     const auto dir = std::filesystem::temp_directory_path() / ("avranectl-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    const std::string path = (dir / "say \"hi\" \\ tab\t bell\x07 bad\xFF").string();
+    const std::string path = (dir / "say \"hi\" \\ tab\t bell\x07 bad\xFF csi\xC2\x9B").string();
     std::filesystem::create_symlink(sim.slavePath(), path);
     const Finished result =
         Subprocess(AVRANECTL_PATH, {"--json", "--port", path, "status"}, options()).wait();
@@ -385,9 +392,11 @@ TEST_F(AvranectlTests, JsonStaysValidWhateverThePathHolds) {
     std::filesystem::remove_all(dir);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(parseJson(result.out).at("dongle.devicePath"),
-              "\"" + dir.string() + "/say \\\"hi\\\" \\\\ tab\\t bell\\u0007 bad\\ufffd\"");
-    // Text keeps the bytes that print and writes out the control characters.
-    EXPECT_EQ(rows(text.out)["dongle"], "virtual port at " + dir.string() + "/say \"hi\" \\ tab\\t bell\\x07 bad\xFF");
+              "\"" + dir.string() + "/say \\\"hi\\\" \\\\ tab\\t bell\\u0007 bad\\ufffd csi\\u009b\"");
+    // Text keeps what prints and writes out the control characters (C1 too) and the bytes
+    // that are not UTF-8, which an 8-bit terminal could take for controls.
+    EXPECT_EQ(rows(text.out)["dongle"],
+              "virtual port at " + dir.string() + "/say \"hi\" \\ tab\\t bell\\x07 bad\\xFF csi\\u009B");
 }
 
 // Run as whoever runs the suite: as root, only the lock on the device holds it back.

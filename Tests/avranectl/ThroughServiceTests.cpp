@@ -1,11 +1,21 @@
 #include <gmock/gmock.h>
 
+#include <signal.h>
+
+#include <map>
+#include <regex>
+#include <set>
+
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QTemporaryDir>
 
 #include "AvraneSim/Simulator.h"
 #include "Support/DesktopSession.h"
+#include "Subprocess.h"
+#include "Support/ApplicationOnABus.h"
 #include "Support/QtTestSupport.h"
 
 namespace avrane {
@@ -21,16 +31,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bus.started());
         sim.start();
-        environment = childEnvironment({&bus});
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("XDG_RUNTIME_DIR", home.path());
-        environment.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-        environment.insert("AVRANE_BAR_LOG", "1");
-        app.start(AVRANE_BAR_PROGRAM, {}, environment);
-        ASSERT_TRUE(app.started());
-        // Up once it shows the headset (its name on the bus came before).
-        ASSERT_TRUE(app.waitFor([this] { return app.errorOutput().contains("Z  connected"); }, "the headset"));
+        environment = applicationEnvironment(bus, home, sim.slavePath());
+        ASSERT_TRUE(startConnected(app, AVRANE_BAR_PROGRAM, environment));
         sim.clearRequests();
     }
 
@@ -105,25 +107,147 @@ TEST_F(ThroughService, changesReachWatchAndTheBarAtOnceUntilTheApplicationQuits)
     EXPECT_TRUE(bar.waitForLine("AvraneBar quit")) << "the bar says so and waits";
 }
 
-// A name held by something that never answers: the tool gives up with a clear message.
-class NeverAnswers : public QDBusVirtualObject {
+// A program flooding the application with refreshes does not hold a watch up (its reads wait
+// behind one read of the headset, not thousands), on a pipe and on a terminal alike.
+TEST_F(ThroughService, watchGoesOnWhileAnotherProgramFloodsTheApplication) {
+    sim.updateFaults([](sim::Faults& f) { f.replyDelay = 0.01; });  // the pace of a radio link
+    QDBusConnection flooder = bus.connection();
+    for (int i = 0; i < 5000; ++i) {
+        flooder.send(QDBusMessage::createMethodCall("io.github.avranebar.AvraneBar", "/io/github/avranebar/AvraneBar",
+                                                    "io.github.avranebar.AvraneBar", "Refresh"));
+    }
+    std::map<std::string, std::string> variables;
+    for (const QString& name : environment.keys()) variables[name.toStdString()] = environment.value(name).toStdString();
+    Subprocess onPipe(AVRANECTL_PROGRAM, {"watch"}, {.environment = variables, .input = {}, .asUser = {},
+                                                     .output = Subprocess::Output::pipe});
+    Subprocess onTerminal(AVRANECTL_PROGRAM, {"watch"}, {.environment = variables, .input = {}, .asUser = {},
+                                                         .output = Subprocess::Output::terminal});
+    // The battery drains until each watch has shown a change: one that came before a watch's
+    // first read is not a change to it.
+    const std::regex batteryLine("[0-9:]{8}  battery [0-9]+ %");
+    std::map<Subprocess*, std::vector<std::string>> printed;
+    std::set<Subprocess*> shown;
+    for (int percent = 79; percent > 60 && shown.size() < 2; --percent) {
+        sim.change(EventID::batteryInfo, [percent](sim::HeadsetModel& m) { m.battery.percent = std::uint8_t(percent); });
+        for (Subprocess* watch : {&onPipe, &onTerminal}) {
+            if (shown.contains(watch)) continue;
+            if (const auto line = watch->readLine(500ms)) {
+                printed[watch].push_back(*line);
+                if (std::regex_match(*line, batteryLine)) shown.insert(watch);
+            }
+        }
+    }
+    EXPECT_TRUE(shown.contains(&onPipe)) << ::testing::PrintToString(printed[&onPipe]);
+    EXPECT_TRUE(shown.contains(&onTerminal)) << ::testing::PrintToString(printed[&onTerminal]);
+}
+
+// A set that its caller gave up on while the application was frozen never happens once it
+// runs again.
+TEST_F(ThroughService, aSetReportedFailedNeverHappensLater) {
+    ASSERT_EQ(::kill(pid_t(app.processId()), SIGSTOP), 0);
+    const auto [said, status] = tool({"set", "volume", "22"});
+    ::kill(pid_t(app.processId()), SIGCONT);
+    EXPECT_EQ(status, 1);
+    EXPECT_THAT(said.toStdString(), ::testing::HasSubstr("did not answer within 7 s"));
+    // Carried after the set's turn: once it is back, the set has had its chance.
+    EXPECT_EQ(tool({"raw", "get", "ledSetting"}), std::pair(QString("01\n"), 0));
+    EXPECT_EQ(setsOf(EventID::headphoneVolume), 0u);
+    EXPECT_EQ(sim.model().headphoneVolume.level, 15);
+}
+
+// Something that holds the application's name without answering, or that answers what the
+// application never says.
+class NameHolder : public QDBusVirtualObject {
 public:
+    bool answers = false;
+    bool answersRaw = true;
+
     QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (!answers) return true;
+        if (message.member() == "GetAll") {
+            QVariantMap properties{{"Availability", "connected"}, {"AvailabilityText", ""}};
+            const auto text = [](const QString& value) {
+                QDBusArgument pair;
+                pair.beginStructure();
+                pair << true << value;
+                pair.endStructure();
+                return QVariant::fromValue(pair);
+            };
+            properties["Volume"] = text("1e999");
+            properties["Led"] = text("on\x1B[2J");
+            properties["DevicePath"] = text("/dev/tty\x1B]0;pwned\x07");
+            connection.send(message.createReply(QVariant::fromValue(properties)));
+        } else if (message.member() == "RawGetBefore" && answersRaw) {
+            connection.send(message.createReply(QVariant(QByteArray(300, '\x1B'))));
+        }
+        return true;
+    }
 };
 
-TEST(ThroughAHungService, theToolGivesUpWithAClearMessage) {
+class ThroughAForeignService : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.started());
+        holder = QDBusConnection::connectToBus(bus.address(), "holder");
+        ASSERT_TRUE(holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &object));
+        ASSERT_TRUE(holder.registerService("io.github.avranebar.AvraneBar"));
+    }
+    void TearDown() override { QDBusConnection::disconnectFromBus("holder"); }
+
+    // The holder answers on this thread's event loop, which runs meanwhile.
+    std::pair<QString, int> tool(const QStringList& arguments) {
+        ChildProcess run;
+        run.start(AVRANECTL_PROGRAM, arguments, childEnvironment({&bus}));
+        EXPECT_TRUE(waitUntil([&] { return !run.isRunning(); }));
+        const auto status = run.waitForExit(1s);
+        return {run.output() + run.errorOutput(), status.value_or(-2)};
+    }
+
     SessionBus bus;
-    ASSERT_TRUE(bus.started());
-    QDBusConnection squatter = QDBusConnection::connectToBus(bus.address(), "squatter");
-    NeverAnswers silence;
-    ASSERT_TRUE(squatter.registerVirtualObject("/io/github/avranebar/AvraneBar", &silence));
-    ASSERT_TRUE(squatter.registerService("io.github.avranebar.AvraneBar"));
-    ChildProcess run;
-    run.start(AVRANECTL_PROGRAM, {"get", "volume"}, childEnvironment({&bus}));
-    EXPECT_EQ(run.waitForExit(20s), 1);
-    EXPECT_THAT(run.errorOutput().toStdString(), ::testing::HasSubstr("did not answer within 5 s"));
-    QDBusConnection::disconnectFromBus("squatter");
+    QDBusConnection holder{QString()};
+    NameHolder object;
+};
+
+// A holder that never answers: the tool gives up with a clear message, and a bar still gets
+// its object at once.
+TEST_F(ThroughAForeignService, silenceIsSaidPlainlyAndABarStillGetsItsObject) {
+    const auto [said, status] = tool({"get", "volume"});
+    EXPECT_EQ(status, 1);
+    EXPECT_THAT(said.toStdString(), ::testing::HasSubstr("did not answer within 5 s"));
+    const auto [bar, barStatus] = tool({"status", "--waybar"});
+    EXPECT_EQ(barStatus, 0);
+    EXPECT_EQ(bar.count('\n'), 1) << bar.toStdString();
+    EXPECT_THAT(bar.toStdString(), ::testing::HasSubstr("\"class\":\"unreachable\""));
+    EXPECT_THAT(bar.toStdString(), ::testing::HasSubstr("did not answer within 2 s"));
+}
+
+// Whatever it sends is checked against what AvraneBar sends, and nothing it says reaches the
+// terminal as a control character.
+TEST_F(ThroughAForeignService, whatItSaysIsCheckedAndNeverReachesTheTerminalRaw) {
+    object.answers = true;
+    const struct {
+        QStringList arguments;
+        const char* said;
+    } rows[] = {
+        {{"--json", "get", "volume"}, "AvraneBar reported volume as \"1e999\", which is not a value of it"},
+        {{"get", "led"}, "AvraneBar reported led as \"on\\x1B[2J\", which is not a value of it"},
+        {{"raw", "get", "headphoneVolume"}, "a payload of 300 bytes for headphoneVolume, more than a frame carries (247)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        const auto [said, status] = tool(row.arguments);
+        EXPECT_EQ(status, 1);
+        EXPECT_THAT(said.toStdString(), ::testing::HasSubstr(row.said));
+        EXPECT_FALSE(said.contains(QChar(0x1B)));
+    }
+
+    // An application that stops answering is not a headset that does: the read is not tried
+    // item by item, and the words say who is silent.
+    object.answersRaw = false;
+    const auto [said, status] = tool({"status"});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(said, "avranectl: AvraneBar holds io.github.avranebar.AvraneBar on the session bus but did not answer within 7 s\n");
 }
 
 }  // namespace

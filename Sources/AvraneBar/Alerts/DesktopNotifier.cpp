@@ -21,9 +21,11 @@ QDBusMessage call(const QString& method) {
 }  // namespace
 
 DesktopNotifier::DesktopNotifier(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(std::move(bus)) {
-    // The user may dismiss it; its id then means nothing any more.
+    // The user may dismiss it; its id then means nothing any more. Only the server says so:
+    // naming its service has Qt take the signal from whoever owns that name alone, not from
+    // any program on the bus.
     if (bus_.isConnected()) {
-        bus_.connect(QString(), QLatin1String(path), interface, QStringLiteral("NotificationClosed"), this,
+        bus_.connect(interface, QLatin1String(path), interface, QStringLiteral("NotificationClosed"), this,
                      SLOT(closedByServer(uint, uint)));
     }
 }

@@ -14,12 +14,13 @@ namespace {
 
 using Availability = HeadsetSnapshot::Availability;
 
-// The dongle's device is there, but this user may not open it: the panel then says how to get
-// access rather than asking to plug it in.
-bool deniesAccess(const std::exception& error) {
+// Why connecting failed, as the interface tells it: a dongle that this user may not open, or
+// one that another program holds, is there, and the panel says what to do rather than asking
+// to plug it in.
+Availability connectFailure(const std::exception& error) {
     const auto* port = dynamic_cast<const SerialPort::Failure*>(&error);
-    return port && port->kind() == SerialPort::Failure::Kind::open &&
-           (port->errorNumber() == EACCES || port->errorNumber() == EPERM);
+    if (port && port->isInUse()) return Availability::dongleInUse(error.what());
+    return Availability::noDongle(error.what(), port && port->isPermissionDenied());
 }
 
 // Where the line cannot wake the pump thread (it could not be watched), the pump reads it
@@ -110,19 +111,54 @@ void HeadsetController::refresh() {
 
 void HeadsetController::apply(std::vector<EventID> events, WriteOperation operation, Completion done) {
     queue_.async([this, events = std::move(events), operation = std::move(operation), done = std::move(done)] {
-        write(events, operation, done);
+        write(events, operation, done, std::nullopt);
     });
     wake_.signal();
 }
 
-void HeadsetController::perform(WriteOperation operation, Completion done) {
-    queue_.async([this, operation = std::move(operation), done = std::move(done)] {
-        complete(done, withClient({}, operation));
-    });
+namespace {
+
+HeadsetController::Failure deadlinePassed() {
+    return {HeadsetController::Failure::Kind::deadlinePassed,
+            "not sent: the request waited past its caller's deadline behind other work"};
+}
+
+}  // namespace
+
+void HeadsetController::applyForCaller(std::vector<EventID> events, WriteOperation operation, DueTime deadline,
+                                       Completion done) {
+    queue_.async(
+        [this, events = std::move(events), operation = std::move(operation), deadline, done = std::move(done)] {
+            if (now() >= deadline) return complete(done, deadlinePassed());
+            write(events, operation, done, deadline);
+        },
+        SerialQueue::Lane::background);
     wake_.signal();
 }
 
-void HeadsetController::complete(const Completion& done, std::optional<std::string> failure) {
+void HeadsetController::performForCaller(WriteOperation operation, DueTime deadline, Completion done) {
+    queue_.async(
+        [this, operation = std::move(operation), deadline, done = std::move(done)] {
+            if (now() >= deadline) return complete(done, deadlinePassed());
+            complete(done, withClient({}, operation, deadline));
+        },
+        SerialQueue::Lane::background);
+    wake_.signal();
+}
+
+void HeadsetController::refreshForCaller() {
+    if (callerRefreshQueued_.exchange(true)) return;
+    queue_.async(
+        [this] {
+            // From here on a new ask wants a read that starts after this one.
+            callerRefreshQueued_ = false;
+            fullSync();
+        },
+        SerialQueue::Lane::background);
+    wake_.signal();
+}
+
+void HeadsetController::complete(const Completion& done, std::optional<Failure> failure) {
     // Behind the snapshots the work published: in order on the main thread.
     if (done) options_.runOnMainThread([done, failure = std::move(failure)] { done(failure); });
 }
@@ -307,7 +343,7 @@ HeadsetController::Connection HeadsetController::connectedClient() {
         } else {
             reconnectDelay_ = std::min<Duration>(reconnectDelay_ * 2, longestReconnectDelay);
             nextConnectAttempt_ = time + reconnectDelay_;
-            publish(failureSnapshot(Availability::noDongle(error.what(), deniesAccess(error))));
+            publish(failureSnapshot(connectFailure(error)));
         }
         return {nullptr, std::current_exception()};
     }
@@ -421,41 +457,73 @@ void HeadsetController::pollBattery(HeadsetClient& client) {
 }
 
 void HeadsetController::write(const std::vector<EventID>& events, const WriteOperation& operation,
-                              const Completion& done) {
+                              const Completion& done, std::optional<DueTime> deadline) {
     ++writeGeneration_;
     // Set before the write runs: its echo may arrive inside the write's own exchange.
     const DueTime quietEnd = now() + quietWindow;
     for (const EventID event : events) quietUntil_[event] = quietEnd;
-    std::optional<std::string> failure = withClient(events, operation);
+    std::optional<Failure> failure = withClient(events, operation, deadline);
     // A failure is told at once; a write that went through, once its result is published
-    // (a sync with a silent headset can take many seconds).
-    const bool failed = failure.has_value();
-    if (failed) complete(done, std::move(failure));
+    // (a sync with a silent headset can take many seconds), unless its caller has stopped
+    // waiting by then.
+    const bool toldNow = failure.has_value() || (deadline && now() >= *deadline);
+    if (toldNow) complete(done, std::move(failure));
     fullSync();
-    if (!failed) complete(done, std::nullopt);
+    if (!toldNow) complete(done, std::nullopt);
 }
 
-std::optional<std::string> HeadsetController::withClient(const std::vector<EventID>& events,
-                                                         const WriteOperation& operation) {
+std::optional<HeadsetController::Failure> HeadsetController::withClient(const std::vector<EventID>& events,
+                                                                        const WriteOperation& operation,
+                                                                        std::optional<DueTime> deadline) {
     const Connection connection = connectedClient();
+    HeadsetClient* const client = connection.client;
     try {
         if (connection.failure) std::rethrow_exception(connection.failure);
-        if (!connection.client) {
+        if (!client) {
             // No connect attempt is due: the write is lost, and the back-off goes on as it was.
             options_.trace.writeFailure(wallNow(), events, backingOff);
-            return std::string(backingOff);
+            return notConnected();
         }
-        operation(*connection.client);
+        struct Unlimit {
+            HeadsetClient& client;
+            ~Unlimit() { client.maySend = nullptr; }
+        } unlimit{*client};
+        if (deadline) client->maySend = [this, at = *deadline] { return now() < at; };
+        operation(*client);
         return std::nullopt;
     } catch (const SerialPort::Failure& error) {
         options_.trace.writeFailure(wallNow(), events, error.description());
         dropConnection();
-        return error.description();
+        return Failure{Failure::Kind::failed, error.description()};
+    } catch (const HeadsetClient::Failure& error) {
+        options_.trace.writeFailure(wallNow(), events, error.description());
+        switch (error.kind()) {
+            case HeadsetClient::Failure::Kind::notSent: return deadlinePassed();
+            case HeadsetClient::Failure::Kind::timeout: return Failure{Failure::Kind::noReply, error.description()};
+            default: return Failure{Failure::Kind::failed, error.description()};
+        }
     } catch (const std::exception& error) {
-        // A headset that did not answer, or no dongle to connect to: the link itself is fine.
+        // No dongle to connect to, a refused value: the link itself is fine.
         options_.trace.writeFailure(wallNow(), events, error.what());
-        return std::string(error.what());
+        return Failure{Failure::Kind::failed, error.what()};
     }
+}
+
+HeadsetController::Failure HeadsetController::notConnected() const {
+    const Availability& availability = snapshot_.availability;
+    const std::string& reason = availability.text();
+    switch (availability.kind()) {
+        case Availability::Kind::headsetUnreachable:
+            return {Failure::Kind::notConnected,
+                    "the headset is not reachable at the moment" + (reason.empty() ? "" : ": " + reason) +
+                        " (AvraneBar tries again shortly)"};
+        case Availability::Kind::noDongle:
+        case Availability::Kind::connected:
+            break;
+    }
+    return {Failure::Kind::notConnected,
+            "no dongle at the moment" + (reason.empty() ? std::string() : ": " + reason) +
+                " (AvraneBar tries again shortly)"};
 }
 
 void HeadsetController::applyNotification(const Packet& packet) {

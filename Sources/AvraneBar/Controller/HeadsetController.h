@@ -46,10 +46,23 @@ class HeadsetController {
 public:
     using ChangeHandler = std::function<void(const HeadsetSnapshot&)>;
     using WriteOperation = std::function<void(HeadsetClient&)>;
-    // How a write or an operation ended, on the main thread: nothing when it went through,
-    // else the failure's description.
-    using Completion = std::function<void(const std::optional<std::string>& failure)>;
     using Duration = SteadyClock::duration;
+
+    // Why a write or an operation did not go through.
+    struct Failure {
+        enum class Kind : std::uint8_t {
+            notConnected,    // no dongle held and no connect attempt due: nothing was tried
+            deadlinePassed,  // its caller's deadline passed before it could go out: nothing was sent
+            noReply,         // the headset left a request unanswered
+            failed,          // anything else: the port failed, a reply did not decode, ...
+        };
+        Kind kind;
+        std::string description;  // English, for the log and for other programs
+
+        bool operator==(const Failure&) const = default;
+    };
+    // How a write or an operation ended, on the main thread: nothing when it went through.
+    using Completion = std::function<void(const std::optional<Failure>& failure)>;
 
     struct Options {
         // Runs a callable on the main thread later, in the order given. Required.
@@ -104,6 +117,8 @@ public:
         std::chrono::milliseconds(200), std::chrono::milliseconds(300), std::chrono::milliseconds(500)};
     // How a write refused while no connect attempt is due shows in the trace.
     static constexpr std::string_view backingOff = "backingOff";
+    // The clock's now, for callers that set deadlines.
+    DueTime now() const { return options_.clock(); }
 
     // Does no input or output on the headset's line.
     explicit HeadsetController(Options options);
@@ -125,9 +140,22 @@ public:
     // hears of a failure at once, and of a success once the snapshot of the sync has been
     // handed to the main thread.
     void apply(std::vector<EventID> events, WriteOperation write, Completion done = {});
-    // Queues `operation` with the client as it is (connecting when due), and nothing else: no
-    // echo window and no sync. For raw reads and writes on behalf of other programs.
-    void perform(WriteOperation operation, Completion done);
+
+    // Requests made on behalf of other programs (the D-Bus service). They wait behind the
+    // application's own work (the panel's writes, the pump), and each carries its caller's
+    // deadline: one that cannot start before it is dropped unsent, and none sends a frame
+    // after it, so that nothing its caller was told had failed happens later. `done` then
+    // hears Failure::deadlinePassed.
+    //
+    // A write as `apply` makes it. Its `done` hears of a success once the sync after it has
+    // published, or at once when the deadline passed during the write.
+    void applyForCaller(std::vector<EventID> events, WriteOperation write, DueTime deadline, Completion done);
+    // `operation` with the client as it is (connecting when due), and nothing else: no echo
+    // window and no sync. For raw reads and writes.
+    void performForCaller(WriteOperation operation, DueTime deadline, Completion done);
+    // A full sync. At most one waits at a time: asking again while one waits asks for that
+    // one, so a flood of asks costs one read of the headset.
+    void refreshForCaller();
 
     // The last published snapshot. Any thread; never waits for work on the queue.
     HeadsetSnapshot snapshot() const;
@@ -166,14 +194,18 @@ private:
     void fullSync();
     void pollBattery(HeadsetClient& client);
     void dropConnection();
-    void write(const std::vector<EventID>& events, const WriteOperation& operation, const Completion& done);
-    std::optional<std::string> withClient(const std::vector<EventID>& events, const WriteOperation& operation);
-    void complete(const Completion& done, std::optional<std::string> failure);
+    void write(const std::vector<EventID>& events, const WriteOperation& operation, const Completion& done,
+               std::optional<DueTime> deadline);
+    // Runs `operation` with the client; with a deadline, no frame goes out after it.
+    std::optional<Failure> withClient(const std::vector<EventID>& events, const WriteOperation& operation,
+                                      std::optional<DueTime> deadline);
+    // What a request that found no client is told: why there is none, as last published.
+    Failure notConnected() const;
+    void complete(const Completion& done, std::optional<Failure> failure);
     void applyNotification(const Packet& packet);
     void publishPatched(const Packet& packet);
     void publish(HeadsetSnapshot candidate);
     HeadsetSnapshot failureSnapshot(HeadsetSnapshot::Availability availability) const;
-    DueTime now() const { return options_.clock(); }
     TimePoint wallNow() const { return options_.wallClock(); }
 
     void pumpLoop(std::stop_token stop);
@@ -205,6 +237,8 @@ private:
     // the old rhythm instead.
     bool lineWatched_ = false;
     bool eventsWatched_ = false;
+    // A full sync asked for by another program is queued and has not started.
+    std::atomic<bool> callerRefreshQueued_{false};
 
     // A copy of snapshot_ for readers off the queue.
     mutable std::mutex publishedLock_;

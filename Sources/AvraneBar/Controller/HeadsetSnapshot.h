@@ -33,7 +33,12 @@ struct HeadsetSnapshot {
         // dongle's device is there but this user may not open it (the system's text for that
         // is in the user's language, so the case is told apart here, not by the text).
         static Availability noDongle(std::string text, bool accessDenied = false) {
-            return Availability(Kind::noDongle, std::move(text), accessDenied);
+            return Availability(Kind::noDongle, std::move(text), accessDenied ? Obstacle::accessDenied : Obstacle::none);
+        }
+        // The dongle's device is there but another program holds it (its lock, or the
+        // terminal's exclusive mode).
+        static Availability dongleInUse(std::string text) {
+            return Availability(Kind::noDongle, std::move(text), Obstacle::inUse);
         }
         // A dongle is (or was just) open but the headset did not answer.
         static Availability headsetUnreachable(std::string text) {
@@ -45,17 +50,21 @@ struct HeadsetSnapshot {
         Kind kind() const { return kind_; }
         // Empty for `connected`.
         const std::string& text() const { return text_; }
-        bool accessDenied() const { return accessDenied_; }
+        bool accessDenied() const { return obstacle_ == Obstacle::accessDenied; }
+        bool inUse() const { return obstacle_ == Obstacle::inUse; }
 
         bool operator==(const Availability&) const = default;
 
     private:
-        Availability(Kind kind, std::string text, bool accessDenied = false)
-            : kind_(kind), text_(std::move(text)), accessDenied_(accessDenied) {}
+        // What keeps a dongle that is there from being used.
+        enum class Obstacle : std::uint8_t { none, accessDenied, inUse };
+
+        Availability(Kind kind, std::string text, Obstacle obstacle = Obstacle::none)
+            : kind_(kind), text_(std::move(text)), obstacle_(obstacle) {}
 
         Kind kind_;
         std::string text_;
-        bool accessDenied_;
+        Obstacle obstacle_;
     };
 
     // Shown until the first connect attempt has an outcome. Ends in U+2026.

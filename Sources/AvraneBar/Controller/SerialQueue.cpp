@@ -14,19 +14,21 @@ SerialQueue::~SerialQueue() {
     worker_.join();
 }
 
-void SerialQueue::async(Job job) {
+void SerialQueue::async(Job job, Lane lane) {
     {
         const std::lock_guard lock(mutex_);
-        jobs_.push_back(std::move(job));
+        (lane == Lane::foreground ? jobs_ : background_).push_back(std::move(job));
     }
     ready_.notify_one();
 }
 
 void SerialQueue::run(std::stop_token stop) {
     std::unique_lock lock(mutex_);
-    while (ready_.wait(lock, stop, [this] { return !jobs_.empty(); }) && !stop.stop_requested()) {
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
+    while (ready_.wait(lock, stop, [this] { return !jobs_.empty() || !background_.empty(); }) &&
+           !stop.stop_requested()) {
+        std::deque<Job>& lane = jobs_.empty() ? background_ : jobs_;
+        Job job = std::move(lane.front());
+        lane.pop_front();
         lock.unlock();
         job();
         job = nullptr;  // its captures go on the queue's thread, before the next job

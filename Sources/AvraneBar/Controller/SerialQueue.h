@@ -13,10 +13,13 @@
 namespace avrane {
 
 // A worker thread that runs jobs one at a time, first in, first out, so that whatever runs
-// on it needs no lock of its own. The thread is named after the label.
+// on it needs no lock of its own. The thread is named after the label. Jobs queued as
+// background wait until no other job is queued: the application's own work goes before work
+// done on behalf of other programs.
 class SerialQueue {
 public:
     using Job = std::function<void()>;
+    enum class Lane : unsigned char { foreground, background };
 
     explicit SerialQueue(std::string label);
     // Waits for the job in progress; jobs not yet started are dropped.
@@ -26,7 +29,7 @@ public:
     SerialQueue& operator=(const SerialQueue&) = delete;
 
     // Queues `job` and returns at once.
-    void async(Job job);
+    void async(Job job, Lane lane = Lane::foreground);
 
     // Runs `f` on the queue after everything queued before it and returns its result (or
     // rethrows what it threw). Called from the queue's own thread it runs `f` in place
@@ -51,6 +54,7 @@ private:
     std::mutex mutex_;
     std::condition_variable_any ready_;
     std::deque<Job> jobs_;
+    std::deque<Job> background_;
     std::jthread worker_;  // last: starts after everything it uses
 };
 

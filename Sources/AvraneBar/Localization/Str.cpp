@@ -137,6 +137,8 @@ constexpr StrRow rows[] = {
     {Str::settingNotSaved, "settingNotSaved", "Setting not saved", "설정을 저장하지 못했습니다"},
     {Str::notSavedReadOnly, "notSavedReadOnly", "%1 cannot be written", "%1에 쓸 수 없습니다"},
     {Str::notSavedNoSpace, "notSavedNoSpace", "the disk is full", "디스크가 가득 찼습니다"},
+    {Str::dongleInUse, "dongleInUse", "Dongle in use by another program", "다른 프로그램이 동글을 사용 중입니다"},
+    {Str::dongleInUseHint, "dongleInUseHint", "Quit the program that holds it (another AvraneBar, avranectl, a serial terminal); AvraneBar then connects by itself.", "동글을 쓰고 있는 프로그램(다른 AvraneBar, avranectl, 시리얼 터미널)을 종료하면 AvraneBar가 스스로 연결합니다."},
 };
 
 static_assert(std::size(rows) == strCount);

@@ -15,8 +15,8 @@ namespace avrane {
 // titles; menu-bar options; quit confirmation; balance words; taskbar option; elapsed time;
 // Bluetooth (headset side, then this computer); updates; the desktop's parts (a dongle this
 // user may not open, start at login, low-battery alerts); the tray icon's colour; a desktop
-// without a tray; a setting that could not be saved. Some English texts repeat under
-// different keys because their Korean texts or their places differ.
+// without a tray; a setting that could not be saved; a dongle another program holds. Some
+// English texts repeat under different keys because their Korean texts or their places differ.
 enum class Str : std::uint8_t {
     headset,
     noDongle,
@@ -125,9 +125,11 @@ enum class Str : std::uint8_t {
     settingNotSaved,
     notSavedReadOnly,
     notSavedNoSpace,
+    dongleInUse,
+    dongleInUseHint,
 };
 
-inline constexpr std::size_t strCount = 107;
+inline constexpr std::size_t strCount = 109;
 
 // All keys in declaration order.
 const std::array<Str, strCount>& allStrs();

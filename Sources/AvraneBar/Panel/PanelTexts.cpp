@@ -14,6 +14,7 @@ HeaderText headerText(const HeadsetSnapshot& s, const Localization& texts) {
         if (s.availability.accessDenied()) {
             return {texts.text(Str::dongleNoAccess), texts.text(Str::dongleNoAccessHint), true};
         }
+        if (s.availability.inUse()) return {texts.text(Str::dongleInUse), texts.text(Str::dongleInUseHint), true};
         // Until the first attempt the controller says it is looking; later failures carry
         // their own reason, which the panel does not show.
         const bool looking = s.availability.text().find("Looking") != std::string::npos;

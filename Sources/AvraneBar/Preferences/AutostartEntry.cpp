@@ -36,30 +36,49 @@ bool AutostartEntry::setEnabled(bool on) const {
         QFile::remove(path_);
         return isEnabled();
     }
+    const std::optional<QString> exec = command(program_);
+    if (!exec) return isEnabled();
     QDir().mkpath(QFileInfo(path_).absolutePath());
     QSaveFile file(path_);
     if (file.open(QIODevice::WriteOnly)) {
-        file.write(contents(command(program_)));
+        file.write(contents(*exec));
         file.commit();
     }
     return isEnabled();
 }
 
-QString AutostartEntry::command(const QString& program) {
+std::optional<QString> AutostartEntry::command(const QString& program) {
     const QString name = QFileInfo(program).fileName();
     const QString onPath = QStandardPaths::findExecutable(name);
     if (!onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == QFileInfo(program).canonicalFilePath()) return name;
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    // A value may hold no control character but the three the format escapes: anything else
+    // in the path cannot be written.
+    const auto escapable = [](QChar c) { return c == u'\n' || c == u'\t' || c == u'\r'; };
+    if (std::any_of(program.begin(), program.end(),
+                    [&](QChar c) { return (c.unicode() < 0x20 || c.unicode() == 0x7F) && !escapable(c); })) {
+        return std::nullopt;
+    }
+    static const QString reserved = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
     if (std::none_of(program.begin(), program.end(), [](QChar c) { return reserved.contains(c); })) {
         return QString(program).replace(u'%', QStringLiteral("%%"));
     }
+    // The Exec rules first: a quoted argument with its specials escaped.
     QString quoted;
     for (const QChar c : program) {
         if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') quoted += u'\\';
         quoted += c == u'%' ? QStringLiteral("%%") : QString(c);
     }
-    // The desktop entry format unescapes backslashes once more before the Exec rules apply.
-    return u'"' + quoted.replace(u'\\', QStringLiteral("\\\\")) + u'"';
+    // Then the format's own escapes, which a reader undoes before the Exec rules apply: a raw
+    // newline would end the value and start a line of its own (Hidden=true, say).
+    QString value;
+    for (const QChar c : quoted) {
+        if (c == u'\\') value += QStringLiteral("\\\\");
+        else if (c == u'\n') value += QStringLiteral("\\n");
+        else if (c == u'\t') value += QStringLiteral("\\t");
+        else if (c == u'\r') value += QStringLiteral("\\r");
+        else value += c;
+    }
+    return u'"' + value + u'"';
 }
 
 QByteArray AutostartEntry::contents(const QString& command) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QString>
 
@@ -25,8 +27,10 @@ public:
 
     // The Exec line's command: plain `avrane-bar` when that name on PATH is this very program
     // (an installed one stays valid when its folder changes), else the program's path,
-    // quoted as desktop entries quote.
-    static QString command(const QString& program);
+    // quoted as desktop entries quote, with a newline, tab or carriage return in it escaped as
+    // the format escapes them. Nothing for a path with another control character, which a
+    // desktop entry cannot hold: no entry is written then.
+    static std::optional<QString> command(const QString& program);
     static QByteArray contents(const QString& command);
 
 private:

@@ -7,9 +7,12 @@
 
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneKit/Client/SettingTable.h"
+#include "AvraneKit/Settings/WritableItems.h"
 
 namespace avrane {
 namespace {
+
+using Failure = HeadsetController::Failure;
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
@@ -17,6 +20,18 @@ QString settingNames() {
     QStringList names;
     for (const Setting& setting : settingTable()) names << text(setting.name);
     return names.join(QStringLiteral(", "));
+}
+
+QString itemText(uchar raw) { return QStringLiteral("0x%1").arg(raw, 2, 16, QLatin1Char('0')); }
+
+const char* errorOf(Failure::Kind kind) {
+    switch (kind) {
+        case Failure::Kind::noReply: return "NoReply";
+        case Failure::Kind::deadlinePassed: return "DeadlinePassed";
+        case Failure::Kind::notConnected:
+        case Failure::Kind::failed: break;
+    }
+    return "Failed";
 }
 
 }  // namespace
@@ -42,6 +57,29 @@ void HeadsetService::publish(const HeadsetSnapshot& snapshot) {
     bus_->send(signal);
 }
 
+std::optional<std::function<void()>> HeadsetService::admit() {
+    const QString caller = message().service();
+    int& mine = waitingByCaller_[caller];
+    if (mine >= requestsPerCaller || waitingInAll_ >= requestsInAll) {
+        const bool yours = mine >= requestsPerCaller;
+        if (mine == 0) waitingByCaller_.erase(caller);
+        refuse(HeadsetServiceAdaptor::errorName("Busy"),
+               yours ? QStringLiteral("%1 requests of this program already wait for the headset; wait for their answers")
+                           .arg(requestsPerCaller)
+                     : QStringLiteral("%1 requests of other programs already wait for the headset; try again shortly")
+                           .arg(requestsInAll));
+        return std::nullopt;
+    }
+    ++mine;
+    ++waitingInAll_;
+    // The service outlives every answer: the application ends without tearing it down.
+    return [self = QPointer(this), caller, given = std::make_shared<bool>(false)] {
+        if (!self || std::exchange(*given, true)) return;
+        --self->waitingInAll_;
+        if (--self->waitingByCaller_[caller] <= 0) self->waitingByCaller_.erase(caller);
+    };
+}
+
 QString HeadsetServiceAdaptor::errorName(const char* error) {
     return service::interfaceName + QStringLiteral(".Error.") + QLatin1String(error);
 }
@@ -49,44 +87,39 @@ QString HeadsetServiceAdaptor::errorName(const char* error) {
 HeadsetServiceAdaptor::HeadsetServiceAdaptor(HeadsetService* service)
     : QDBusAbstractAdaptor(service), service_(service) {}
 
-std::function<void(const std::optional<std::string>&, const QVariantList&)> HeadsetServiceAdaptor::laterReply(
-    std::shared_ptr<const Unanswered> unanswered) {
+std::optional<DueTime> HeadsetServiceAdaptor::deadline(std::optional<qulonglong> stated) const {
+    HeadsetController& controller = service_->controller();
+    if (!stated) return controller.now() + HeadsetService::unstatedDeadline;
+    // The application's controller runs on the monotonic clock, which every process of the
+    // machine shares (the session bus is local).
+    const DueTime at{std::chrono::duration_cast<SteadyClock::duration>(std::chrono::microseconds(*stated))};
+    if (at <= controller.now()) {
+        service_->refuse(errorName("DeadlinePassed"), QStringLiteral("the request's deadline had passed when it arrived"));
+        return std::nullopt;
+    }
+    return at;
+}
+
+HeadsetServiceAdaptor::Answer HeadsetServiceAdaptor::laterReply(std::function<void()> release) {
     service_->answerLater();
-    return [request = service_->call(), bus = service_->callBus(), self = QPointer(this),
-            unanswered = std::move(unanswered)](const std::optional<std::string>& failure, const QVariantList& results) {
+    return [request = service_->call(), bus = service_->callBus(), release = std::move(release)](
+               const std::optional<Failure>& failure, const QVariantList& results) {
+        release();
         if (failure) {
-            const QString why = self ? self->failureText(*failure) : text(*failure);
-            // A headset that did not answer is said so apart: a caller may try another way.
-            const bool silent = unanswered && unanswered->happened;
-            bus.send(request.createErrorReply(errorName(silent ? "NoReply" : "Failed"), why));
+            bus.send(request.createErrorReply(errorName(errorOf(failure->kind)), text(failure->description)));
             return;
         }
         bus.send(request.createReply(results));
     };
 }
 
-HeadsetController::WriteOperation HeadsetServiceAdaptor::noticing(HeadsetController::WriteOperation operation,
-                                                                  const std::shared_ptr<Unanswered>& unanswered) {
-    return [operation = std::move(operation), unanswered](HeadsetClient& client) {
-        try {
-            operation(client);
-        } catch (const HeadsetClient::Failure& failure) {
-            unanswered->happened = failure.kind() == HeadsetClient::Failure::Kind::timeout;
-            throw;
-        }
-    };
+void HeadsetServiceAdaptor::Set(const QString& name, const QString& value) { set(name, value, std::nullopt); }
+
+void HeadsetServiceAdaptor::SetBefore(const QString& name, const QString& value, qulonglong deadline) {
+    set(name, value, deadline);
 }
 
-QString HeadsetServiceAdaptor::failureText(const std::string& failure) const {
-    // Nothing was tried: the controller waits to try the dongle again. Its reason says more.
-    if (failure == HeadsetController::backingOff) {
-        const QString reason = value<QString>("AvailabilityText");
-        return QStringLiteral("no dongle to write to") + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
-    }
-    return text(failure);
-}
-
-void HeadsetServiceAdaptor::Set(const QString& name, const QString& value) {
+void HeadsetServiceAdaptor::set(const QString& name, const QString& value, std::optional<qulonglong> stated) {
     const Setting* setting = findSetting(name.toStdString());
     if (!setting) {
         service_->refuse(errorName("UnknownSetting"),
@@ -103,52 +136,69 @@ void HeadsetServiceAdaptor::Set(const QString& name, const QString& value) {
                        QStringLiteral("%1 takes %2, not '%3'").arg(name, text(setting->accepted), value));
         return;
     }
-    auto unanswered = std::make_shared<Unanswered>();
-    const auto reply = laterReply(unanswered);
-    service_->controller().apply({setting->item}, noticing(std::move(*write), unanswered),
-                                 [reply](const std::optional<std::string>& failure) { reply(failure, {}); });
+    const std::optional<DueTime> until = deadline(stated);
+    if (!until) return;
+    auto release = service_->admit();
+    if (!release) return;
+    const Answer reply = laterReply(std::move(*release));
+    service_->controller().applyForCaller({setting->item}, std::move(*write), *until,
+                                          [reply](const std::optional<Failure>& failure) { reply(failure, {}); });
 }
 
-void HeadsetServiceAdaptor::Refresh() { service_->controller().refresh(); }
+void HeadsetServiceAdaptor::Refresh() { service_->controller().refreshForCaller(); }
 
 void HeadsetServiceAdaptor::ShowPanel() { service_->showPanel(); }
 
-void HeadsetServiceAdaptor::RawGet(uchar raw, QByteArray&) {
+void HeadsetServiceAdaptor::RawGet(uchar item, QByteArray&) { rawGet(item, std::nullopt); }
+
+void HeadsetServiceAdaptor::RawGetBefore(uchar item, qulonglong deadline, QByteArray&) { rawGet(item, deadline); }
+
+void HeadsetServiceAdaptor::rawGet(uchar raw, std::optional<qulonglong> stated) {
     const std::optional<EventID> item = fromRaw<EventID>(raw);
     if (!item) {
-        service_->refuse(errorName("InvalidValue"), QStringLiteral("0x%1 is not an item the headset knows").arg(raw, 2, 16, QLatin1Char('0')));
+        service_->refuse(errorName("InvalidValue"), QStringLiteral("%1 is not an item the headset knows").arg(itemText(raw)));
         return;
     }
-    auto unanswered = std::make_shared<Unanswered>();
-    const auto reply = laterReply(unanswered);
+    const std::optional<DueTime> until = deadline(stated);
+    if (!until) return;
+    auto release = service_->admit();
+    if (!release) return;
+    const Answer reply = laterReply(std::move(*release));
     auto payload = std::make_shared<Bytes>();
-    service_->controller().perform(noticing([item = *item, payload](HeadsetClient& client) { *payload = client.rawParam(item); },
-                                            unanswered),
-                                   [reply, payload](const std::optional<std::string>& failure) {
-                                       const QByteArray bytes(reinterpret_cast<const char*>(payload->data()), qsizetype(payload->size()));
-                                       reply(failure, {QVariant(bytes)});
-                                   });
+    service_->controller().performForCaller(
+        [item = *item, payload](HeadsetClient& client) { *payload = client.rawParam(item); }, *until,
+        [reply, payload](const std::optional<Failure>& failure) {
+            const QByteArray bytes(reinterpret_cast<const char*>(payload->data()), qsizetype(payload->size()));
+            reply(failure, {QVariant(bytes)});
+        });
 }
 
-void HeadsetServiceAdaptor::RawSet(uchar raw, const QByteArray& payload) {
+void HeadsetServiceAdaptor::RawSet(uchar item, const QByteArray& payload) { rawSet(item, payload, std::nullopt); }
+
+void HeadsetServiceAdaptor::RawSetBefore(uchar item, const QByteArray& payload, qulonglong deadline) {
+    rawSet(item, payload, deadline);
+}
+
+void HeadsetServiceAdaptor::rawSet(uchar raw, const QByteArray& payload, std::optional<qulonglong> stated) {
     const std::optional<EventID> item = fromRaw<EventID>(raw);
     if (!item) {
-        service_->refuse(errorName("InvalidValue"), QStringLiteral("0x%1 is not an item the headset knows").arg(raw, 2, 16, QLatin1Char('0')));
+        service_->refuse(errorName("InvalidValue"), QStringLiteral("%1 is not an item the headset knows").arg(itemText(raw)));
         return;
     }
-    const std::size_t longest = Packet::maximumParamLength(PacketType::command);
-    if (std::size_t(payload.size()) > longest) {
-        service_->refuse(errorName("InvalidValue"),
-                       QStringLiteral("a payload of %1 bytes does not fit a frame (at most %2)").arg(payload.size()).arg(longest));
-        return;
-    }
-    auto unanswered = std::make_shared<Unanswered>();
-    const auto reply = laterReply(unanswered);
     Bytes bytes(payload.begin(), payload.end());
-    service_->controller().perform(
-        noticing([item = *item, bytes = std::move(bytes)](HeadsetClient& client) { client.exchange(item, EventType::set, bytes); },
-                 unanswered),
-        [reply](const std::optional<std::string>& failure) { reply(failure, {}); });
+    if (const auto refusal = rawWriteRefusal(*item, bytes)) {
+        service_->refuse(errorName("InvalidValue"), text(*refusal));
+        return;
+    }
+    const std::optional<DueTime> until = deadline(stated);
+    if (!until) return;
+    auto release = service_->admit();
+    if (!release) return;
+    const Answer reply = laterReply(std::move(*release));
+    // As a write of the panel: its echo is its own, and the properties follow it.
+    service_->controller().applyForCaller(
+        {*item}, [item = *item, bytes = std::move(bytes)](HeadsetClient& client) { client.setRawParam(item, bytes); },
+        *until, [reply](const std::optional<Failure>& failure) { reply(failure, {}); });
 }
 
 }  // namespace avrane

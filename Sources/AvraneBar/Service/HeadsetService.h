@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <map>
+#include <optional>
 
 #include <QByteArray>
 #include <QDBusAbstractAdaptor>
@@ -19,10 +22,22 @@ namespace avrane {
 // application owns the dongle's line, and everything else goes through it. The object is
 // registered by whoever holds the application's name (SingleInstance); this class keeps its
 // properties and sends PropertiesChanged. io.github.avranebar.AvraneBar.xml describes it.
+//
+// Other programs are held to bounds: each may have a few requests waiting, and all of them
+// together a few more; the excess is refused with Busy at once.
 class HeadsetService : public QObject, protected QDBusContext {
     Q_OBJECT
 
 public:
+    // Requests of one caller (one bus connection) waiting for the headset at a time.
+    static constexpr int requestsPerCaller = 8;
+    // Requests of all callers together.
+    static constexpr int requestsInAll = 32;
+    // A caller that gives no deadline is taken to wait as long as D-Bus libraries wait by
+    // default (25 s); its request must have gone out well before, so that the answer, the
+    // headset's reply to the last frame included, reaches it in time.
+    static constexpr std::chrono::seconds unstatedDeadline{20};
+
     explicit HeadsetService(HeadsetController& controller, QObject* parent = nullptr);
 
     // What ShowPanel does.
@@ -46,11 +61,18 @@ public:
         if (showPanel_) showPanel_();
     }
 
+    // Takes a place for a request of the call in progress, or refuses the call with Busy
+    // (false). A place taken is given back by the returned function, once.
+    std::optional<std::function<void()>> admit();
+    int waiting() const { return waitingInAll_; }
+
 private:
     HeadsetController& controller_;
     std::function<void()> showPanel_;
     QVariantMap properties_;
     std::optional<QDBusConnection> bus_;
+    std::map<QString, int> waitingByCaller_;
+    int waitingInAll_ = 0;
 };
 
 // The interface itself, through Qt's adaptor machinery: properties read from the service,
@@ -124,28 +146,33 @@ public:
     MaybeText ComputerBluetoothName() const { return value<MaybeText>("ComputerBluetoothName"); }
 
 public slots:
+    // The ...Before methods carry the caller's deadline: the machine's monotonic clock
+    // (CLOCK_MONOTONIC) in microseconds. The others take it to be unstatedDeadline from now.
     void Set(const QString& setting, const QString& value);
+    void SetBefore(const QString& setting, const QString& value, qulonglong deadline);
     void Refresh();
     void ShowPanel();
     // `payload` names the answer, which goes out later.
     void RawGet(uchar item, QByteArray& payload);
+    void RawGetBefore(uchar item, qulonglong deadline, QByteArray& payload);
     void RawSet(uchar item, const QByteArray& payload);
+    void RawSetBefore(uchar item, const QByteArray& payload, qulonglong deadline);
 
 private:
     template <class T>
     T value(const char* name) const {
         return service_->properties().value(QLatin1String(name)).value<T>();
     }
-    // Whether the headset left a request unanswered: the error is then NoReply.
-    struct Unanswered {
-        bool happened = false;
-    };
-    // Answers the call in progress later, when the returned function runs with the outcome.
-    std::function<void(const std::optional<std::string>&, const QVariantList&)> laterReply(
-        std::shared_ptr<const Unanswered> unanswered);
-    static HeadsetController::WriteOperation noticing(HeadsetController::WriteOperation operation,
-                                                      const std::shared_ptr<Unanswered>& unanswered);
-    QString failureText(const std::string& failure) const;
+    // The deadline of the call in progress on the controller's clock, or nothing (and the
+    // call answered with DeadlinePassed) when it has passed already.
+    std::optional<DueTime> deadline(std::optional<qulonglong> stated) const;
+    // Answers the call in progress later, when the returned function runs with the outcome;
+    // `release` gives its place back then.
+    using Answer = std::function<void(const std::optional<HeadsetController::Failure>&, const QVariantList&)>;
+    Answer laterReply(std::function<void()> release);
+    void set(const QString& setting, const QString& value, std::optional<qulonglong> stated);
+    void rawGet(uchar item, std::optional<qulonglong> stated);
+    void rawSet(uchar item, const QByteArray& payload, std::optional<qulonglong> stated);
 
     HeadsetService* service_;
 };

@@ -25,7 +25,9 @@ QString title(const HeadsetSnapshot& s, Flags flags) {
 
 QString toolTip(const HeadsetSnapshot& s, const Localization& texts, Flags flags) {
     switch (s.availability.kind()) {
-    case Kind::noDongle: return texts.text(s.availability.accessDenied() ? Str::dongleNoAccess : Str::noDongle);
+    case Kind::noDongle:
+        if (s.availability.inUse()) return texts.text(Str::dongleInUse);
+        return texts.text(s.availability.accessDenied() ? Str::dongleNoAccess : Str::noDongle);
     case Kind::headsetUnreachable: return texts.text(Str::headsetNotResponding);
     case Kind::connected: break;
     }

@@ -13,6 +13,8 @@ using Clock = std::chrono::steady_clock;
 // Each read of a reply wait lasts at least this long, so that a deadline a hair away does
 // not turn into a burst of zero-length waits.
 constexpr double shortestReadWait = 0.05;
+// The least a write may take, whatever the reply timeout: no reply wait is not no write.
+constexpr double shortestWriteWait = 0.1;
 // Caps a reply timeout so that the deadline arithmetic cannot overflow.
 constexpr double longestReplyTimeout = 86400.0;
 
@@ -70,7 +72,7 @@ std::uint16_t HeadsetClient::allocateTransactionID() {
     return id;
 }
 
-Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param) {
+Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param, std::optional<int> attempts) {
     const std::lock_guard guard(lock_);
     if (relay_) {
         throwIfInterrupted(interruptFd);
@@ -79,25 +81,31 @@ Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param
         return reply;
     }
     std::exception_ptr lastError = std::make_exception_ptr(Failure::timeout(eventID));
-    const int attempts = std::max(retryCount, 1);
-    for (int attempt = 0; attempt < attempts; ++attempt) {
+    const int tries = std::max(attempts.value_or(retryCount), 1);
+    std::vector<std::uint16_t> sent;
+    for (int attempt = 0; attempt < tries; ++attempt) {
         throwIfInterrupted(interruptFd);
-        const std::uint16_t transactionID = allocateTransactionID();
-        const Bytes frame = Packet::command(eventID, eventType, transactionID, param).encoded();
+        if (maySend && !maySend()) {
+            if (sent.empty()) throw Failure::notSent(eventID);
+            break;
+        }
+        sent.push_back(allocateTransactionID());
+        const Bytes frame = Packet::command(eventID, eventType, sent.back(), param).encoded();
         try {
-            port_->write(frame);
-            if (auto reply = awaitReply(eventID, transactionID)) return *std::move(reply);
+            // A dongle that stops taking bytes must not hold the line longer than a silent one.
+            port_->write(frame, std::max(replyTimeout, shortestWriteWait));
+            if (auto reply = awaitReply(eventID, sent)) return *std::move(reply);
         } catch (const SerialPort::Failure&) {
             lastError = std::current_exception();
         }
-        // A late reply to this attempt must not be taken for the next one's; the last
-        // attempt leaves the input alone, for the pump to read.
-        if (attempt + 1 < retryCount && port_->isOpen()) port_->flushInput();
+        // What arrived after the attempt gave up is noise to the next one; the last attempt
+        // leaves the input alone, for the pump to read.
+        if (attempt + 1 < tries && port_->isOpen()) port_->flushInput();
     }
     std::rethrow_exception(lastError);
 }
 
-std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, std::uint16_t transactionID) {
+std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, const std::vector<std::uint16_t>& transactionIDs) {
     const double timeout = std::min(replyTimeout, longestReplyTimeout);
     const auto start = Clock::now();
     const auto deadline =
@@ -116,8 +124,11 @@ std::optional<Packet> HeadsetClient::awaitReply(EventID eventID, std::uint16_t t
             auto decoded = Packet::decode(frame);
             if (!decoded) continue;
             Packet packet = std::move(decoded).value();
-            const bool matches =
-                packet.eventID == eventID && packet.transactionID == transactionID;
+            // Any attempt of this request: a headset slower than the reply timeout answers
+            // the first attempt while the second waits. Replies to other requests are stale.
+            const bool matches = packet.eventID == eventID &&
+                                 std::find(transactionIDs.begin(), transactionIDs.end(), packet.transactionID) !=
+                                     transactionIDs.end();
             if (!reply && matches &&
                 (packet.eventType == EventType::ret || packet.eventType == EventType::ntfy)) {
                 reply = std::move(packet);
@@ -174,6 +185,10 @@ HeadsetClient::Failure::Failure(Kind kind, std::vector<DiscoveredDongle> otherMo
             description_ = "unexpected reply payload for " + std::string(caseName(eventID_)) +
                            ": [" + hexDump(param_) + "]";
             break;
+        case Kind::notSent:
+            description_ = "request for " + std::string(caseName(eventID_)) +
+                           " not sent: it was no longer awaited";
+            break;
     }
 }
 
@@ -188,6 +203,10 @@ HeadsetClient::Failure HeadsetClient::Failure::timeout(EventID eventID) {
 
 HeadsetClient::Failure HeadsetClient::Failure::malformedReply(EventID eventID, Bytes param) {
     return Failure(Kind::malformedReply, {}, eventID, std::move(param));
+}
+
+HeadsetClient::Failure HeadsetClient::Failure::notSent(EventID eventID) {
+    return Failure(Kind::notSent, {}, eventID, {});
 }
 
 }  // namespace avrane

@@ -97,12 +97,19 @@ public:
     // descriptor of its own, throw Interrupted at once, however long it was to wait. Only
     // watched, never read; -1 for none.
     int interruptFd = -1;
+    // Asked before every attempt of a request, when set: false means no further frame may go
+    // out (whoever asked for the request has stopped waiting for it). A request stopped before
+    // its first frame throws Failure::notSent; one stopped after an unanswered attempt throws
+    // what that attempt ended with.
+    std::function<bool()> maySend;
 
-    // Sends a request and returns the reply whose event id and transaction id match it.
-    // Throws Failure::timeout when no attempt got a reply and none hit a port error,
+    // Sends a request and returns the reply with its event id and the transaction id of one
+    // of its attempts (a slow headset's answer to an earlier attempt is as good as one to the
+    // latest). Throws Failure::timeout when no attempt got a reply and none hit a port error,
     // otherwise the most recent SerialPort::Failure; Interrupted as soon as `interruptFd` is
-    // readable (then no further attempt is sent).
-    Packet exchange(EventID eventID, EventType eventType, Bytes param = {});
+    // readable (then no further attempt is sent). `attempts` overrides `retryCount`.
+    Packet exchange(EventID eventID, EventType eventType, Bytes param = {},
+                    std::optional<int> attempts = std::nullopt);
 
     // One bounded read that only hands notifications to `onNotification`. Throws the
     // port's read failure (a hang-up included). A readable `wakeFd` ends the wait early,
@@ -132,6 +139,10 @@ public:
     RawByteSetting rawSetting(EventID eventID);
     // The reply payload as it came; never malformed.
     Bytes rawParam(EventID eventID);
+    // A `set` of raw payload bytes, sent once whatever `retryCount` says: a write whose reply
+    // was lost may well have been taken, and is not repeated blindly. Only what rawWriteRefusal
+    // accepts goes out; anything else throws std::invalid_argument with its reason.
+    void setRawParam(EventID eventID, ByteView param);
 
     // Typed writes: a `set` with the value's payload; any matching reply completes them,
     // whatever it carries.
@@ -148,7 +159,6 @@ public:
     void setBluetoothSoundMode(BluetoothSoundMode value);
     void setBluetoothStartupMode(BluetoothStartupMode value);
     void setNCStartupMode(NoiseCancellingStartupMode value);
-    void setRawSetting(EventID eventID, const RawByteSetting& value);
 
     // Everything in one pass: the three bulk parts, or when they fail one read per item, of
     // which only the battery is required. Throws only the battery read's failure.
@@ -163,8 +173,9 @@ private:
     }
 
     std::uint16_t allocateTransactionID();
-    // None when the deadline passed. Called with the lock held.
-    std::optional<Packet> awaitReply(EventID eventID, std::uint16_t transactionID);
+    // None when the deadline passed. `transactionIDs`: those of the request's attempts so far.
+    // Called with the lock held.
+    std::optional<Packet> awaitReply(EventID eventID, const std::vector<std::uint16_t>& transactionIDs);
     void deliver(const Packet& notification);
 
     const std::unique_ptr<SerialPort> port_;  // none for a relayed client
@@ -178,17 +189,19 @@ private:
 // Why a request or a connection failed. Port errors are SerialPort::Failure instead.
 class HeadsetClient::Failure : public std::exception {
 public:
-    enum class Kind { noDongleFound, timeout, malformedReply };
+    enum class Kind { noDongleFound, timeout, malformedReply, notSent };
 
     // `otherModes`: dongles plugged in but in a mode without a serial control channel.
     static Failure noDongleFound(std::vector<DiscoveredDongle> otherModes);
     static Failure timeout(EventID eventID);
     static Failure malformedReply(EventID eventID, Bytes param);
+    // `maySend` stopped the request before any of its frames went out.
+    static Failure notSent(EventID eventID);
 
     Kind kind() const { return kind_; }
     // noDongleFound: the dongles in other modes (possibly none).
     const std::vector<DiscoveredDongle>& otherModes() const { return otherModes_; }
-    // timeout, malformedReply: the item asked for.
+    // timeout, malformedReply, notSent: the item asked for.
     EventID eventID() const { return eventID_; }
     // malformedReply: the payload that did not decode.
     const Bytes& param() const { return param_; }

@@ -1,5 +1,9 @@
 #include "AvraneKit/Client/HeadsetClient.h"
 
+#include <stdexcept>
+
+#include "AvraneKit/Settings/WritableItems.h"
+
 namespace avrane {
 
 ModelInfo HeadsetClient::modelInfo() { return readItem<ModelInfo>(EventID::modelInfo); }
@@ -72,6 +76,11 @@ Bytes HeadsetClient::rawParam(EventID eventID) {
     return exchange(eventID, EventType::get).param;
 }
 
+void HeadsetClient::setRawParam(EventID eventID, ByteView param) {
+    if (const auto refusal = rawWriteRefusal(eventID, param)) throw std::invalid_argument(*refusal);
+    exchange(eventID, EventType::set, Bytes(param.begin(), param.end()), 1);
+}
+
 void HeadsetClient::setHeadphoneVolume(const HeadphoneVolume& value) {
     writeItem(EventID::headphoneVolume, value);
 }
@@ -117,10 +126,6 @@ void HeadsetClient::setBluetoothStartupMode(BluetoothStartupMode value) {
 
 void HeadsetClient::setNCStartupMode(NoiseCancellingStartupMode value) {
     writeItem(EventID::ncStartupMode, value);
-}
-
-void HeadsetClient::setRawSetting(EventID eventID, const RawByteSetting& value) {
-    writeItem(eventID, value);
 }
 
 }  // namespace avrane

@@ -45,6 +45,7 @@ constexpr std::array<Word<NCS>, 4> ncStartupWords{{{"off", NCS::off},
                                                    {"last", NCS::modeAtPowerOff}}};
 
 constexpr std::array<Word<bool>, 2> onOffWords{{{"on", true}, {"off", false}}};
+constexpr std::array<Word<bool>, 2> micWords{{{"muted", true}, {"live", false}}};
 
 template <class E, std::size_t N>
 std::optional<E> fromWord(const std::array<Word<E>, N>& words, std::string_view text) {
@@ -103,6 +104,32 @@ std::optional<double> balanceIn(std::string_view text) {
 
 std::string percentNote(std::uint8_t percent) { return std::to_string(percent) + " %"; }
 
+// The words `show` writes, read back.
+std::optional<SettingValue> levelWord(std::string_view text) {
+    const auto level = integerIn(text, 0, 255);
+    if (!level || std::to_string(*level) != text) return std::nullopt;  // no sign, no leading zero
+    return SettingValue{std::string(text), true, {}};
+}
+
+std::optional<SettingValue> balanceWord(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || !(value >= -5.0 && value <= 5.0)) {
+        return std::nullopt;
+    }
+    char canonical[16];
+    std::snprintf(canonical, sizeof canonical, "%.1f", value);
+    if (canonical != text) return std::nullopt;
+    return SettingValue{std::string(text), true, {}};
+}
+
+template <class E, std::size_t N>
+std::optional<SettingValue> enumWord(const std::array<Word<E>, N>& words, std::string_view text) {
+    const auto value = fromWord(words, text);
+    if (!value) return std::nullopt;
+    return toWord(words, *value);
+}
+
 SettingValue levelValue(std::uint8_t level, std::string note) {
     return {std::to_string(level), true, std::move(note)};
 }
@@ -137,7 +164,8 @@ const std::array<Setting, 12> table{{
          const auto level = integerIn(text, 0, 30);
          if (!level) return std::nullopt;
          return settingWrites::headphoneVolume(*level);
-     }},
+     },
+     [](std::string_view t) { return levelWord(t); }},
     {"balance", "-5.0 to 5.0 in steps of 0.5 (below 0 leans to game audio, above to chat)", EventID::gameChatMixBalance,
      [](HeadsetClient& c, HeadsetState& s) { s.gameChatBalance = c.gameChatBalance(); },
      [](const HeadsetState& s) { return showIf(s.gameChatBalance, balanceValue); },
@@ -145,7 +173,8 @@ const std::array<Setting, 12> table{{
          const auto value = balanceIn(text);
          if (!value) return std::nullopt;
          return settingWrites::balance(*value);
-     }},
+     },
+     [](std::string_view t) { return balanceWord(t); }},
     {"sidetone", "0-10", EventID::sidetoneVolume,
      [](HeadsetClient& c, HeadsetState& s) { s.sidetoneVolume = c.sidetoneVolume(); },
      [](const HeadsetState& s) {
@@ -157,7 +186,8 @@ const std::array<Setting, 12> table{{
          const auto level = integerIn(text, 0, 10);
          if (!level) return std::nullopt;
          return settingWrites::sidetone(*level);
-     }},
+     },
+     [](std::string_view t) { return levelWord(t); }},
     {"anc", "off|nc|ambient", EventID::ambSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
      [](const HeadsetState& s) {
@@ -167,7 +197,8 @@ const std::array<Setting, 12> table{{
          const auto mode = fromWord(ncWords, text);
          if (!mode) return std::nullopt;
          return settingWrites::noiseCancelling(*mode);
-     }},
+     },
+     [](std::string_view t) { return enumWord(ncWords, t); }},
     {"ambient-level", "1-20", EventID::ambSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
      [](const HeadsetState& s) {
@@ -179,7 +210,8 @@ const std::array<Setting, 12> table{{
          const auto level = integerIn(text, 1, 20);
          if (!level) return std::nullopt;
          return settingWrites::ambientLevel(*level);
-     }},
+     },
+     [](std::string_view t) { return levelWord(t); }},
     {"voice-focus", "on|off", EventID::ambSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.ambient = c.ambientSetting(); },
      [](const HeadsetState& s) {
@@ -189,7 +221,8 @@ const std::array<Setting, 12> table{{
          const auto on = fromWord(onOffWords, text);
          if (!on) return std::nullopt;
          return settingWrites::voiceFocus(*on);
-     }},
+     },
+     [](std::string_view t) { return enumWord(onOffWords, t); }},
     {"auto-power-off", "off|5|15|30|60|180 (minutes)", EventID::autoPowerOffSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.autoPowerOff = c.autoPowerOff(); },
      [](const HeadsetState& s) {
@@ -199,7 +232,8 @@ const std::array<Setting, 12> table{{
          const auto value = fromWord(powerOffWords, text);
          if (!value) return std::nullopt;
          return settingWrites::autoPowerOff(*value);
-     }},
+     },
+     [](std::string_view t) { return enumWord(powerOffWords, t); }},
     {"led", "on|off", EventID::ledSetting,
      [](HeadsetClient& c, HeadsetState& s) { s.led = c.ledSetting(); },
      [](const HeadsetState& s) {
@@ -209,7 +243,8 @@ const std::array<Setting, 12> table{{
          const auto on = fromWord(onOffWords, text);
          if (!on) return std::nullopt;
          return settingWrites::led(*on);
-     }},
+     },
+     [](std::string_view t) { return enumWord(onOffWords, t); }},
     {"bt-sound", "quality|connection", EventID::btSoundQuality,
      [](HeadsetClient& c, HeadsetState& s) { s.bluetoothSoundMode = c.bluetoothSoundMode(); },
      [](const HeadsetState& s) {
@@ -219,7 +254,8 @@ const std::array<Setting, 12> table{{
          const auto value = fromWord(soundWords, text);
          if (!value) return std::nullopt;
          return settingWrites::bluetoothSound(*value);
-     }},
+     },
+     [](std::string_view t) { return enumWord(soundWords, t); }},
     {"bt-startup", "off|on|last", EventID::btStartupMode,
      [](HeadsetClient& c, HeadsetState& s) { s.bluetoothStartupMode = c.bluetoothStartupMode(); },
      [](const HeadsetState& s) {
@@ -230,7 +266,8 @@ const std::array<Setting, 12> table{{
          const auto value = fromWord(btStartupWords, text);
          if (!value) return std::nullopt;
          return settingWrites::bluetoothStartup(*value);
-     }},
+     },
+     [](std::string_view t) { return enumWord(btStartupWords, t); }},
     {"nc-startup", "off|nc|ambient|last", EventID::ncStartupMode,
      [](HeadsetClient& c, HeadsetState& s) { s.ncStartupMode = c.ncStartupMode(); },
      [](const HeadsetState& s) {
@@ -241,17 +278,19 @@ const std::array<Setting, 12> table{{
          const auto value = fromWord(ncStartupWords, text);
          if (!value) return std::nullopt;
          return settingWrites::ncStartup(*value);
-     }},
+     },
+     [](std::string_view t) { return enumWord(ncStartupWords, t); }},
     {"mic", "muted|live (can only be read)", EventID::micVolume,
      [](HeadsetClient& c, HeadsetState& s) { s.microphoneVolume = c.microphoneVolume(); },
      [](const HeadsetState& s) {
          return showIf(s.microphoneVolume, [](const MicrophoneVolume& m) {
-             return SettingValue{m.isMuted ? "muted" : "live", false,
-                                 "level " + std::to_string(m.level) + ", " +
-                                     percentNote(m.reportedPercent)};
+             SettingValue value = toWord(micWords, m.isMuted);
+             value.note = "level " + std::to_string(m.level) + ", " + percentNote(m.reportedPercent);
+             return value;
          });
      },
-     nullptr},
+     nullptr,
+     [](std::string_view t) { return enumWord(micWords, t); }},
 }};
 
 }  // namespace

@@ -38,6 +38,9 @@ struct Setting {
     // settings that can only be read. Writes that change one field of a record read the
     // record first and write it back whole.
     std::optional<SettingWrite> (*parse)(std::string_view value);
+    // A value's words as `show` writes them, read back (without the note), or nothing for
+    // text `show` never writes: for words from elsewhere, such as the running application.
+    std::optional<SettingValue> (*word)(std::string_view text);
 };
 
 // In the order help and status list them.

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -19,9 +20,48 @@ namespace {
 // The longest single wait the port accepts; anything longer is clamped (a caller passing
 // infinity still gets a finite, valid wait).
 constexpr double longestWait = 86400.0;
+// How long closing waits for output still queued.
+constexpr double closeDrainWait = 1.0;
 
 [[noreturn]] void throwConfigure(const char* step, int errorNumber) {
     throw SerialPort::Failure::configureFailed(step, errorNumber);
+}
+
+timespec monotonicNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return now;
+}
+
+timespec after(double seconds) {
+    if (!(seconds > 0)) seconds = 0;
+    if (seconds > longestWait) seconds = longestWait;
+    timespec at = monotonicNow();
+    const double whole = std::floor(seconds);
+    at.tv_sec += static_cast<time_t>(whole);
+    at.tv_nsec += static_cast<long>((seconds - whole) * 1e9);
+    if (at.tv_nsec >= 1'000'000'000L) {
+        at.tv_sec += 1;
+        at.tv_nsec -= 1'000'000'000L;
+    }
+    return at;
+}
+
+// Time left until `deadline`, zero once it has passed.
+timespec leftUntil(const timespec& deadline) {
+    const timespec now = monotonicNow();
+    timespec left{deadline.tv_sec - now.tv_sec, deadline.tv_nsec - now.tv_nsec};
+    if (left.tv_nsec < 0) {
+        left.tv_sec -= 1;
+        left.tv_nsec += 1'000'000'000L;
+    }
+    if (left.tv_sec < 0) return {};
+    return left;
+}
+
+bool passed(const timespec& deadline) {
+    const timespec left = leftUntil(deadline);
+    return left.tv_sec == 0 && left.tv_nsec == 0;
 }
 
 }  // namespace
@@ -63,8 +103,8 @@ void SerialPort::open() {
 
 void SerialPort::configure() {
     if (::ioctl(fd_, TIOCEXCL) == -1) throwConfigure("exclusive access", errno);
-    // Blocking from here on; reads are bounded by waitReadable only.
-    if (::fcntl(fd_, F_SETFL, 0) == -1) throwConfigure("clearing O_NONBLOCK", errno);
+    // The descriptor stays non-blocking: every wait on the line, reading or writing, is
+    // bounded by a poll, so that a device that stops talking or taking bytes holds nobody.
     if (::tcgetattr(fd_, &savedAttributes_) == -1) throwConfigure("reading attributes", errno);
 
     termios raw = savedAttributes_;
@@ -88,7 +128,8 @@ void SerialPort::configure() {
 
 void SerialPort::close() noexcept {
     if (fd_ < 0) return;
-    ::tcdrain(fd_);
+    // Bounded like a write: a device that stopped taking bytes is let go all the same.
+    waitDrained(after(closeDrainWait));
     ::tcsetattr(fd_, TCSANOW, &savedAttributes_);
     // Some terminals (ptys among them) keep the exclusive flag after the last close, which
     // would lock everyone else out of the device once we are gone.
@@ -97,18 +138,46 @@ void SerialPort::close() noexcept {
     fd_ = -1;
 }
 
-void SerialPort::write(ByteView bytes) {
+void SerialPort::write(ByteView bytes, double timeout) {
     if (fd_ < 0) throw Failure::closed();
+    const timespec deadline = after(timeout);
     std::size_t offset = 0;
     while (offset < bytes.size()) {
         const ssize_t n = ::write(fd_, bytes.data() + offset, bytes.size() - offset);
         if (n >= 0) {
             offset += static_cast<std::size_t>(n);
+        } else if (errno == EAGAIN) {
+            if (!waitWritable(deadline)) throw Failure::writeFailed(path_, ETIMEDOUT);
         } else if (errno != EINTR) {
             throw Failure::writeFailed(path_, errno);
         }
     }
-    ::tcdrain(fd_);
+    if (!waitDrained(deadline)) throw Failure::writeFailed(path_, ETIMEDOUT);
+}
+
+bool SerialPort::waitWritable(const timespec& deadline) {
+    while (!passed(deadline)) {
+        const timespec left = leftUntil(deadline);
+        pollfd p{.fd = fd_, .events = POLLOUT, .revents = 0};
+        const int ready = ::ppoll(&p, 1, &left, nullptr);
+        // Writable, or an error that the next write reports with its own errno.
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return true;
+    }
+    return false;
+}
+
+bool SerialPort::waitDrained(const timespec& deadline) {
+    // The terminal has no event for "sent": its output queue is looked at, first after a few
+    // microseconds (a frame takes well under a millisecond at the dongle's speed, and a
+    // pseudo-terminal's reader takes it at once), then less and less often.
+    timespec step{0, 20'000L};
+    while (true) {
+        int queued = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &queued) == -1 || queued <= 0) return true;  // or cannot tell
+        if (passed(deadline)) return false;
+        ::nanosleep(&step, nullptr);
+        step.tv_nsec = std::min(step.tv_nsec * 2, 2'000'000L);
+    }
 }
 
 bool SerialPort::waitReadable(double timeout, int wakeFd) {
@@ -170,7 +239,10 @@ SerialPort::Failure::Failure(Kind kind, std::string path, std::string step, int 
         case Kind::configure:
             description_ = "cannot configure port (" + step_ + "): " + reason;
             break;
-        case Kind::write: description_ = "write failed: " + reason; break;
+        case Kind::write:
+            description_ = errorNumber == ETIMEDOUT ? "write failed: " + path_ + " stopped taking bytes"
+                                                    : "write failed: " + reason;
+            break;
         case Kind::read: description_ = "read failed: " + reason; break;
         case Kind::closed: description_ = "port is closed"; break;
     }

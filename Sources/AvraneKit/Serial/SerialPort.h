@@ -42,9 +42,10 @@ public:
     // Every error is ignored: a device that went away must still be let go.
     void close() noexcept;
 
-    // Writes every byte, then waits until they are transmitted. Throws Failure (closed,
-    // write).
-    void write(ByteView bytes);
+    // Writes every byte, then waits until they are transmitted, for `timeout` seconds at most
+    // in all: a dongle that stops taking bytes fails the write (Failure write, ETIMEDOUT)
+    // rather than holding its caller. Throws Failure (closed, write).
+    void write(ByteView bytes, double timeout = 1.5);
     // Waits up to `timeout` seconds for input and returns what one read delivers (at most
     // 1024 bytes); empty when nothing arrived or the wait was interrupted. Throws Failure
     // (closed, read), and reports a hang-up of the far side as a read failure with EIO.
@@ -67,6 +68,11 @@ private:
     // on time-out, interruption or a readable `wakeFd`. Throws Failure (read) on any other
     // error.
     bool waitReadable(double timeout, int wakeFd);
+    // Waits until the line takes more bytes (or reports an error, which the next write then
+    // reads); false at `deadline`.
+    bool waitWritable(const timespec& deadline);
+    // Waits until the device has sent everything queued; false at `deadline`.
+    bool waitDrained(const timespec& deadline);
 
     int fd_ = -1;
     termios savedAttributes_{};
@@ -93,6 +99,8 @@ public:
     // The errno of the failing call; 0 for `closed`.
     int errorNumber() const { return errorNumber_; }
 
+    // A write the device did not take within its time.
+    bool isStalled() const { return kind_ == Kind::write && errorNumber_ == ETIMEDOUT; }
     // What callers branch on to word their own advice; the description stays the same.
     // Another program holds the device (its exclusive mode or its lock).
     bool isInUse() const { return kind_ == Kind::open && errorNumber_ == EBUSY; }

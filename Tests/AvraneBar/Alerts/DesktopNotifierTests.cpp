@@ -1,6 +1,9 @@
 // The notification client against a notification server of its own on a private session bus.
 #include <gmock/gmock.h>
 
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+
 #include "AvraneBar/Alerts/DesktopNotifier.h"
 #include "Support/NotificationServer.h"
 #include "Support/QtTestSupport.h"
@@ -34,6 +37,47 @@ TEST(DesktopNotifier, followsTheIdTheServerGave) {
     EXPECT_EQ(notifier.shownId(), 0u);
 }
 
+// Answers a call once the signals that came before it have been handed out.
+class Barrier : public QObject {
+    Q_OBJECT
+
+public slots:
+    void Pass() {}
+};
+
+// Only the notification server says a notification was closed: another program on the bus
+// that sends the same signal is not listened to.
+TEST(DesktopNotifier, takesClosedNotificationsFromTheServerOnly) {
+    SessionBus bus;
+    NotificationServer server(bus);
+    ASSERT_TRUE(bus.started() && server.started());
+    QDBusConnection ours = bus.connection();
+    DesktopNotifier notifier(ours);
+    notifier.show("one", "1", DesktopNotifier::Urgency::normal);
+    ASSERT_TRUE(waitUntil([&] { return !notifier.awaitsServer(); }));
+    ASSERT_EQ(notifier.shownId(), 1u);
+    Barrier barrier;
+    ASSERT_TRUE(ours.registerObject("/barrier", &barrier, QDBusConnection::ExportAllSlots));
+
+    QDBusConnection other = QDBusConnection::connectToBus(bus.address(), "other");
+    QDBusMessage forged = QDBusMessage::createSignal(DesktopNotifier::path, DesktopNotifier::service, "NotificationClosed");
+    forged << uint(1) << uint(2);
+    other.send(forged);
+    // In order behind the signal: once this is answered, the signal has been handled.
+    QDBusPendingCall pass = other.asyncCall(QDBusMessage::createMethodCall(ours.baseService(), "/barrier", QString(), "Pass"));
+    QDBusPendingCallWatcher passed(pass);
+    ASSERT_TRUE(waitUntil([&] { return passed.isFinished(); }));
+    EXPECT_EQ(notifier.shownId(), 1u);
+
+    // The server's own signal, when another program closes it.
+    QDBusMessage close = QDBusMessage::createMethodCall(DesktopNotifier::service, DesktopNotifier::path,
+                                                        DesktopNotifier::service, "CloseNotification");
+    close << uint(1);
+    other.call(close);
+    EXPECT_TRUE(waitUntil([&] { return notifier.shownId() == 0; }));
+    QDBusConnection::disconnectFromBus("other");
+}
+
 TEST(DesktopNotifier, withoutAServerNothingShowsAndNothingWaits) {
     SessionBus bus;
     ASSERT_TRUE(bus.started());
@@ -52,3 +96,5 @@ TEST(DesktopNotifier, withoutAServerNothingShowsAndNothingWaits) {
 
 }  // namespace
 }  // namespace avrane
+
+#include "DesktopNotifierTests.moc"

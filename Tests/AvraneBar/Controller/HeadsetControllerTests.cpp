@@ -1,6 +1,9 @@
 // The controller stepped by hand: one pump step at a time on its queue, time from a manual
 // clock, the real client over a pty to the simulated headset.
 #include <algorithm>
+#include <future>
+
+#include "AvraneKit/Client/SettingTable.h"
 
 #include "ControllerHarness.h"
 
@@ -63,8 +66,21 @@ TEST_F(HeadsetControllerTests, ADongleThatMayNotBeOpenedIsMarked) {
         step(t);
         denied.push_back(last().availability.accessDenied());
         EXPECT_EQ(last().availability.kind(), Kind::noDongle);
+        EXPECT_FALSE(last().availability.inUse());
     }
     EXPECT_EQ(denied, (std::vector<bool>{true, true, false}));
+}
+
+// A dongle another program holds (here a port of the test's own) is not a missing one.
+TEST_F(HeadsetControllerTests, ADongleHeldByAnotherProgramIsInUse) {
+    SerialPort holder(sim.slavePath(), false);
+    holder.open();
+    step(0);
+    EXPECT_EQ(last().availability,
+              Availability::dongleInUse("cannot open " + sim.slavePath() + ": Device or resource busy"));
+    holder.close();
+    step(4);
+    EXPECT_EQ(last().availability.kind(), Kind::connected);
 }
 
 TEST_F(HeadsetControllerTests, ForcedPortIsNeverCheckedForPresence) {
@@ -289,23 +305,105 @@ TEST_F(HeadsetControllerTests, WriteFailuresDropTheLinkOnlyWhenThePortFailed) {
 
 // With no connect attempt due, a write goes nowhere: it is traced and lost, no operation
 // runs, nothing is published and the back-off keeps its schedule (a drop would move the
-// next attempt to 2 s after the write).
+// next attempt to 2 s after the write). Its caller hears why there is no link, in words that
+// suit a read as well as a write.
 TEST_F(HeadsetControllerTests, WriteRefusedWhileBackingOffIsTracedAndLostWithoutDroppingAnything) {
     setDongles({});
     step(0);  // fails: the next attempt is due at 4
     ASSERT_EQ(newlyPublished(), 1u);
     seconds = 1;
     bool ran = false;
-    controller().apply({EventID::headphoneVolume}, [&](HeadsetClient&) { ran = true; });
+    std::optional<HeadsetController::Failure> told;
+    controller().apply({EventID::headphoneVolume}, [&](HeadsetClient&) { ran = true; },
+                       [&](const auto& failure) { told = failure; });
     controller().waitUntilIdle();
     EXPECT_FALSE(ran);
     EXPECT_EQ(traceLines().back(),
               Trace::timestamp(at(1)) + "  WRITE FAILED [AvraneKit.EventID.headphoneVolume]  backingOff\n");
     EXPECT_EQ(newlyPublished(), 0u);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(*told, (HeadsetController::Failure{HeadsetController::Failure::Kind::notConnected,
+                                                  "no dongle at the moment: no AVRANE dongle found (is the USB "
+                                                  "transceiver plugged in?) (AvraneBar tries again shortly)"}));
     step(3.9);
     EXPECT_EQ(connects, 1);
     step(4);
     EXPECT_EQ(connects, 2);
+
+    // A headset that stopped answering drops the link too; a read in the pause says that.
+    setDongles({simDongle()});
+    step(12);
+    sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
+    controller().refresh();
+    controller().waitUntilIdle();
+    told.reset();
+    controller().performForCaller([](HeadsetClient& client) { client.rawParam(EventID::ledSetting); }, testing::steadyAt(60),
+                                  [&](const auto& failure) { told = failure; });
+    ASSERT_TRUE(main.runUntil([&] { return told.has_value(); }));
+    EXPECT_EQ(told->description, "the headset is not reachable at the moment: no reply to batteryInfo "
+                                 "(the headset may be off or out of range) (AvraneBar tries again shortly)");
+}
+
+// Other programs' requests wait behind the application's own work: the panel's write queued
+// after them goes first, and a flood of refreshes while one waits costs one read.
+TEST_F(HeadsetControllerTests, CallersWaitBehindThePanelAndTheirRefreshesAreOne) {
+    connectAt(0);
+    std::promise<void> release;
+    controller().apply({EventID::ledSetting}, [held = release.get_future().share()](HeadsetClient&) { held.wait(); });
+    for (int i = 0; i < 5000; ++i) controller().refreshForCaller();
+    bool read = false;
+    controller().performForCaller([](HeadsetClient& client) { client.rawParam(EventID::btStatus); }, testing::steadyAt(60),
+                                  [&](const auto& failure) { read = !failure; });
+    controller().apply({EventID::headphoneVolume}, settingWrites::headphoneVolume(20));
+    sim.clearRequests();
+    release.set_value();
+    ASSERT_TRUE(main.runUntil([&] { return read; }));
+
+    const auto requests = sim.requests();
+    const auto first = [&](EventType type, EventID item) {
+        return std::find_if(requests.begin(), requests.end(),
+                            [&](const auto& r) { return r.packet.eventType == type && r.packet.eventID == item; });
+    };
+    EXPECT_LT(first(EventType::set, EventID::headphoneVolume), first(EventType::get, EventID::btStatus));
+    // The syncs after the two writes, and one for all the refreshes.
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const auto& r) { return r.packet.eventID == EventID::allFunctionSettingsPart1; }),
+              3);
+}
+
+// A caller that has given up never sees its request happen: one still queued at its deadline
+// is dropped unsent, and one under way sends nothing after it.
+TEST_F(HeadsetControllerTests, CallersRequestsNeverGoOutPastTheirDeadline) {
+    connectAt(0);
+    std::promise<void> release;
+    controller().apply({EventID::sidetoneVolume}, [held = release.get_future().share()](HeadsetClient&) { held.wait(); });
+    std::vector<HeadsetController::Failure> told;
+    const auto hear = [&](const std::optional<HeadsetController::Failure>& failure) {
+        told.push_back(failure.value_or(HeadsetController::Failure{}));
+    };
+    controller().applyForCaller({EventID::ledSetting}, settingWrites::led(false), testing::steadyAt(1), hear);
+    controller().performForCaller([](HeadsetClient& client) { client.rawParam(EventID::btStatus); }, testing::steadyAt(1),
+                                  hear);
+    seconds = 2;  // the callers stopped waiting meanwhile
+    release.set_value();
+    ASSERT_TRUE(main.runUntil([&] { return told.size() == 2; }));
+
+    // Between the read and the write of a volume change.
+    sim.setRequestObserver([this](const sim::ReceivedRequest& r) {
+        if (r.packet.eventID == EventID::headphoneVolume) seconds = 4;
+    });
+    controller().applyForCaller({EventID::headphoneVolume}, settingWrites::headphoneVolume(22), testing::steadyAt(3),
+                                hear);
+    ASSERT_TRUE(main.runUntil([&] { return told.size() == 3; }));
+    sim.setRequestObserver(nullptr);
+
+    for (const auto& failure : told) EXPECT_EQ(failure.kind, HeadsetController::Failure::Kind::deadlinePassed);
+    for (const auto& request : sim.requests()) {
+        EXPECT_NE(request.packet.eventType, EventType::set) << caseName(request.packet.eventID);
+        EXPECT_NE(request.packet.eventID, EventID::btStatus);
+    }
+    EXPECT_TRUE(sim.model().led.isOn);
+    EXPECT_EQ(sim.model().headphoneVolume.level, 15);
 }
 
 // A hang-up is noticed at the next read; connecting fails while the dongle is away and

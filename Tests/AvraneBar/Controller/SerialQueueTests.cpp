@@ -30,6 +30,23 @@ TEST(SerialQueueTests, SyncWaitsForWhatWasQueuedBeforeIt) {
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
+// Background jobs wait for every other job queued before they start, and keep their own order.
+TEST(SerialQueueTests, BackgroundJobsGoAfterTheOthers) {
+    SerialQueue queue("test.queue");
+    std::promise<void> release;
+    std::vector<int> order;  // touched only by queue work
+    queue.async([released = release.get_future().share()] { released.wait(); });
+    queue.async([&] { order.push_back(10); }, SerialQueue::Lane::background);
+    queue.async([&] { order.push_back(1); });
+    queue.async([&] { order.push_back(11); }, SerialQueue::Lane::background);
+    queue.async([&] { order.push_back(2); });
+    release.set_value();
+    std::promise<void> done;
+    queue.async([&] { done.set_value(); }, SerialQueue::Lane::background);
+    done.get_future().wait();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 10, 11}));
+}
+
 TEST(SerialQueueTests, WorkFromManyThreadsNeverOverlaps) {
     SerialQueue queue("test.queue");
     int counter = 0;  // unguarded on purpose: the queue is its only protection

@@ -134,6 +134,8 @@ TEST_F(PanelModelTest, headerAndCardsFollowTheAvailability) {
               (HeaderText{"Cannot open the AVRANE dongle",
                           "Install the udev rule (or the AvraneBar package) and plug the dongle in again, or join the dialout group.",
                           true}));
+    EXPECT_EQ(model.render(unavailable(Availability::dongleInUse("cannot open /dev/ttyACM0: Device or resource busy"))).header->device,
+              "Dongle in use by another program");
     const PanelUpdate back = model.render(connected());
     EXPECT_EQ(back.visibility.headsetCardsHidden, false);
     EXPECT_TRUE(back.volume);

@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 
+#include <future>
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -91,7 +93,9 @@ protected:
         client.connect(service::interfaceName, path, QStringLiteral("org.freedesktop.DBus.Properties"),
                        QStringLiteral("PropertiesChanged"), &changes, SLOT(received(QString, QVariantMap, QStringList)));
         controller->start();
-        ASSERT_TRUE(waitUntil([this] { return property("Availability").toString() == "connected"; }));
+        // The service's own copy: asking over the bus inside the wait could take in the
+        // snapshot while the answer still says otherwise, and then wait for nothing.
+        ASSERT_TRUE(waitUntil([this] { return service->properties().value("Availability").toString() == "connected"; }));
         sim.clearRequests();
     }
     void TearDown() override {
@@ -171,6 +175,11 @@ TEST_F(HeadsetServiceOnABus, badRequestsAreRefusedAndSendNothing) {
         {"Set", {"mic", "muted"}, "ReadOnly"},
         {"RawGet", {QVariant::fromValue(uchar(0xEE))}, "InvalidValue"},
         {"RawSet", {QVariant::fromValue(uchar(0x82)), QByteArray(300, 0)}, "InvalidValue"},
+        // Only the settings, each with its record's length and a value of it.
+        {"RawSet", {QVariant::fromValue(uchar(EventID::updateFirmware)), QByteArray(1, 1)}, "InvalidValue"},
+        {"RawSet", {QVariant::fromValue(uchar(EventID::headphoneVolume)), QByteArray()}, "InvalidValue"},
+        {"RawSet", {QVariant::fromValue(uchar(EventID::autoPowerOffSetting)), QByteArray(1, 10)}, "InvalidValue"},
+        {"SetBefore", {"led", "off", QVariant::fromValue(qulonglong(1))}, "DeadlinePassed"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.method + (" " + row.arguments.value(0).toString().toStdString()));
@@ -191,11 +200,56 @@ TEST_F(HeadsetServiceOnABus, rawRequestsAndFailuresComeBackFromTheHeadset) {
               QDBusMessage::ReplyMessage);
     EXPECT_FALSE(sim.model().led.isOn);
 
-    // A headset that does not answer: the write fails with the link's own words.
-    sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
+    // A headset that does not answer: the write fails with the link's own words. A raw one
+    // went out once.
+    sim.updateFaults([](sim::Faults& f) { f.silentItems = {EventID::ledSetting}; });
     const QDBusMessage failed = call("Set", {"led", "on"});
     EXPECT_EQ(failed.errorName(), HeadsetServiceAdaptor::errorName("NoReply"));
     EXPECT_THAT(failed.errorMessage().toStdString(), ::testing::HasSubstr("no reply"));
+    sim.clearRequests();
+    EXPECT_EQ(call("RawSet", {QVariant::fromValue(uchar(EventID::ledSetting)), QByteArray::fromHex("01")}).errorName(),
+              HeadsetServiceAdaptor::errorName("NoReply"));
+    EXPECT_EQ(setsOf(EventID::ledSetting), 1u);
+}
+
+// One program may have 8 requests waiting, and refreshes it asks for while one waits are that
+// one: a flood costs the others a moment, not minutes.
+TEST_F(HeadsetServiceOnABus, aCallerGetsItsShareAndNoMore) {
+    std::promise<void> release;
+    controller->apply({EventID::ledSetting}, [held = release.get_future().share()](HeadsetClient&) { held.wait(); });
+    const QDBusConnection other = QDBusConnection::connectToBus(bus.address(), QStringLiteral("other-caller"));
+    std::vector<QDBusPendingCall> pending;
+    std::vector<std::unique_ptr<QDBusPendingCallWatcher>> watchers;  // bring the answers to the loop
+    const auto rawGet = [&](QDBusConnection& from) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service::interfaceName, path, service::interfaceName, "RawGet");
+        message << QVariant::fromValue(uchar(EventID::btStatus));
+        pending.push_back(from.asyncCall(message, 20000));
+        watchers.push_back(std::make_unique<QDBusPendingCallWatcher>(pending.back()));
+    };
+    for (int i = 0; i < 9; ++i) rawGet(client);
+    for (int i = 0; i < 5000; ++i) {
+        client.send(QDBusMessage::createMethodCall(service::interfaceName, path, service::interfaceName, "Refresh"));
+    }
+    QDBusConnection second = other;
+    rawGet(second);
+    ASSERT_TRUE(waitUntil([&] { return service->waiting() == 9; }));
+    ASSERT_TRUE(waitUntil([&] { return pending[8].isFinished(); }));
+    property("Availability");  // answered after every call sent before it
+    EXPECT_EQ(pending[8].reply().errorName(), HeadsetServiceAdaptor::errorName("Busy"));
+    sim.clearRequests();
+    release.set_value();
+
+    ASSERT_TRUE(waitUntil([&] { return std::all_of(pending.begin(), pending.end(), [](auto& p) { return p.isFinished(); }); }));
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (i == 8) continue;
+        EXPECT_EQ(pending[i].reply().type(), QDBusMessage::ReplyMessage) << i;
+    }
+    ASSERT_TRUE(waitUntil([&] { return service->waiting() == 0; }));
+    controller->waitUntilIdle();
+    std::size_t syncs = 0;
+    for (const auto& r : sim.requests()) syncs += r.packet.eventID == EventID::allFunctionSettingsPart1;
+    EXPECT_EQ(syncs, 2u) << "the sync after the held write, and one for 5,000 refreshes";
+    QDBusConnection::disconnectFromBus(QStringLiteral("other-caller"));
 }
 
 TEST_F(HeadsetServiceOnABus, theInterfaceFileDescribesWhatIsServed) {
@@ -223,7 +277,7 @@ TEST_F(HeadsetServiceOnABus, theInterfaceFileDescribesWhatIsServed) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QDBusMessage question = QDBusMessage::createMethodCall(service::interfaceName, path, "org.freedesktop.DBus.Introspectable", "Introspect");
     const QStringList served = members(ask(question).arguments().value(0).toString());
-    EXPECT_EQ(served.size(), 33);
+    EXPECT_EQ(served.size(), 36);
     EXPECT_EQ(members(QString::fromUtf8(file.readAll())), served);
 }
 

@@ -42,6 +42,9 @@ TEST(StatusItemText, titleAndToolTip) {
     // The volume too when the title shows it: a small icon has room for the battery alone.
     EXPECT_EQ(status::toolTip(connected(80), english, both), "AVRANE H9 \u2014 Battery 80% \u00B7 Volume 12");
     EXPECT_EQ(status::toolTip(connected(std::nullopt), english, volume), "AVRANE H9 \u2014 Volume 12");
+    HeadsetSnapshot held;
+    held.availability = Availability::dongleInUse("cannot open /dev/ttyACM0: Device or resource busy");
+    EXPECT_EQ(status::toolTip(held, english), "Dongle in use by another program");
 }
 
 TEST(StatusItemText, titleIsRedrawnOnlyWhenItChanges) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 
 #include "LineSpeed.h"
@@ -263,6 +264,24 @@ TEST(SerialPortTests, HangUpOfTheFarSideIsAReadFailure) {
     EXPECT_EQ(failure.description(), "read failed: Input/output error");
     EXPECT_TRUE(failure.isDeviceGone());
     EXPECT_TRUE(failureOf([&] { port.write(Bytes{1}); }).isDeviceGone());
+}
+
+// A device that stops taking bytes (here, a far side that never reads) fails the write once
+// its time is up, instead of holding the caller for good.
+TEST(SerialPortTests, AWriteTheDeviceDoesNotTakeFailsInItsTime) {
+    Pty pty;
+    SerialPort port(pty.slave, false);
+    port.open();
+    auto writing = std::async(std::launch::async, [&] {
+        return failureOf([&] { port.write(Bytes(1 << 20, 0x42), 0.2); });
+    });
+    if (writing.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the write was still waiting after 10 s";
+        pty.hangUp();  // lets it return
+    }
+    const SerialPort::Failure failure = writing.get();
+    EXPECT_TRUE(failure.isStalled());
+    EXPECT_EQ(failure.description(), "write failed: " + pty.slave + " stopped taking bytes");
 }
 
 TEST(SerialPortTests, CloseRestoresTheAttributesTheDeviceHad) {
