@@ -171,7 +171,7 @@ void PanelModel::scheduleWrite(const std::string& key, std::vector<EventID> even
             const std::uint64_t id = nextWrite_++;
             inFlight_.insert(id);
             options_.apply(std::move(events), std::move(write),
-                           [self = std::weak_ptr<PanelModel*>(self_), id](const std::optional<std::string>&) {
+                           [self = std::weak_ptr<PanelModel*>(self_), id](const std::optional<HeadsetController::Failure>&) {
                                if (const auto model = self.lock()) (*model)->writeDone(id);
                            });
         });

@@ -189,7 +189,7 @@ TEST_F(PanelModelTest, aUsersChangeHoldsTheControlsUntilTheHeadsetHasAnswered) {
     EXPECT_EQ(holdEnds, 1);
     EXPECT_TRUE(panel.isHolding());
     EXPECT_FALSE(panel.render(meanwhile).volume);
-    writes.back().done(std::string("no reply to headphoneVolume"));  // a failure ends it too
+    writes.back().done(HeadsetController::Failure{HeadsetController::Failure::Kind::noReply, "no reply to headphoneVolume"});  // a failure ends it too
     EXPECT_EQ(holdEnds, 2);
     EXPECT_EQ(panel.render(meanwhile).volume, (SliderValue{13, "13"})) << "a write the headset did not take";
 
