@@ -7,7 +7,7 @@
 //   SessionBus bus;
 //   AccessibilityBus accessibility(bus);
 //   app.start(path, {}, childEnvironment({&bus, &accessibility, &display}));
-//   const auto tree = accessibility.application("avrane-bar");
+//   const auto tree = accessibility.application("io.github.avranebar.AvraneBar");
 
 #include <cstdint>
 #include <optional>

@@ -20,6 +20,8 @@ using namespace avrane::testing;
 using State = AccessibleState;
 
 const QString panelTitle = QStringLiteral("AVRANE H9");
+// The name the application goes by on the accessibility bus, as everywhere on the desktop.
+const QString applicationId = QStringLiteral("io.github.avranebar.AvraneBar");
 
 // A view of the layout dump, where it is on the screen.
 struct DumpedView {
@@ -77,7 +79,7 @@ protected:
             const auto panel = x.window(panelTitle);
             return panel && panel->viewable && x.inputFocus() == panel->id;
         }, "the panel to open and take the keyboard"));
-        ASSERT_TRUE(app.waitFor([&] { return (tree = accessibility.application("avrane-bar")) && tree->find("slider", "Volume"); },
+        ASSERT_TRUE(app.waitFor([&] { return (tree = accessibility.application(applicationId)) && tree->find("slider", "Volume"); },
                                 "the panel on the accessibility bus"));
     }
     const AccessibleNode& node(const QString& role, const QString& name) {
@@ -86,7 +88,7 @@ protected:
         static const AccessibleNode none;
         return found ? *found : none;
     }
-    bool reread() { return bool(tree = accessibility.application("avrane-bar")); }
+    bool reread() { return bool(tree = accessibility.application(applicationId)); }
     // What the labels named `name` label (a card's title labels nothing).
     QStringList labelled(const QString& name) const {
         QStringList all;
