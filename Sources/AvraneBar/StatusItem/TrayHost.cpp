@@ -18,6 +18,8 @@ namespace {
 
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString hostNamePrefix = QStringLiteral("org.kde.StatusNotifierHost-");
+const QString busService = QStringLiteral("org.freedesktop.DBus");
 
 using x11::owned;
 
@@ -54,6 +56,7 @@ void TrayHost::start() {
         for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"}) {
             bus.connect(watcherService, watcherPath, watcherService, QLatin1String(signal), this, SLOT(askWatcher()));
         }
+        followHostNames();
         askWatcher();
     } else {
         answered_ = true;
@@ -102,17 +105,50 @@ void TrayHost::askWatcher() {
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending] {
         pending->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *pending;
-        hosts_.statusNotifierHost = reply.isValid() && reply.value().variant().toBool();
-        update();
-        if (!answered_) {
-            answered_ = true;
-            emit answered();
-        }
+        watcherSaysHost_ = reply.isValid() && reply.value().variant().toBool();
+        const bool first = !answered_;
+        answered_ = true;
+        takeHostPresence();
+        if (first) emit answered();
     });
 }
 
 void TrayHost::watcherGone() {
-    hosts_.statusNotifierHost = false;
+    watcherSaysHost_ = false;
+    takeHostPresence();
+}
+
+void TrayHost::followHostNames() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.connect(busService, QStringLiteral("/org/freedesktop/DBus"), busService, QStringLiteral("NameOwnerChanged"), this,
+                SLOT(nameOwnerChanged(QString, QString, QString)));
+    const QDBusMessage question = QDBusMessage::createMethodCall(busService, QStringLiteral("/org/freedesktop/DBus"),
+                                                                 busService, QStringLiteral("ListNames"));
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(question, 2000), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending] {
+        pending->deleteLater();
+        const QDBusPendingReply<QStringList> reply = *pending;
+        if (!reply.isValid()) return;
+        for (const QString& name : reply.value()) {
+            if (name.startsWith(hostNamePrefix)) hostNames_.insert(name);
+        }
+        takeHostPresence();
+    });
+}
+
+void TrayHost::nameOwnerChanged(const QString& name, const QString&, const QString& newOwner) {
+    if (!name.startsWith(hostNamePrefix)) return;
+    if (newOwner.isEmpty()) {
+        hostNames_.remove(name);
+    } else {
+        hostNames_.insert(name);
+    }
+    takeHostPresence();
+}
+
+void TrayHost::takeHostPresence() {
+    hostNamesSeen_ = hostNamesSeen_ || !hostNames_.isEmpty();
+    hosts_.statusNotifierHost = statusNotifierHostPresent(watcherSaysHost_, hostNamesSeen_, !hostNames_.isEmpty());
     update();
 }
 
@@ -136,6 +172,10 @@ bool TrayHost::nativeEventFilter(const QByteArray& eventType, void* message, qin
 }
 
 void TrayHost::update() {
+    // Qt settles the kind of its icon at the first tray call, so nothing is said before the
+    // watcher has answered: an XEmbed tray announced first (Plasma's proxy, for one) would
+    // otherwise win over the StatusNotifierItem host that the desktop shows.
+    if (!answered_) return;
     const bool available = trayCanShowIcon(hosts_, settled_, x11());
     if (available == available_) return;
     available_ = available;

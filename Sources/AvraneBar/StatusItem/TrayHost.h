@@ -3,6 +3,8 @@
 #include <chrono>
 #include <optional>
 
+#include <QSet>
+
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QTimer>
@@ -49,6 +51,8 @@ signals:
 private slots:
     // The receiver of the watcher's host signals, connected by name.
     void askWatcher();
+    // The bus's announcement of every name that gets or loses its owner.
+    void nameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -57,7 +61,13 @@ private:
     void update();
     bool x11() const;
 
+    void followHostNames();
+    void takeHostPresence();
+
     TrayHosts hosts_;
+    bool watcherSaysHost_ = false;
+    QSet<QString> hostNames_;  // the StatusNotifierHost names on the bus now
+    bool hostNamesSeen_ = false;
     std::optional<TrayKind> settled_;
     bool available_ = false;
     bool answered_ = false;

@@ -15,6 +15,14 @@ struct TrayHosts {
 
 enum class TrayKind { statusNotifierItem, xembed };
 
+// Whether a StatusNotifierItem host is there. The watcher's word, unless hosts were seen on
+// the bus under their names (org.kde.StatusNotifierHost-…) and none is left: kded5's watcher
+// keeps counting a Plasma shell that has quit. A host without such a name (GNOME's extension
+// is its own watcher) is known only from the watcher.
+inline bool statusNotifierHostPresent(bool watcherSays, bool hostNamesSeen, bool hostNamesLeft) {
+    return watcherSays && (!hostNamesSeen || hostNamesLeft);
+}
+
 // Qt 6.4 decides once per process, at its first tray call, between a StatusNotifierItem (when
 // a watcher with a registered host is there) and an XEmbed icon, and keeps that answer: an icon
 // of the other kind never shows, whatever tray comes later.
