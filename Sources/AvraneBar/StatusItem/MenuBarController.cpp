@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QEvent>
 #include <QMenu>
+#include <QPointer>
 
 #include "AvraneBar/Alerts/DesktopNotifier.h"
 #include "AvraneBar/Controller/HeadsetController.h"
@@ -210,8 +211,9 @@ void MenuBarController::apply(const StatusItemModel::Output& output) {
 
 void MenuBarController::redrawIcon() {
     if (!tray_) return;
-    tray_->setIcon(statusIcon(model_.renderedTitle().value_or(QString()), ink_));
-    emit iconRedrawn();
+    tray_->setIcon(statusIcon(model_.renderedTitle().value_or(QString()), ink_, [self = QPointer(this)] {
+        if (self) emit self->iconRedrawn();
+    }));
 }
 
 void MenuBarController::relabel() {

@@ -70,7 +70,7 @@ public:
     QString toolTip() const { return toolTip_; }
 
 signals:
-    // The icon was drawn again (a new title or palette).
+    // The icon was drawn again (a new title or palette): the tray has taken in its picture.
     void iconRedrawn();
 
 protected:
