@@ -119,9 +119,21 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::openPanelAfterIcon() {
-    // Once the tray has drawn the icon (its picture is on the screen before the panel's views
-    // are made), or after a moment without it: no tray yet, or a host slow to take it in.
+    // Once an XEmbed tray has painted the icon (its picture is on the screen before the panel's
+    // views are made), or after a moment without the paint. A StatusNotifierItem host, or a
+    // tray still to come, draws the icon in its own process whenever it reads it: the panel
+    // opens at once there, as the drop-down or as a window, with its views made now (made as
+    // it first shows, they delayed that showing enough for sway to leave the drop-down
+    // unplaced beside a bar at the bottom, now and then).
     panelAtLaunch_.setSingleShot(true);
+    if (menuBar_->trayKind() != TrayKind::xembed || !menuBar_->hasTray()) {
+        content_->makeViews();
+        QTimer::singleShot(0, this, [this] {
+            menuBar_->show();
+            updateChecker_.checkIfDue();
+        });
+        return;
+    }
     const QMetaObject::Connection drawn = connect(menuBar_.get(), &MenuBarController::iconRedrawn, this, [this] {
         if (panelAtLaunch_.isActive()) panelAtLaunch_.start(0);
     }, Qt::QueuedConnection);

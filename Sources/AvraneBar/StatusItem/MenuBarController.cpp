@@ -209,6 +209,8 @@ void MenuBarController::apply(const StatusItemModel::Output& output) {
     }
 }
 
+std::optional<TrayKind> MenuBarController::trayKind() const { return host_->settledKind(); }
+
 void MenuBarController::redrawIcon() {
     if (!tray_) return;
     tray_->setIcon(statusIcon(model_.renderedTitle().value_or(QString()), ink_, [self = QPointer(this)] {
