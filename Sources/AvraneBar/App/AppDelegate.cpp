@@ -87,7 +87,9 @@ HeadsetController::Options AppDelegate::withMainThread(HeadsetController::Option
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    content_ = new PanelViewController(*controller_, updateChecker_);
+    // The tray icon comes first, as it is what the user looks for: the panel's views take
+    // longer to make than the whole icon, so they are made when the panel first opens.
+    content_ = new PanelViewController(*controller_, updateChecker_, nullptr, PanelViewController::Build::whenFirstShown);
     menuBar_ = std::make_unique<MenuBarController>(content_);
     controller_->setOnChange([self = QPointer(this)](const HeadsetSnapshot& snapshot) {
         if (self) self->render(snapshot);
@@ -105,13 +107,42 @@ void AppDelegate::applicationDidFinishLaunching() {
             QDesktopServices::openUrl(ready->file);
         }
     });
-    updateChecker_.checkIfDue();
+    // The first check waits for the panel opened at launch: the helper it starts would take a
+    // core the panel's views are made on.
+    if (!opensPanelAtLaunch_) updateChecker_.checkIfDue();
     connect(&updateTimer_, &QTimer::timeout, this, [this] { updateChecker_.checkIfDue(); });
     updateTimer_.start();
     controller_->start();
     render(controller_->snapshot());
-    if (opensPanelAtLaunch_) QTimer::singleShot(0, this, [this] { menuBar_->show(); });
+    if (opensPanelAtLaunch_) openPanelAfterIcon();
     if (qgetenv(layoutDumpVariable) == "1") QTimer::singleShot(layoutDumpDelay, this, [this] { dumpLayout(); });
+}
+
+void AppDelegate::openPanelAfterIcon() {
+    // Once an XEmbed tray has painted the icon (its picture is on the screen before the panel's
+    // views are made), or after a moment without the paint. A StatusNotifierItem host, or a
+    // tray still to come, draws the icon in its own process whenever it reads it: the panel
+    // opens at once there, as the drop-down or as a window, with its views made now (made as
+    // it first shows, they delayed that showing enough for sway to leave the drop-down
+    // unplaced beside a bar at the bottom, now and then).
+    panelAtLaunch_.setSingleShot(true);
+    if (menuBar_->trayKind() != TrayKind::xembed || !menuBar_->hasTray()) {
+        content_->makeViews();
+        QTimer::singleShot(0, this, [this] {
+            menuBar_->show();
+            updateChecker_.checkIfDue();
+        });
+        return;
+    }
+    const QMetaObject::Connection drawn = connect(menuBar_.get(), &MenuBarController::iconRedrawn, this, [this] {
+        if (panelAtLaunch_.isActive()) panelAtLaunch_.start(0);
+    }, Qt::QueuedConnection);
+    connect(&panelAtLaunch_, &QTimer::timeout, this, [this, drawn] {
+        disconnect(drawn);
+        menuBar_->show();
+        updateChecker_.checkIfDue();
+    });
+    panelAtLaunch_.start(iconWaitAtLaunch);
 }
 
 void AppDelegate::render(const HeadsetSnapshot& snapshot) {
@@ -145,6 +176,8 @@ void AppDelegate::log(const HeadsetSnapshot& snapshot) const {
 
 std::string AppDelegate::layoutDump() const {
     if (!menuBar_) return {};
+    // A panel not opened yet (started at login) has its views made for the dump.
+    content_->makeViews();
     // From the content's first view, which holds the rest; nothing at all without one.
     const QWidget* first = nullptr;
     for (const QObject* child : content_->children()) {

@@ -16,10 +16,11 @@ class HeadsetService;
 class MenuBarController;
 class PanelViewController;
 
-// The running application: it makes the headset controller and the update checker, builds
-// the panel and the tray item at launch, starts the controller and the periodic update
-// check, hands every snapshot and update state to the interface, follows the taskbar
-// preference, opens the panel once (not when started at login), raises the low-battery
+// The running application: it makes the headset controller and the update checker, the tray
+// item and the panel at launch (the panel's views when it first opens), starts the controller
+// and the periodic update check, hands every snapshot and update state to the interface,
+// follows the taskbar preference, opens the panel once (not when started at login) after the
+// tray has drawn the icon, and only then makes the first update check, raises the low-battery
 // alerts, and writes the diagnostic lines.
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
     static constexpr std::chrono::seconds updateCheckPeriod{1800};
     static constexpr std::chrono::milliseconds layoutDumpDelay{1500};
     static constexpr const char* layoutDumpVariable = "AVRANE_BAR_OPEN";
+    // How long the panel opened at launch waits for the tray to draw the icon first.
+    static constexpr std::chrono::milliseconds iconWaitAtLaunch{300};
 
     // Nothing starts yet.
     explicit AppDelegate(HeadsetController::Options controllerOptions = {}, UpdateChecker::Options updateOptions = {});
@@ -55,6 +58,7 @@ private:
     void log(const HeadsetSnapshot& snapshot) const;
     void alert(const HeadsetSnapshot& snapshot);
     void dumpLayout() const;
+    void openPanelAfterIcon();
 
     UpdateChecker updateChecker_;
     std::unique_ptr<HeadsetController> controller_;
@@ -62,6 +66,7 @@ private:
     std::unique_ptr<MenuBarController> menuBar_;
     PanelViewController* content_ = nullptr;  // owned by the panel window
     QTimer updateTimer_;
+    QTimer panelAtLaunch_;
     LowBatteryAlerts alerts_;
     DesktopNotifier notifier_;
     bool opensPanelAtLaunch_ = true;

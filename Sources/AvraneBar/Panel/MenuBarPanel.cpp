@@ -115,6 +115,13 @@ void MenuBarPanel::holdSizeUntilMapped() {
     holdingSize_ = true;
 }
 
+void MenuBarPanel::setVisible(bool visible) {
+    // Content whose views are not made yet has them made before the window takes its size
+    // from them, which it does before any show event.
+    if (visible) content_->makeViews();
+    QWidget::setVisible(visible);
+}
+
 void MenuBarPanel::showEvent(QShowEvent* event) {
     // The installed icon, for the taskbar entry on X11 (Wayland finds it through the desktop
     // file; a tool window has no entry); none when the program runs uninstalled. Looked up

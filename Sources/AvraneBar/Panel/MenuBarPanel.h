@@ -81,6 +81,9 @@ signals:
     // Another window (not one of its own pop-ups) became the active one, or none is.
     void deactivated();
 
+public:
+    void setVisible(bool visible) override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

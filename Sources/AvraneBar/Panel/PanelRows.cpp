@@ -34,7 +34,6 @@ QLabel* valueLabel(const char* name) {
 
 QComboBox* popUp(const char* name) {
     auto* box = named(new PopUpButton, name);
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     box->setMinimumContentsLength(6);
     return box;
 }

@@ -65,7 +65,8 @@ double roomOnScreen(const QWidget* window) {
 
 }  // namespace
 
-PanelViewController::PanelViewController(HeadsetController& controller, UpdateChecker& updateChecker, QWidget* parent)
+PanelViewController::PanelViewController(HeadsetController& controller, UpdateChecker& updateChecker, QWidget* parent,
+                                         Build build)
     : QWidget(parent),
       controller_(controller),
       updateChecker_(updateChecker),
@@ -77,9 +78,17 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
     setObjectName(QStringLiteral("panelContent"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
+    NotificationCenter::defaultCenter().observe(Localization::didChange, this, [this] { relabel(); });
+    if (build == Build::now) makeViews();
+}
 
+PanelViewController::~PanelViewController() = default;
+
+void PanelViewController::makeViews() {
+    if (built_) return;
     notice_ = hintLabel("notice");
-    notice_->setHidden(true);
+    setText(notice_, noticeText_);
+    notice_->setHidden(noticeText_.isEmpty());
     deviceLabel_ = titleLabel("deviceLabel");
     firmwareLabel_ = hintLabel("firmwareLabel");
     batteryBar_ = named(new BatteryBar, "batteryBar");
@@ -147,12 +156,9 @@ PanelViewController::PanelViewController(HeadsetController& controller, UpdateCh
 
     build();
     connectControls();
-    relabel();
-    NotificationCenter::defaultCenter().observe(Localization::didChange, this, [this] { relabel(); });
     built_ = true;
+    relabel();
 }
-
-PanelViewController::~PanelViewController() = default;
 
 void PanelViewController::build() {
     // One view holds everything, as the layout dump starts from it.
@@ -341,6 +347,8 @@ void PanelViewController::connectControls() {
 }
 
 void PanelViewController::relabel() {
+    // Views made later are labelled as they are made.
+    if (!built_) return;
     labels_ = model_.labels();
     const PanelLabels& l = labels_;
     const auto sliderTitle = [](SliderRow* row, const QString& title) {
@@ -418,7 +426,8 @@ void PanelViewController::relabel() {
     updateContentLimits();
 }
 
-double PanelViewController::fittingWidth() const {
+double PanelViewController::fittingWidth() {
+    makeViews();
     double width = sizing::minimumWidth;
     for (const TitledRow& row : titledRows_) {
         const int title = row.slider ? row.slider->widestTitleWidth() : row.title->fontMetrics().horizontalAdvance(row.title->text());
@@ -427,7 +436,10 @@ double PanelViewController::fittingWidth() const {
     return width;
 }
 
-void PanelViewController::render(const HeadsetSnapshot& snapshot) { apply(model_.render(snapshot)); }
+void PanelViewController::render(const HeadsetSnapshot& snapshot) {
+    makeViews();
+    apply(model_.render(snapshot));
+}
 
 void PanelViewController::showStored(const StoredSettings& stored) {
     setChecked(batteryTextSwitch_, stored.switches.batteryText);
@@ -508,6 +520,7 @@ void PanelViewController::apply(const VisibilityChange& change) {
 }
 
 void PanelViewController::renderUpdate(const UpdateChecker::State& state) {
+    if (!built_) return;  // views made later show the state of then
     const UpdateRow row = model_.updateRow(state);
     setText(updateStatusValue_, row.status.text);
     style::setTone(updateStatusValue_, row.status.tone);
@@ -524,13 +537,15 @@ int PanelViewController::innerWidth() const {
     return std::max(0, width() - margins.left() - margins.right());
 }
 
-double PanelViewController::cardAreaHeight() const {
+double PanelViewController::cardAreaHeight() {
+    makeViews();
     QLayout* stack = cardStackView_->layout();
     const int width = innerWidth();
     return stack->hasHeightForWidth() ? stack->totalHeightForWidth(width) : stack->totalSizeHint().height();
 }
 
-double PanelViewController::fittingHeight() const {
+double PanelViewController::fittingHeight() {
+    makeViews();
     // The layout's own height with the card list at its full height, worked out from the items
     // so that nothing depends on sizes the window has not laid out yet.
     // Hiding or showing a row or card, and new texts, ask the layouts to work out their sizes
@@ -555,6 +570,7 @@ double PanelViewController::fittingHeight() const {
 }
 
 void PanelViewController::updateContentLimits() {
+    if (!built_) return;  // nothing to fit yet; views are made before the panel first shows
     QWidget* window = this->window();
     // Not yet in the window it will be shown in: limits set now would stay on the content.
     if (window == this && !isVisible()) return;
@@ -588,7 +604,8 @@ void PanelViewController::updateContentLimits() {
 }
 
 void PanelViewController::setNotice(const QString& text) {
-    if (text == notice_->text() && notice_->isHidden() == text.isEmpty()) return;
+    noticeText_ = text;
+    if (!built_ || (text == notice_->text() && notice_->isHidden() == text.isEmpty())) return;
     setText(notice_, text);
     notice_->setHidden(text.isEmpty());
     updateContentLimits();
@@ -623,6 +640,7 @@ void PanelViewController::showEvent(QShowEvent* event) {
 }
 
 void PanelViewController::wheelEvent(QWheelEvent* event) {
+    if (!built_) return;
     // Over the header, the footer or a control that does not take the wheel: the card list
     // scrolls, as it does over the cards.
     QCoreApplication::sendEvent(cardScrollView_->verticalScrollBar(), event);

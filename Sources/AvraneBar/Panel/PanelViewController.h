@@ -32,9 +32,18 @@ class PanelViewController : public QWidget {
     Q_OBJECT
 
 public:
-    PanelViewController(HeadsetController& controller, UpdateChecker& updateChecker, QWidget* parent = nullptr);
+    // When the views are made: at once, or when the content is first rendered, measured or
+    // about to be shown by its window (its texts, states and notice are then those of that
+    // moment).
+    enum class Build { now, whenFirstShown };
+
+    PanelViewController(HeadsetController& controller, UpdateChecker& updateChecker, QWidget* parent = nullptr,
+                        Build build = Build::now);
     ~PanelViewController() override;
 
+    // The views now, unless they are made already.
+    void makeViews();
+    bool isBuilt() const { return built_; }
     // Shows what differs from the snapshot shown last (everything after a relabel).
     void render(const HeadsetSnapshot& snapshot);
     void renderUpdate(const UpdateChecker::State& state);
@@ -53,10 +62,10 @@ public:
 
     // The width at which every row title shows whole, with any value its slider can show,
     // whether the row is shown now or not; never below the panel's minimum width.
-    double fittingWidth() const;
+    double fittingWidth();
     // The height at which every card shows without scrolling, and the card list's part of it.
-    double fittingHeight() const;
-    double cardAreaHeight() const;
+    double fittingHeight();
+    double cardAreaHeight();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -79,66 +88,67 @@ private:
     TimerCalls calls_;
     PanelModel model_;
 
-    QLabel* notice_;
-    ElidedLabel* deviceLabel_;
-    QLabel* firmwareLabel_;  // wraps: the hint for a dongle that may not be opened is long
-    BatteryBar* batteryBar_;
-    QLabel* batteryLabel_;
-    SliderRow* volumeRow_;
-    SliderRow* balanceRow_;
-    SliderRow* sidetoneRow_;
-    QLabel* micValue_;
-    QLabel* micHint_;
-    ElidedLabel* micRowTitle_;
-    QComboBox* ancPopUp_;
-    ElidedLabel* ancRowTitle_;
-    SliderRow* ambientRow_;
-    ToggleSwitch* voiceFocusSwitch_;
-    ElidedLabel* voiceFocusTitle_;
+    QString noticeText_;
+    QLabel* notice_ = nullptr;
+    ElidedLabel* deviceLabel_ = nullptr;
+    QLabel* firmwareLabel_ = nullptr;  // wraps: the hint for a dongle that may not be opened is long
+    BatteryBar* batteryBar_ = nullptr;
+    QLabel* batteryLabel_ = nullptr;
+    SliderRow* volumeRow_ = nullptr;
+    SliderRow* balanceRow_ = nullptr;
+    SliderRow* sidetoneRow_ = nullptr;
+    QLabel* micValue_ = nullptr;
+    QLabel* micHint_ = nullptr;
+    ElidedLabel* micRowTitle_ = nullptr;
+    QComboBox* ancPopUp_ = nullptr;
+    ElidedLabel* ancRowTitle_ = nullptr;
+    SliderRow* ambientRow_ = nullptr;
+    ToggleSwitch* voiceFocusSwitch_ = nullptr;
+    ElidedLabel* voiceFocusTitle_ = nullptr;
     QList<QWidget*> ambientRows_;
     QList<QWidget*> headsetBluetoothRows_;
-    QComboBox* btModePopUp_;
-    ElidedLabel* btModeTitle_;
-    QComboBox* btStartupPopUp_;
-    ElidedLabel* btStartupTitle_;
-    QLabel* btStateValue_;
-    ElidedLabel* btStateTitle_;
-    QLabel* computerLinkValue_;
-    ElidedLabel* computerLinkTitle_;
-    QLabel* computerLinkHint_;
-    QComboBox* ncStartupPopUp_;
-    ElidedLabel* ncStartupTitle_;
-    QComboBox* autoPowerOffPopUp_;
-    ElidedLabel* autoPowerOffTitle_;
-    ToggleSwitch* ledSwitch_;
-    ElidedLabel* ledTitle_;
-    QLabel* ledHint_;
-    ToggleSwitch* batteryTextSwitch_;
-    ElidedLabel* batteryTextTitle_;
-    ToggleSwitch* volumeTextSwitch_;
-    ElidedLabel* volumeTextTitle_;
-    QComboBox* trayIconColourPopUp_;
-    ElidedLabel* trayIconColourTitle_;
-    ToggleSwitch* dockSwitch_;
-    ElidedLabel* dockTitle_;
-    QLabel* dockHint_;
-    ToggleSwitch* startAtLoginSwitch_;
-    ElidedLabel* startAtLoginTitle_;
-    ToggleSwitch* lowBatteryAlertsSwitch_;
-    ElidedLabel* lowBatteryAlertsTitle_;
-    QComboBox* updateIntervalPopUp_;
-    ElidedLabel* updateIntervalTitle_;
-    QLabel* updateStatusValue_;
-    ElidedLabel* updateStatusTitle_;
-    QPushButton* updateActionButton_;
+    QComboBox* btModePopUp_ = nullptr;
+    ElidedLabel* btModeTitle_ = nullptr;
+    QComboBox* btStartupPopUp_ = nullptr;
+    ElidedLabel* btStartupTitle_ = nullptr;
+    QLabel* btStateValue_ = nullptr;
+    ElidedLabel* btStateTitle_ = nullptr;
+    QLabel* computerLinkValue_ = nullptr;
+    ElidedLabel* computerLinkTitle_ = nullptr;
+    QLabel* computerLinkHint_ = nullptr;
+    QComboBox* ncStartupPopUp_ = nullptr;
+    ElidedLabel* ncStartupTitle_ = nullptr;
+    QComboBox* autoPowerOffPopUp_ = nullptr;
+    ElidedLabel* autoPowerOffTitle_ = nullptr;
+    ToggleSwitch* ledSwitch_ = nullptr;
+    ElidedLabel* ledTitle_ = nullptr;
+    QLabel* ledHint_ = nullptr;
+    ToggleSwitch* batteryTextSwitch_ = nullptr;
+    ElidedLabel* batteryTextTitle_ = nullptr;
+    ToggleSwitch* volumeTextSwitch_ = nullptr;
+    ElidedLabel* volumeTextTitle_ = nullptr;
+    QComboBox* trayIconColourPopUp_ = nullptr;
+    ElidedLabel* trayIconColourTitle_ = nullptr;
+    ToggleSwitch* dockSwitch_ = nullptr;
+    ElidedLabel* dockTitle_ = nullptr;
+    QLabel* dockHint_ = nullptr;
+    ToggleSwitch* startAtLoginSwitch_ = nullptr;
+    ElidedLabel* startAtLoginTitle_ = nullptr;
+    ToggleSwitch* lowBatteryAlertsSwitch_ = nullptr;
+    ElidedLabel* lowBatteryAlertsTitle_ = nullptr;
+    QComboBox* updateIntervalPopUp_ = nullptr;
+    ElidedLabel* updateIntervalTitle_ = nullptr;
+    QLabel* updateStatusValue_ = nullptr;
+    ElidedLabel* updateStatusTitle_ = nullptr;
+    QPushButton* updateActionButton_ = nullptr;
     QWidget* updateActionRow_ = nullptr;
-    ElidedLabel* versionLabel_;
-    QPushButton* checkUpdateButton_;
-    QComboBox* languagePopUp_;
-    QLabel* languageLabel_;
-    QPushButton* resetSizeButton_;
-    QPushButton* quitButton_;
-    ElidedLabel* notSavedLabel_;
+    ElidedLabel* versionLabel_ = nullptr;
+    QPushButton* checkUpdateButton_ = nullptr;
+    QComboBox* languagePopUp_ = nullptr;
+    QLabel* languageLabel_ = nullptr;
+    QPushButton* resetSizeButton_ = nullptr;
+    QPushButton* quitButton_ = nullptr;
+    ElidedLabel* notSavedLabel_ = nullptr;
     QWidget* stack_ = nullptr;
     QList<Card*> cards_;
     QScrollArea* cardScrollView_ = nullptr;
@@ -157,7 +167,7 @@ private:
     };
     QList<TitledRow> titledRows_;
     PanelLabels labels_;
-    bool built_ = false;  // palette changes arrive while the views are still being made
+    bool built_ = false;  // also: palette changes arrive while the views are still being made
 };
 
 }  // namespace avrane

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QEvent>
 #include <QMenu>
+#include <QPointer>
 
 #include "AvraneBar/Alerts/DesktopNotifier.h"
 #include "AvraneBar/Controller/HeadsetController.h"
@@ -208,10 +209,13 @@ void MenuBarController::apply(const StatusItemModel::Output& output) {
     }
 }
 
+std::optional<TrayKind> MenuBarController::trayKind() const { return host_->settledKind(); }
+
 void MenuBarController::redrawIcon() {
     if (!tray_) return;
-    tray_->setIcon(statusIcon(model_.renderedTitle().value_or(QString()), ink_));
-    emit iconRedrawn();
+    tray_->setIcon(statusIcon(model_.renderedTitle().value_or(QString()), ink_, [self = QPointer(this)] {
+        if (self) emit self->iconRedrawn();
+    }));
 }
 
 void MenuBarController::relabel() {

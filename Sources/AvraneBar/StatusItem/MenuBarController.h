@@ -13,6 +13,7 @@
 #include "AvraneBar/StatusItem/PanelToggle.h"
 #include "AvraneBar/StatusItem/StatusItemText.h"
 #include "AvraneBar/StatusItem/TrayIconInk.h"
+#include "AvraneBar/StatusItem/TrayPresence.h"
 
 class QAction;
 class QMenu;
@@ -65,12 +66,14 @@ public:
     // The tray item; nothing while no tray is there.
     QSystemTrayIcon* trayIcon() const { return tray_; }
     bool hasTray() const { return tray_ != nullptr; }
+    // The kind of tray the icon is in, once Qt has settled on one.
+    std::optional<TrayKind> trayKind() const;
     // The title drawn in the icon last, and the tool tip.
     const std::optional<QString>& renderedTitle() const { return model_.renderedTitle(); }
     QString toolTip() const { return toolTip_; }
 
 signals:
-    // The icon was drawn again (a new title or palette).
+    // The icon was drawn again (a new title or palette): the tray has taken in its picture.
     void iconRedrawn();
 
 protected:

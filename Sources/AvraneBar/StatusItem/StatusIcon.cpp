@@ -4,12 +4,16 @@
 #include <array>
 #include <map>
 #include <tuple>
+#include <utility>
 
 #include <QFont>
-#include <QFontMetrics>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QRawFont>
 
 namespace avrane {
 namespace {
@@ -47,15 +51,48 @@ TitleParts parseTitle(const QString& title) {
 
 QFont digitFont(int pixelSize) {
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    // DejaVu Sans Condensed is DejaVu Sans narrowed to nine tenths: the bold face narrowed by
+    // FreeType draws the same digits to a few levels of grey, from the file the panel's titles
+    // already hold, where the condensed face would be one more file mapped for the icon alone.
+    font.setFamilies({QStringLiteral("DejaVu Sans")});
+    font.setStyleName(QStringLiteral("Bold"));  // not the condensed face, which is nearer in width
     font.setStyleHint(QFont::SansSerif);
     font.setWeight(QFont::Bold);
+    font.setStretch(90);
     font.setPixelSize(pixelSize);
     // Puts the tops and bottoms of the digits on whole pixels (full hinting renders them
     // unhinted on some platforms); grey antialiasing keeps to one colour.
     font.setHintingPreference(QFont::PreferVerticalHinting);
     font.setStyleStrategy(QFont::NoSubpixelAntialias);
     return font;
+}
+
+// Digits set as glyphs side by side, without shaping: digits have no ligatures and no kerning
+// between them, and shaping would copy the font's layout tables for each of the sizes the
+// icon tries.
+struct DigitRun {
+    QGlyphRun glyphs;
+    QRect ink;  // from the origin on the baseline, on whole pixels
+};
+
+DigitRun digitRun(const QString& digits, int pixelSize) {
+    const QRawFont font = QRawFont::fromFont(digitFont(pixelSize));
+    const QList<quint32> indexes = font.glyphIndexesForString(digits);
+    const QList<QPointF> advances = font.advancesForGlyphIndexes(indexes);
+    QList<QPointF> positions;
+    QRectF ink;
+    qreal pen = 0;
+    for (qsizetype i = 0; i < indexes.size(); ++i) {
+        positions << QPointF(pen, 0);
+        ink |= font.boundingRect(indexes[i]).translated(pen, 0);
+        pen += advances[i].x();
+    }
+    DigitRun run;
+    run.glyphs.setRawFont(font);
+    run.glyphs.setGlyphIndexes(indexes);
+    run.glyphs.setPositions(positions);
+    run.ink = QRect(qRound(ink.x()), qRound(ink.y()), qRound(ink.width()), qRound(ink.height()));
+    return run;
 }
 
 // Sized on a wide stand-in so that a number keeps its size as it changes (81 is not drawn
@@ -81,7 +118,7 @@ struct Fit {
 };
 
 Fit fitAt(const QString& sample, int size, QSize box, bool bolt) {
-    const QRect ink = QFontMetrics(digitFont(size)).tightBoundingRect(sample);
+    const QRect ink = digitRun(sample, size).ink;
     const int width = ink.width() + (bolt ? boltSpace(size, ink.height()) : 0);
     return {width, ink.height(), width <= box.width() && ink.height() <= box.height()};
 }
@@ -130,16 +167,14 @@ void drawBolt(QPainter& painter, const QRectF& box) {
 // Centred in `box` on whole pixels, so the hinted edges stay sharp; with `bolt`, a bolt as
 // tall as the digits follows them.
 void drawNumber(QPainter& painter, const QString& digits, const QRect& box, int pixelSize, bool bolt = false) {
-    const QFont font = digitFont(pixelSize);
-    const QFontMetrics metrics(font);
-    const QRect ink = metrics.tightBoundingRect(digits);
-    const QRect sample = metrics.tightBoundingRect(sizingSample(digits));
+    const DigitRun run = digitRun(digits, pixelSize);
+    const QRect& ink = run.ink;
+    const QRect sample = digits == sizingSample(digits) ? ink : digitRun(sizingSample(digits), pixelSize).ink;
     const int trailing = bolt ? boltSpace(pixelSize, sample.height()) : 0;
     const int left = box.left() + (box.width() - ink.width() - trailing) / 2;
     const int top = box.top() + (box.height() - sample.height()) / 2;
-    painter.setFont(font);
     painter.setPen(Qt::black);
-    painter.drawText(QPoint(left - ink.left(), top - sample.top()), digits);
+    painter.drawGlyphRun(QPointF(left - ink.left(), top - sample.top()), run.glyphs);
     if (bolt) {
         const int boltLeft = left + ink.width() + trailing - boltWidth(sample.height());
         drawBolt(painter, QRectF(boltLeft, top, boltWidth(sample.height()), sample.height()));
@@ -266,6 +301,65 @@ void paintCoverage(QImage& image, const QImage& mask, Rgb colour) {
     painter.drawImage(0, 0, layer);
 }
 
+// Hosts take the size they draw (22 and 24 at twice the scale are 44 and 48), but waybar
+// takes the largest and shrinks it to its own size (16 unless configured): 48 shrinks to 16
+// and 24 by whole factors, which keeps the strokes and outline whole.
+constexpr std::array<int, 6> iconSides{16, 22, 24, 32, 44, 48};
+
+// Draws each size the first time it is asked for: an XEmbed tray paints one size, a
+// StatusNotifierItem host reads them all. Picks and scales the way QIcon does among pixmaps.
+class StatusIconEngine final : public QIconEngine {
+public:
+    StatusIconEngine(QString title, IconInk ink, std::function<void()> drawn)
+        : title_(std::move(title)), ink_(ink), drawn_(std::move(drawn)) {}
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        QSize actual(sideFor(size), sideFor(size));
+        if (actual.width() > size.width() || actual.height() > size.height()) actual.scale(size, Qt::KeepAspectRatio);
+        return actual;
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QPixmap pixmap = drawnAt(sideFor(size));
+        const QSize actual = actualSize(size, mode, state);
+        return pixmap.size() == actual ? pixmap : pixmap.scaled(actual, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        const QPaintDevice* device = painter->device();
+        const qreal ratio = device ? device->devicePixelRatio() : qApp->devicePixelRatio();
+        painter->drawPixmap(rect, pixmap(rect.size() * ratio, mode, state));
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (const int side : iconSides) sizes << QSize(side, side);
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new StatusIconEngine(*this); }
+    QString key() const override { return QStringLiteral("avrane.statusIcon"); }
+
+private:
+    // The smallest size at least as large as `size`, else the largest.
+    static int sideFor(const QSize& size) {
+        const qint64 wanted = qint64(size.width()) * size.height();
+        for (const int side : iconSides) {
+            if (qint64(side) * side >= wanted) return side;
+        }
+        return iconSides.back();
+    }
+    const QPixmap& drawnAt(int side) {
+        QPixmap& pixmap = pixmaps_[side];
+        if (pixmap.isNull()) {
+            pixmap = QPixmap::fromImage(drawStatusIcon(title_, side, ink_));
+            if (drawn_) std::exchange(drawn_, nullptr)();
+        }
+        return pixmap;
+    }
+
+    QString title_;
+    IconInk ink_;
+    std::function<void()> drawn_;  // until the first size is drawn
+    std::map<int, QPixmap> pixmaps_;
+};
+
 }  // namespace
 
 QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, qreal devicePixelRatio) {
@@ -293,15 +387,8 @@ QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, q
     return image;
 }
 
-QIcon statusIcon(const QString& title, const IconInk& ink) {
-    QIcon icon;
-    // Hosts take the size they draw (22 and 24 at twice the scale are 44 and 48), but waybar
-    // takes the largest and shrinks it to its own size (16 unless configured): 48 shrinks to
-    // 16 and 24 by whole factors, which keeps the strokes and outline whole.
-    for (const int size : {16, 22, 24, 32, 44, 48}) {
-        icon.addPixmap(QPixmap::fromImage(drawStatusIcon(title, size, ink)));
-    }
-    return icon;
+QIcon statusIcon(const QString& title, const IconInk& ink, std::function<void()> drawn) {
+    return QIcon(new StatusIconEngine(title, ink, std::move(drawn)));
 }
 
 }  // namespace avrane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QIcon>
 #include <QImage>
 #include <QString>
@@ -20,7 +22,9 @@ namespace avrane {
 // so that strokes stay on whole pixels.
 QImage drawStatusIcon(const QString& title, int pixelSize, const IconInk& ink, qreal devicePixelRatio = 1.0);
 
-// Pixmaps at 16, 22, 24, 32, 44 and 48 pixels, each drawn at its own size (not scaled).
-QIcon statusIcon(const QString& title, const IconInk& ink);
+// The icon at 16, 22, 24, 32, 44 and 48 pixels, each drawn at its own size (not scaled), and
+// each when it is first asked for; `drawn` is called once, when the first of them is drawn
+// (the tray takes the icon in: inside its paint event, or its host's read over the bus).
+QIcon statusIcon(const QString& title, const IconInk& ink, std::function<void()> drawn = {});
 
 }  // namespace avrane

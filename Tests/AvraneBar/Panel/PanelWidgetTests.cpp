@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include "AvraneBar/Panel/HintLabel.h"
 #include "AvraneBar/Panel/MenuBarPanel.h"
 #include "AvraneBar/Panel/PanelViewController.h"
+#include "AvraneBar/Panel/PopUpButton.h"
 #include "AvraneSim/Simulator.h"
 #include "Support/QtTestSupport.h"
 #include "Support/SimulatedController.h"
@@ -51,10 +53,12 @@ protected:
         content = nullptr;
         panel.reset();
     }
-    void make(UpdateChecker& updates) {
+    void make(UpdateChecker& updates, PanelViewController::Build build = PanelViewController::Build::now,
+              const QString& notice = {}) {
         content = nullptr;
         panel.reset();
-        content = new PanelViewController(*controller, updates);
+        content = new PanelViewController(*controller, updates, nullptr, build);
+        content->setNotice(notice);
         panel = std::make_unique<MenuBarPanel>(content, UserDefaults(testing::freshFilePath()));
         panel->show();
         content->render(controller->snapshot());
@@ -168,6 +172,70 @@ TEST_F(PanelWidgets, aChangeOfLanguageRelabelsEveryTextAndKeepsEverySelection) {
     expected["languagePopUp"] = 1;  // the language menu shows the new choice
     EXPECT_EQ(selections(), expected);
     EXPECT_EQ(find<QComboBox>("ancPopUp")->itemText(2), "외부음 취입");
+}
+
+// Views made when the panel first shows (as at launch, after the tray icon) are the views made
+// at once: the same widgets, texts, states and places, with what was set before they existed.
+TEST_F(PanelWidgets, viewsMadeWhenFirstShownAreTheViewsMadeAtOnce) {
+    const auto tree = [&] {
+        QStringList lines;
+        for (const QWidget* widget : panel->findChildren<QWidget*>()) {
+            QString line = QStringLiteral("%1 %2 %3 ").arg(widget->metaObject()->className(), widget->objectName())
+                               .arg(widget->isVisibleTo(panel.get()));
+            QDebug(&line) << widget->geometry() << widget->isEnabled();
+            if (const auto* label = qobject_cast<const QLabel*>(widget)) line += label->text();
+            if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) line += button->text() + (button->isChecked() ? "+" : "-");
+            if (const auto* box = qobject_cast<const QComboBox*>(widget)) line += box->currentText();
+            if (const auto* slider = qobject_cast<const QSlider*>(widget)) line += QString::number(slider->value());
+            lines << line;
+        }
+        return lines;
+    };
+    const QString notice = QStringLiteral("The desktop shows no tray icons");
+    Localization::shared().setLanguage(Language::korean);
+    make(checker, PanelViewController::Build::now, notice);
+    const QStringList atOnce = tree();
+
+    Localization::shared().setLanguage(Language::english);
+    content = nullptr;
+    panel.reset();
+    content = new PanelViewController(*controller, checker, nullptr, PanelViewController::Build::whenFirstShown);
+    content->setNotice(notice);
+    Localization::shared().setLanguage(Language::korean);
+    panel = std::make_unique<MenuBarPanel>(content, UserDefaults(testing::freshFilePath()));
+    EXPECT_FALSE(content->isBuilt());
+    // Shown before anything rendered it: the views are made as it shows.
+    panel->show();
+    EXPECT_TRUE(content->isBuilt());
+    content->render(controller->snapshot());
+    content->updateContentLimits();
+    EXPECT_EQ(tree(), atOnce);
+    EXPECT_TRUE(find<QLabel>("notice")->isVisibleTo(panel.get()));
+}
+
+// The pop-ups take the size Qt gives room for six characters and an icon, whatever their
+// items, and make their lists when they first open, not with the panel (the language pop-up's
+// own font makes Qt build its list at once).
+TEST_F(PanelWidgets, popUpsHaveTheMinimumContentsSizeWithoutTheirLists) {
+    const QList<PopUpButton*> popUps = panel->findChildren<PopUpButton*>();
+    ASSERT_EQ(popUps.size(), 8);
+    int listsMade = 0;
+    for (PopUpButton* box : popUps) {
+        SCOPED_TRACE(box->objectName().toStdString());
+        QComboBox qt;
+        qt.setFont(box->font());
+        qt.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        qt.setMinimumContentsLength(box->minimumContentsLength());
+        for (int i = 0; i < box->count(); ++i) qt.addItem(box->itemText(i));
+        EXPECT_EQ(box->sizeHint(), qt.sizeHint());
+        EXPECT_EQ(box->minimumSizeHint(), qt.minimumSizeHint());
+        listsMade += box->findChild<QAbstractItemView*>() != nullptr;
+    }
+    EXPECT_LE(listsMade, 1);
+    auto* anc = find<QComboBox>("ancPopUp");
+    anc->showPopup();
+    EXPECT_NE(anc->findChild<QAbstractItemView*>(), nullptr);
+    anc->hidePopup();
 }
 
 TEST_F(PanelWidgets, theWindowKeepsTheUsersSizeAndHidesOnEscape) {

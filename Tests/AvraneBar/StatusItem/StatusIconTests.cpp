@@ -182,11 +182,18 @@ TEST(StatusIcon, glyphAndDigitsStandOutFromEveryBar) {
     EXPECT_EQ(iconInk(TrayIconColour::light, breeze), (IconInk{white, std::nullopt}));
 }
 
+// Each size is drawn when asked for; the first one drawn is told once.
 TEST(StatusIcon, iconHoldsEachSizeDrawnAtThatSize) {
-    const QIcon icon = statusIcon(" 80%", blackInk);
+    int drawn = 0;
+    const QIcon icon = statusIcon(" 80%", blackInk, [&] { ++drawn; });
+    EXPECT_EQ(drawn, 0);
     for (const QSize size : icon.availableSizes()) {
         EXPECT_EQ(icon.pixmap(size).toImage(), draw(" 80%", size.width())) << size.width();
     }
+    EXPECT_EQ(drawn, 1);
+    // Between sizes, and above the largest, the nearest larger one scaled, as among pixmaps.
+    EXPECT_EQ(icon.pixmap(QSize(20, 20)).toImage(), QPixmap::fromImage(draw(" 80%", 22)).scaled(20, 20, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).toImage());
+    EXPECT_EQ(icon.pixmap(QSize(64, 64)).size(), QSize(48, 48));
 }
 
 }  // namespace
