@@ -491,7 +491,9 @@ TEST_P(OnPlasma, theItemThePanelBesideTheIconAndAShellThatComesBack) {
     // plasmashell goes (kded5 keeps the watcher): the program is a window of its own that
     // Escape leaves alone, until the shell is back with the item in its panel.
     plasma.stopShell();
-    EXPECT_TRUE(app.waitFor([&] { return panelShown(true); }, "the panel shown without a tray"));
+    EXPECT_TRUE(app.waitFor([&] {
+        return panelShown(true) && x.windowType(x.window(panelTitle)->id) == QStringLiteral("_NET_WM_WINDOW_TYPE_NORMAL");
+    }, "the panel shown as an ordinary window"));
     if (app.waitFor([&] { return x.inputFocus() == x.window(panelTitle)->id; }, "the window to take the keyboard")) {
         ASSERT_TRUE(x.pressKey("Escape"));
         EXPECT_FALSE(waitUntil([&] { return panelShown(false); }, 1s)) << "Escape closed the window";
