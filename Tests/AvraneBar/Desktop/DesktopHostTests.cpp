@@ -358,7 +358,6 @@ TEST_F(RealDesktop, gnomeShellWithTheAppIndicatorExtension) {
     const auto panel = gnome.window(panelTitle);
     report(host + ", panel at launch", describe(panel->frame) + (panel->x11 ? " (XWayland)" : " (Wayland)") +
                                            (panel->decorated ? ", with a title bar" : ", no title bar"));
-    keep(host + " panel", gnome.screenshot());
     EXPECT_EQ(panel->frame.top(), bar.bottom() + 1 + barGap);
     EXPECT_FALSE(panel->decorated);
     EXPECT_TRUE(panel->x11);
@@ -366,6 +365,7 @@ TEST_F(RealDesktop, gnomeShellWithTheAppIndicatorExtension) {
     const auto shown = shotOf(app, isOurs);
     ASSERT_TRUE(shown);
     expectLegible(host, shown->first, shown->second, barAround(shown->first, shown->second, bar));
+    keep(host + " panel", gnome.screenshot());  // by now the panel has drawn too
 
     // A double click (GNOME's way to activate an item) closes and opens the panel; Escape
     // closes it.
