@@ -7,6 +7,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusReply>
+#include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
@@ -57,9 +59,15 @@ void TrayHost::start() {
             bus.connect(watcherService, watcherPath, watcherService, QLatin1String(signal), this, SLOT(askWatcher()));
         }
         followHostNames();
+        // Without a watcher there is nothing to wait for: an X11 tray may take the icon at once
+        // (one quick question, where waiting for the answer below would hold the icon up
+        // behind the launch's other work).
+        const QDBusReply<bool> watched = bus.interface()->isServiceRegistered(watcherService);
+        mayTell_ = watched.isValid() && !watched.value();
         askWatcher();
     } else {
         answered_ = true;
+        mayTell_ = true;
     }
     xcb_connection_t* connection = x11() ? x11::connection() : nullptr;
     if (!connection) {
@@ -108,6 +116,7 @@ void TrayHost::askWatcher() {
         watcherSaysHost_ = reply.isValid() && reply.value().variant().toBool();
         const bool first = !answered_;
         answered_ = true;
+        mayTell_ = true;
         takeHostPresence();
         if (first) emit answered();
     });
@@ -172,10 +181,10 @@ bool TrayHost::nativeEventFilter(const QByteArray& eventType, void* message, qin
 }
 
 void TrayHost::update() {
-    // Qt settles the kind of its icon at the first tray call, so nothing is said before the
-    // watcher has answered: an XEmbed tray announced first (Plasma's proxy, for one) would
-    // otherwise win over the StatusNotifierItem host that the desktop shows.
-    if (!answered_) return;
+    // Qt settles the kind of its icon at the first tray call, so nothing is said before a
+    // watcher that is there has answered: an XEmbed tray announced first (Plasma's proxy, for
+    // one) would otherwise win over the StatusNotifierItem host that the desktop shows.
+    if (!mayTell_) return;
     const bool available = trayCanShowIcon(hosts_, settled_, x11());
     if (available == available_) return;
     available_ = available;

@@ -71,6 +71,7 @@ private:
     std::optional<TrayKind> settled_;
     bool available_ = false;
     bool answered_ = false;
+    bool mayTell_ = false;  // whether availability may be told: the watcher answered, or there is none
     QDBusServiceWatcher* watcher_ = nullptr;
     QTimer xembedPoll_;
     unsigned int selectionAtom_ = 0;  // _NET_SYSTEM_TRAY_S<n>, once interned
