@@ -142,7 +142,7 @@ std::optional<GnomeShell::TopBar> GnomeShell::topBar() const {
     for (const QJsonValue item : object.value("items").toArray()) {
         const QJsonObject i = item.toObject();
         bar.items.push_back({i.value("id").toString(), i.value("title").toString(), i.value("visible").toBool(),
-                             rectOf(i.value("button")), rectOf(i.value("icon"))});
+                             rectOf(i.value("button")), rectOf(i.value("icon")), i.value("hover").toBool()});
     }
     return bar;
 }

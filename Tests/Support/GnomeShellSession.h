@@ -29,6 +29,7 @@ public:
         QString id, title;
         bool visible = false;
         QRect button, icon;  // the icon's box may be as high as the bar
+        bool hovered = false;  // the shell has seen the pointer over it
     };
     struct TopBar {
         QRect bar;

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <memory>
+#include <utility>
+
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QComboBox>
@@ -119,6 +122,23 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::openPanelAfterIcon() {
+    // The panel goes under the icon or is a window of its own: it waits a moment for the
+    // desktop to say whether it has a tray, as a window placed first stays where the window
+    // manager put it (KWin's corner) when it turns into the drop-down.
+    if (menuBar_->trayIsKnown()) {
+        openPanelOnceTrayIsKnown();
+        return;
+    }
+    const auto opened = std::make_shared<bool>(false);
+    const auto open = [this, opened] {
+        if (std::exchange(*opened, true)) return;
+        openPanelOnceTrayIsKnown();
+    };
+    connect(menuBar_.get(), &MenuBarController::trayKnown, this, open, Qt::SingleShotConnection);
+    QTimer::singleShot(iconWaitAtLaunch, this, open);
+}
+
+void AppDelegate::openPanelOnceTrayIsKnown() {
     // Once an XEmbed tray has painted the icon (its picture is on the screen before the panel's
     // views are made), or after a moment without the paint. A StatusNotifierItem host, or a
     // tray still to come, draws the icon in its own process whenever it reads it: the panel

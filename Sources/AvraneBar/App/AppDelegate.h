@@ -59,6 +59,7 @@ private:
     void alert(const HeadsetSnapshot& snapshot);
     void dumpLayout() const;
     void openPanelAfterIcon();
+    void openPanelOnceTrayIsKnown();
 
     UpdateChecker updateChecker_;
     std::unique_ptr<HeadsetController> controller_;

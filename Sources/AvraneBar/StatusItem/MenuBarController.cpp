@@ -55,6 +55,7 @@ MenuBarController::MenuBarController(PanelViewController* content, SteadyNow now
         }
     });
     connect(host_, &TrayHost::answered, this, &MenuBarController::updateNotice);
+    connect(host_, &TrayHost::answered, this, &MenuBarController::trayKnown);
     NotificationCenter::defaultCenter().observe(Localization::didChange, this, [this] { relabel(); });
     NotificationCenter::defaultCenter().observe(MenuBarPreferences::didChange, this, [this] {
         const IconInk before = ink_;
@@ -210,6 +211,8 @@ void MenuBarController::apply(const StatusItemModel::Output& output) {
 }
 
 std::optional<TrayKind> MenuBarController::trayKind() const { return host_->settledKind(); }
+
+bool MenuBarController::trayIsKnown() const { return host_->hasAnswered(); }
 
 void MenuBarController::redrawIcon() {
     if (!tray_) return;

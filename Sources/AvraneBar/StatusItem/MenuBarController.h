@@ -68,6 +68,8 @@ public:
     bool hasTray() const { return tray_ != nullptr; }
     // The kind of tray the icon is in, once Qt has settled on one.
     std::optional<TrayKind> trayKind() const;
+    // Whether the desktop has said if it has a tray (a moment after launch; `trayKnown` tells).
+    bool trayIsKnown() const;
     // The title drawn in the icon last, and the tool tip.
     const std::optional<QString>& renderedTitle() const { return model_.renderedTitle(); }
     QString toolTip() const { return toolTip_; }
@@ -75,6 +77,8 @@ public:
 signals:
     // The icon was drawn again (a new title or palette): the tray has taken in its picture.
     void iconRedrawn();
+    // The desktop has said whether it has a tray, and the icon is in it if it has (once).
+    void trayKnown();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

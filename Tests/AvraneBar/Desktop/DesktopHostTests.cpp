@@ -368,7 +368,10 @@ TEST_F(RealDesktop, gnomeShellWithTheAppIndicatorExtension) {
     keep(host + " panel", gnome.screenshot());  // by now the panel has drawn too
 
     // A double click (GNOME's way to activate an item) closes and opens the panel; Escape
-    // closes it.
+    // closes it. The shell takes a click on the item only once it has seen the pointer come
+    // over it, as a user's pointer does.
+    ASSERT_TRUE(gnome.movePointer(icon));
+    ASSERT_TRUE(app.waitFor([&] { const auto item = itemNamed(isOurs); return item && item->hovered; }, "the pointer over the item"));
     ASSERT_TRUE(gnome.click(icon, 1, 2));
     ASSERT_TRUE(app.waitFor([&] { return !gnome.window(panelTitle); }, "the panel to close"));
     ASSERT_TRUE(gnome.click(icon, 1, 2));

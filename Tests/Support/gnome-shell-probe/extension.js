@@ -75,7 +75,7 @@ class Probe {
                 continue;
             const indicator = button._indicator;
             items.push({
-                role, id: indicator?.id ?? '', title: indicator?.title ?? '', visible: button.is_visible(),
+                role, id: indicator?.id ?? '', title: indicator?.title ?? '', visible: button.is_visible(), hover: button.hover,
                 button: extents(button), icon: extents(button._icon ?? button),
             });
         }
