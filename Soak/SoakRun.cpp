@@ -496,9 +496,9 @@ int Soak::report() {
                     lost.call.value.c_str(), lost.why.c_str(), lost.call.message.c_str());
     }
     if (tally.lateRepeats > 0) std::printf("      and %d confirmed writes stored again later\n", tally.lateRepeats);
-    std::printf("  cut off            %zu writes reported failed that the headset had stored just before the dongle was"
-                " pulled out (the answer could not come)\n", tally.cutOff.size());
-    for (const SetCall& call : tally.cutOff) {
+    std::printf("  unconfirmed        %zu writes told that the headset may have taken them (the dongle pulled out before"
+                " its answer came); it had taken %d\n", tally.unconfirmed.size(), tally.unconfirmedStored);
+    for (const SetCall& call : tally.unconfirmed) {
         std::printf("      %s  set %s %s (%s)\n", clockText(call.start - start_).c_str(), call.setting.c_str(), call.value.c_str(),
                     call.message.c_str());
     }
