@@ -508,6 +508,14 @@ int Soak::report() {
     if (panel_) {
         std::printf("  panel              opened %d times, closed %d, %d moves of its controls, %d writes of them stored\n",
                     panel_->opened(), panel_->closedCount(), panel_->moves(), panelWrites);
+        // A hand that never reached its controls tested nothing of them: say why.
+        if (panel_->movesAtAnotherSize() > 0) {
+            std::printf("      %d moves left out: the panel stood %dx%d (last seen), not %dx%d as laid out at the start\n",
+                        panel_->movesAtAnotherSize(), panel_->anotherSize().width(), panel_->anotherSize().height(),
+                        panel_->laidOut().width(), panel_->laidOut().height());
+        }
+        if (panel_->movesNearAFault() > 0)
+            std::printf("      %d moves left out: no headset shown, or a fault near\n", panel_->movesNearAFault());
     }
 
     // Catching up.
