@@ -402,6 +402,9 @@ int Soak::run() {
         startCallers();
         runEpisodes();
         stopCallers();
+        // The headset holds still from here, so that the end has one state to be judged by:
+        // a battery step just before the status bar is stopped would be a race, not a fault.
+        livelyTimer_.stop();
         // Late writes land meanwhile; then the application must show the headset as it is.
         watch_->catchUp().faultsBegin();  // the end is judged on its own below
         const bool caughtUp = runUntil([&] { checkAlive(); takeWrites(); return watch_->check(); }, 30s);
@@ -414,14 +417,20 @@ int Soak::run() {
         finalAt_ = Clock::now();
         finalDescriptors_ = describeDescriptors(application_->pid());
         finalThreads_ = describeThreads(application_->pid());
+        // The status bar's last line against what the application publishes, once the bar
+        // has had its time to print it.
+        const auto barPercent = [&]() -> std::optional<std::pair<int, int>> {
+            const auto& waybar = followers_[1]->last();
+            if (!waybar || !mirror_->properties().contains("BatteryPercent")) return std::nullopt;
+            return std::pair(waybar->value(QStringLiteral("percentage")).toInt(-1),
+                             std::stoi(mirror_->properties().at("BatteryPercent")));
+        };
+        runUntil([&] { const auto shown = barPercent(); return !shown || shown->first == shown->second; }, 30s);
         for (auto& follower : followers_) follower->stop();
         runUntil([&] { return std::none_of(followers_.begin(), followers_.end(), [](const auto& f) { return f->running(); }); }, 15s);
-        // The status bar's last line against what the application publishes.
-        if (const auto& waybar = followers_[1]->last(); waybar && mirror_->properties().contains("BatteryPercent")) {
-            const auto percent = waybar->value(QStringLiteral("percentage"));
-            if (percent.toInt(-1) != std::stoi(mirror_->properties().at("BatteryPercent")))
-                problem(QStringLiteral("status --waybar --follow ended on %1 %% while the application shows %2 %%")
-                            .arg(percent.toInt(-1)).arg(QString::fromStdString(mirror_->properties().at("BatteryPercent"))));
+        if (const auto shown = barPercent(); shown && shown->first != shown->second) {
+            problem(QStringLiteral("status --waybar --follow ended on %1 % while the application shows %2 %")
+                        .arg(shown->first).arg(shown->second));
         }
         sampleTimer_.stop();
         if (const QString ending = application_->stop(); !ending.isEmpty()) applicationEnding_ = ending;
