@@ -89,6 +89,8 @@ void SetCaller::finished(SetCall call, const ProgramEnd& end) {
         call.outcome = SetCall::Outcome::confirmed;
     } else if (end.exitedWith(1)) {
         call.outcome = SetCall::Outcome::failed;
+    } else if (end.exitedWith(3)) {
+        call.outcome = SetCall::Outcome::unconfirmed;
     } else {
         call.outcome = SetCall::Outcome::unanswered;
         context_.problem(QStringLiteral("avranectl set %1 %2: %3 %4")

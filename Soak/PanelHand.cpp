@@ -63,7 +63,16 @@ std::optional<QPoint> PanelHand::icon() const {
 
 std::optional<std::pair<QPoint, QStringList>> PanelHand::reach(const PanelLayout::Widget& control, double fraction) const {
     const auto panel = x_.window(QString::fromLatin1(panelTitle));
-    if (!panel || !panel->viewable || panel->geometry.size() != laidOut_ || !mayMove_()) return std::nullopt;
+    if (!panel || !panel->viewable) return std::nullopt;
+    if (!mayMove_()) {
+        ++movesNearAFault_;
+        return std::nullopt;
+    }
+    if (panel->geometry.size() != laidOut_) {
+        ++movesAtAnotherSize_;
+        anotherSize_ = panel->geometry.size();
+        return std::nullopt;
+    }
     const QPoint origin = panel->geometry.topLeft();
     // The wheel over the scroll bar takes the cards to one end, whatever the place they were
     // left at; over a slider it would move the slider.

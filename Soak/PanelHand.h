@@ -54,6 +54,12 @@ public:
     int opened() const { return opened_; }
     int closedCount() const { return closed_; }
     int moves() const { return moves_; }
+    // Moves left out because the headset was not shown or a fault was near, or else because
+    // the panel did not stand at its dumped size (the last such size seen).
+    int movesAtAnotherSize() const { return movesAtAnotherSize_; }
+    QSize anotherSize() const { return anotherSize_; }
+    int movesNearAFault() const { return movesNearAFault_; }
+    QSize laidOut() const { return laidOut_; }
 
 private:
     void visit();
@@ -84,6 +90,9 @@ private:
     QString lastMove_;  // for a panel that closed by itself
     bool busy_ = false, stopping_ = false;
     int opened_ = 0, closed_ = 0, moves_ = 0;
+    // Counted where reach() refuses.
+    mutable int movesAtAnotherSize_ = 0, movesNearAFault_ = 0;
+    mutable QSize anotherSize_;
 };
 
 }  // namespace avrane::soak

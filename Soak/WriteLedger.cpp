@@ -115,25 +115,29 @@ WriteLedger::Tally WriteLedger::tally() const {
 
     for (const SetCall& call : calls_) {
         ++tally.asked;
-        const auto during = storedDuring.find(&call);
-        const bool stored = during != storedDuring.end();
+        const bool stored = storedDuring.contains(&call);
         const auto late = storedLate.find(&call);
-        // Stored, then the dongle pulled out before the call ended.
-        const bool cutOff = stored && std::any_of(unplugs_.begin(), unplugs_.end(), [&](Clock::time_point at) {
-            return at > during->second && at <= call.end;
-        });
+        const auto storedAfter = [&] { return "the headset stored it " + secondsText(late->second - call.end) + " after"; };
         switch (call.outcome) {
         case SetCall::Outcome::confirmed:
             if (stored) ++tally.confirmed;
             else tally.lost.push_back({call, "confirmed, but the headset never stored it"});
             break;
         case SetCall::Outcome::failed:
-            if (cutOff && late == storedLate.end()) tally.cutOff.push_back(call);
-            else if (stored) tally.lost.push_back({call, "reported failed, but the headset stored it during the call"});
-            else if (late != storedLate.end())
-                tally.lost.push_back({call, "reported failed, but the headset stored it " +
-                                                secondsText(late->second - call.end) + " after"});
+            if (stored) tally.lost.push_back({call, "reported failed, but the headset stored it during the call"});
+            else if (late != storedLate.end()) tally.lost.push_back({call, "reported failed, but " + storedAfter()});
             else ++tally.failed;
+            break;
+        case SetCall::Outcome::unconfirmed:
+            if (late != storedLate.end()) {
+                tally.lost.push_back({call, "reported unconfirmed, but " + storedAfter()});
+            } else if (std::none_of(unplugs_.begin(), unplugs_.end(),
+                                    [&](Clock::time_point at) { return at >= call.start && at <= call.end; })) {
+                tally.lost.push_back({call, "reported unconfirmed, but the dongle stayed in during the call"});
+            } else {
+                tally.unconfirmed.push_back(call);
+                tally.unconfirmedStored += stored;
+            }
             break;
         case SetCall::Outcome::unanswered:
             tally.lost.push_back({call, stored || late != storedLate.end() ? "never answered; the headset stored it"

@@ -15,7 +15,9 @@ using Clock = std::chrono::steady_clock;
 // One `avranectl set` as its caller saw it: from the moment the process was started to the
 // moment it ended, with what it was told.
 struct SetCall {
-    enum class Outcome { confirmed, failed, unanswered };
+    // unconfirmed: the write went out, then the line failed before the answer came; the
+    // headset may have taken it (avranectl's exit status 3).
+    enum class Outcome { confirmed, failed, unconfirmed, unanswered };
 
     int caller = 0;
     std::string setting;  // as avranectl takes it: "volume"
@@ -53,11 +55,11 @@ public:
     struct Tally {
         int asked = 0, confirmed = 0, failed = 0;
         std::vector<Lost> lost;
-        // Failed calls whose write the headset stored before the dongle was pulled out, while
-        // the caller waited for the answer: the line went before the answer could come, and
-        // the caller was told of the failure. Nobody can know better, so they are not counted
-        // as lost, only shown.
-        std::vector<SetCall> cutOff;
+        // Calls told that the headset may have taken their write, as it may: the dongle was
+        // pulled out during the call, and nothing was stored after it. How many of them the
+        // headset did take.
+        std::vector<SetCall> unconfirmed;
+        int unconfirmedStored = 0;
         // Writes stored again after a call that was confirmed: late, but what the caller
         // was told.
         int lateRepeats = 0;
@@ -71,7 +73,7 @@ public:
 
     void recordCall(SetCall call);
     void recordWrite(LineWrite write);
-    // The dongle was pulled out.
+    // The dongle was pulled out: only then may a call be told that its write is unconfirmed.
     void recordUnplug(Clock::time_point at) { unplugs_.push_back(at); }
 
     // Whether `caller` may now write `value` to `setting` and have the outcome told apart

@@ -302,7 +302,9 @@ void ServiceClient::follow() {
     dbus_connection_flush(connection_);
 }
 
-std::optional<std::vector<std::string>> ServiceClient::nextChange() {
+std::optional<std::vector<std::string>> ServiceClient::nextChange(std::optional<std::chrono::milliseconds> timeout) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = timeout ? std::optional(Clock::now() + *timeout) : std::nullopt;
     for (;;) {
         dbus_connection_read_write(connection_, 0);
         while (DBusMessage* raw = kept_.empty() ? dbus_connection_pop_message(connection_) : kept_.front().release()) {
@@ -318,7 +320,12 @@ std::optional<std::vector<std::string>> ServiceClient::nextChange() {
             if (dbus_message_is_signal(raw, DBUS_INTERFACE_LOCAL, "Disconnected")) return std::nullopt;
         }
         if (!dbus_connection_get_is_connected(connection_)) return std::nullopt;
-        waitForInput(-1);
+        if (!deadline) {
+            waitForInput(-1);
+            continue;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+        if (left <= 0 || !waitForInput(int(left))) return std::vector<std::string>{};
     }
 }
 

@@ -86,8 +86,9 @@ public:
     // From now on, changes are kept for nextChange.
     void follow();
     // Waits for the application's next announced change: the properties that changed, or
-    // nothing when the application left the bus.
-    std::optional<std::vector<std::string>> nextChange();
+    // nothing when the application left the bus; with a `timeout`, an empty list when it
+    // passed first.
+    std::optional<std::vector<std::string>> nextChange(std::optional<std::chrono::milliseconds> timeout = std::nullopt);
 
 private:
     ServiceClient(DBusConnection* connection, int interruptFd);

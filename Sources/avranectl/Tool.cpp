@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <stdexcept>
 
 #include "AvraneKit/Client/HeadsetClient.h"
 #include "avranectl/CommandLine.h"
@@ -24,6 +25,24 @@ namespace {
 
 // Pretty-printed JSON for whole answers; watch writes one object per line.
 constexpr int jsonIndent = 2;
+
+// A write whose fate nobody can know: its frame went out, then the line failed.
+class UnconfirmedWrite : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Runs a write on the dongle; a port failure after its frame went out is told apart.
+template <class Write>
+void writeOnTheDongle(HeadsetClient& client, Write write) {
+    try {
+        write();
+    } catch (const SerialPort::Failure& failure) {
+        if (!client.lastSetUnanswered()) throw;
+        throw UnconfirmedWrite("the line failed before the headset confirmed the write, which it may have taken (" +
+                               portFailureText(failure) + ")");
+    }
+}
 
 // The application's own link settings: 1.2 s per attempt, three attempts.
 constexpr double defaultReplyTimeout = 1.2;
@@ -237,9 +256,9 @@ void runCommand(const Invocation& inv, const Environment& env, std::ostream& out
             printSetting(out, *inv.setting, inv.setting->show(state).value_or(SettingValue{}), inv.json);
             break;
         }
-        case Command::set: inv.write(*client); break;
+        case Command::set: writeOnTheDongle(*client, [&] { inv.write(*client); }); break;
         case Command::rawGet: out << hexDump(client->rawParam(inv.eventID)) << "\n"; break;
-        case Command::rawSet: client->setRawParam(inv.eventID, inv.payload); break;
+        case Command::rawSet: writeOnTheDongle(*client, [&] { client->setRawParam(inv.eventID, inv.payload); }); break;
         case Command::help:
         case Command::version:
         case Command::list:
@@ -283,8 +302,12 @@ int runTool(std::span<const std::string> args, const Environment& env, std::ostr
         complain(error.description());
     } catch (const ServiceGone& gone) {
         complain(std::string(gone.what()) + " (it held the dongle); run the command again, or watch with --follow");
+    } catch (const UnconfirmedWrite& failure) {
+        complain(failure.what());
+        return exitUnconfirmed;
     } catch (const ServiceError& failure) {
         complain(failure.description());
+        if (failure.kind() == "Unconfirmed") return exitUnconfirmed;
     } catch (const HeadsetClient::Failure& failure) {
         complain(failure.description());
     } catch (const SerialPort::Failure& failure) {

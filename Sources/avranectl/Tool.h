@@ -29,6 +29,9 @@ struct Environment {
 constexpr int exitSuccess = 0;
 constexpr int exitLinkFailed = 1;  // also: the output could not be written
 constexpr int exitUsage = 2;
+// A write went out, then the line failed before the headset's answer came: it may have been
+// taken. It was not sent again.
+constexpr int exitUnconfirmed = 3;
 
 // Runs one command line (`args` without the program name) and returns the exit status.
 // `out` may throw WriteError (see DescriptorOutput); it is reported like a link failure.

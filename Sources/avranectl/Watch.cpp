@@ -256,12 +256,54 @@ std::vector<EventID> itemsOf(const std::vector<std::string>& properties) {
     return items;
 }
 
+// Answers of the application that pass: its link failed meanwhile (the availability it
+// announces next tells what became of the dongle), it was too busy, or the request waited too
+// long behind other work. The read is tried again shortly.
+bool passes(const ServiceError& failure) {
+    const std::string_view kind = failure.kind();
+    return kind == "Failed" || kind == "Busy" || kind == "DeadlinePassed";
+}
+
 // One spell of the application: from its state until it quits (ServiceGone is thrown).
 void watchSpell(ServiceClient& service, ChangePrinter& printer, bool follow) {
     service.follow();
     ServiceState state = service.state();
     std::string availability;
     std::unique_ptr<HeadsetClient> client;
+    // Reads that the application could not carry out for now, tried again while it is
+    // connected: the whole state, or the items of changes it announced.
+    bool stateOwed = false;
+    std::vector<EventID> owed;
+    const auto readState = [&] {
+        stateOwed = false;
+        owed.clear();
+        try {
+            printer.state(client->state());
+        } catch (const HeadsetClient::Failure& failure) {
+            printer.unreachable(failure);
+        } catch (const ServiceError& failure) {
+            if (!passes(failure)) throw;
+            stateOwed = true;
+        }
+    };
+    const auto readItems = [&](const std::vector<EventID>& items) {
+        for (const EventID item : items) {
+            try {
+                const Bytes payload = service.rawGet(item);
+                printer.notification(Packet::command(item, EventType::ntfy, 0, payload));
+                std::erase(owed, item);
+            } catch (const ServiceError& failure) {
+                if (failure.kind() == "NoReply") {
+                    std::erase(owed, item);
+                    printer.unreachable(failure.description());
+                } else if (!passes(failure)) {
+                    throw;
+                } else if (std::find(owed.begin(), owed.end(), item) == owed.end()) {
+                    owed.push_back(item);
+                }
+            }
+        }
+    };
     // What the application reports of its link, as a watch on the dongle would say it.
     const auto take = [&](ServiceState next) {
         if (next.availability == availability && client) return;
@@ -269,11 +311,7 @@ void watchSpell(ServiceClient& service, ChangePrinter& printer, bool follow) {
         if (next.availability == "connected") {
             client = relayedClient(service, next);
             if (next.devicePath) printer.dongleBack(*next.devicePath);
-            try {
-                printer.state(client->state());
-            } catch (const HeadsetClient::Failure& failure) {
-                printer.unreachable(failure);
-            }
+            readState();
         } else if (next.availability == "unreachable") {
             printer.unreachable(next.availabilityText);
         } else {
@@ -282,22 +320,25 @@ void watchSpell(ServiceClient& service, ChangePrinter& printer, bool follow) {
         }
     };
     take(std::move(state));
-    while (const auto changed = service.nextChange()) {
+    while (true) {
+        const bool retry = availability == "connected" && (stateOwed || !owed.empty());
+        const auto changed = service.nextChange(retry ? std::optional(readRetryPeriod) : std::nullopt);
+        if (!changed) break;
         if (std::find(changed->begin(), changed->end(), "Availability") != changed->end() ||
             std::find(changed->begin(), changed->end(), "AvailabilityText") != changed->end()) {
             take(service.state());
             continue;
         }
         if (!client) continue;
-        for (const EventID item : itemsOf(*changed)) {
-            try {
-                const Bytes payload = service.rawGet(item);
-                printer.notification(Packet::command(item, EventType::ntfy, 0, payload));
-            } catch (const ServiceError& failure) {
-                if (failure.kind() != "NoReply") throw;
-                printer.unreachable(failure.description());
-            }
+        if (stateOwed) {
+            readState();
+            continue;
         }
+        std::vector<EventID> items = owed;
+        for (const EventID item : itemsOf(*changed)) {
+            if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
+        }
+        readItems(items);
     }
     throw ServiceGone();
 }

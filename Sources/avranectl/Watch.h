@@ -14,6 +14,9 @@ namespace avrane::ctl {
 constexpr std::chrono::seconds batteryReadPeriod{30};
 // How often watch --follow looks for a dongle that is not there.
 constexpr std::chrono::seconds dongleLookPeriod{1};
+// How soon a watch through the application asks again for a read it could not carry out
+// for now (its link failed meanwhile, it was busy).
+constexpr std::chrono::milliseconds readRetryPeriod{1000};
 
 struct WatchOptions {
     bool json = false;

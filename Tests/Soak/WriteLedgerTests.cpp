@@ -76,24 +76,29 @@ TEST_F(WriteLedgerTests, AWriteThatLandsAfterItsCallFailedIsLost) {
     EXPECT_EQ(tally.unexplained[0].arrival, at(13));
 }
 
-// The headset stored the write, then the dongle was pulled out before the answer came: the
-// caller hears of the failure of the line and nobody can tell it more. Pulled out before the
-// write was stored, or not at all, the failure told is wrong.
-TEST_F(WriteLedgerTests, AWriteCutOffByTheDonglePulledOutIsShownApart) {
-    call(1, "volume", "10", 0, 3, Outcome::failed);
+// A write that went out before the dongle was pulled out is told to its caller as one the
+// headset may have taken, stored or not. Told so while the dongle stayed in, or stored after
+// the call, the caller was misled; told it failed when the headset had taken it, too.
+TEST_F(WriteLedgerTests, AnUnconfirmedWriteIsHonestOnlyWhenTheDongleWentDuringIt) {
+    call(1, "volume", "10", 0, 3, Outcome::unconfirmed);
     volumeStored(10, 1);
     ledger.recordUnplug(at(1.5));
-    call(1, "volume", "11", 4, 7, Outcome::failed);
+    call(1, "volume", "11", 4, 7, Outcome::unconfirmed);
     ledger.recordUnplug(at(4.5));
-    volumeStored(11, 5);
-    call(1, "volume", "12", 8, 9, Outcome::failed);
-    volumeStored(12, 8.5);
+    call(1, "volume", "12", 8, 9, Outcome::unconfirmed);
+    call(1, "led", "off", 10, 12, Outcome::unconfirmed);
+    ledger.recordUnplug(at(11));
+    ledStored(false, 13);
+    call(1, "volume", "13", 14, 16, Outcome::failed);
+    volumeStored(13, 14.5);
+    ledger.recordUnplug(at(15));
 
     const WriteLedger::Tally tally = ledger.tally();
-    ASSERT_EQ(tally.cutOff.size(), 1u);
-    EXPECT_EQ(tally.cutOff[0].value, "10");
-    EXPECT_EQ(lostWhy(), (std::vector<std::string>{"volume 11: reported failed, but the headset stored it during the call",
-                                                   "volume 12: reported failed, but the headset stored it during the call"}));
+    ASSERT_EQ(tally.unconfirmed.size(), 2u);
+    EXPECT_EQ(tally.unconfirmedStored, 1);
+    EXPECT_EQ(lostWhy(), (std::vector<std::string>{"volume 12: reported unconfirmed, but the dongle stayed in during the call",
+                                                   "led off: reported unconfirmed, but the headset stored it 1.0 s after",
+                                                   "volume 13: reported failed, but the headset stored it during the call"}));
     EXPECT_EQ(tally.failed, 0);
 }
 

@@ -232,6 +232,19 @@ TEST_F(AvranectlTests, LinkFailuresExitOneWithTheirDescriptionButNeverUpsetABar)
     EXPECT_EQ(null.err, "avranectl: /dev/null is not a serial device\n");
 }
 
+// A write whose answer the pulled-out dongle cut off exits 3, apart from the failures: the
+// headset may have taken it.
+TEST_F(AvranectlTests, AWriteCutOffByThePulledOutDongleExitsThree) {
+    sim.setRequestObserver([this](const sim::ReceivedRequest& request) {
+        if (request.packet.eventType == EventType::set) sim.hangUp();  // stored, never answered
+    });
+    const Finished cut = run({"raw", "set", "ledSetting", "00"});
+    EXPECT_EQ(cut.status, 3) << cut.err;
+    EXPECT_EQ(cut.err, "avranectl: the line failed before the headset confirmed the write, which it may have taken (the "
+                       "dongle at " + sim.slavePath() + " went away (unplugged or hung up): Input/output error)\n");
+    EXPECT_FALSE(sim.model().led.isOn);
+}
+
 TEST_F(AvranectlTests, BarShowsBatteryAndItsClass) {
     const std::tuple<BatteryInfo, const char*, const char*> table[] = {
         {{.statusCode = 0, .percent = 80}, "\"80%\"", "\"\""},

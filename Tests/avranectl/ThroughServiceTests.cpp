@@ -155,6 +155,37 @@ TEST_F(ThroughService, aSetReportedFailedNeverHappensLater) {
     EXPECT_EQ(sim.model().headphoneVolume.level, 15);
 }
 
+// A write cut off by the dongle pulled out after it went out is told apart from one that
+// failed, with its own exit status: the headset may have taken it, and it is not sent again.
+TEST_F(ThroughService, aWriteCutOffByThePulledOutDongleIsToldUnconfirmed) {
+    sim.setRequestObserver([this](const sim::ReceivedRequest& request) {
+        if (request.packet.eventType == EventType::set) sim.hangUp();  // stored, never answered
+    });
+    const auto [said, status] = tool({"set", "volume", "22"});
+    sim.setRequestObserver(nullptr);
+    EXPECT_EQ(status, 3);
+    EXPECT_THAT(said.toStdString(), ::testing::HasSubstr("which it may have taken"));
+    EXPECT_EQ(setsOf(EventID::headphoneVolume), 1u);
+    EXPECT_EQ(sim.model().headphoneVolume.level, 22);
+}
+
+// A write that went through is confirmed by its caller's deadline however long the read of
+// the headset after it takes: a caller left to give up would take it for one that failed.
+TEST_F(ThroughService, aWriteThatWentThroughIsConfirmedWhileTheReadAfterItDrags) {
+    sim.setRequestObserver([this](const sim::ReceivedRequest& request) {
+        if (request.packet.eventType != EventType::set) return;
+        // From here every read takes 0.6 s, and the state is read item by item: 16 reads.
+        sim.updateFaults([](sim::Faults& f) {
+            f.replyDelay = 0.6;
+            f.bulkUnsupported = true;
+        });
+    });
+    const auto [said, status] = tool({"set", "volume", "22"});
+    sim.setRequestObserver(nullptr);
+    EXPECT_EQ(std::pair(said, status), std::pair(QString(), 0));
+    EXPECT_EQ(sim.model().headphoneVolume.level, 22);
+}
+
 // Something that holds the application's name without answering, or that answers what the
 // application never says.
 class NameHolder : public QDBusVirtualObject {
@@ -185,6 +216,36 @@ public:
     }
 };
 
+// An application whose link fails now and then: it answers each read with the simulated
+// headset's value, but the first `failuresLeft` with .Failed, as when its dongle had just gone.
+class FlakyApplication : public QDBusVirtualObject {
+public:
+    sim::HeadsetModel model;
+    int failuresLeft = 0;
+    int answered = 0;
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() == "GetAll") {
+            connection.send(message.createReply(
+                QVariant::fromValue(QVariantMap{{"Availability", "connected"}, {"AvailabilityText", ""}})));
+        } else if (message.member() == "RawGetBefore") {
+            if (failuresLeft > 0) {
+                --failuresLeft;
+                connection.send(message.createErrorReply("io.github.avranebar.AvraneBar.Error.Failed",
+                                                         "the dongle went away"));
+                return true;
+            }
+            const auto param = model.param(EventID(message.arguments().value(0).value<uchar>()));
+            const Bytes bytes = param.value_or(Bytes{});
+            connection.send(message.createReply(QVariant(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                                    qsizetype(bytes.size())))));
+            ++answered;
+        }
+        return true;
+    }
+};
+
 class ThroughAForeignService : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -208,6 +269,35 @@ protected:
     QDBusConnection holder{QString()};
     NameHolder object;
 };
+
+// A watch through the application goes on when it answers a read with .Failed: the read is
+// asked again shortly, the first state read and the read of an announced change alike.
+TEST(ThroughAFlakyApplication, watchFollowAsksAgainWhatTheApplicationCouldNotRead) {
+    SessionBus bus;
+    ASSERT_TRUE(bus.started());
+    QDBusConnection holder = QDBusConnection::connectToBus(bus.address(), "flaky");
+    FlakyApplication application;
+    ASSERT_TRUE(holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &application));
+    ASSERT_TRUE(holder.registerService("io.github.avranebar.AvraneBar"));
+    application.failuresLeft = 1;
+
+    ChildProcess watch;
+    watch.start(AVRANECTL_PROGRAM, {"watch", "--follow"}, childEnvironment({&bus}));
+    // The state read again after its failure: the three bulk parts.
+    EXPECT_TRUE(waitUntil([&] { return application.answered >= 3 || !watch.isRunning(); }));
+    application.model.headphoneVolume.level = 22;
+    application.failuresLeft = 1;
+    QVariantMap changed{{"Volume", QVariant::fromValue(QString("22"))}};
+    QDBusMessage signal = QDBusMessage::createSignal("/io/github/avranebar/AvraneBar", "org.freedesktop.DBus.Properties",
+                                                     "PropertiesChanged");
+    signal << QString("io.github.avranebar.AvraneBar") << changed << QStringList();
+    holder.send(signal);
+    EXPECT_TRUE(waitUntil([&] { return watch.output().contains("volume 22") || !watch.isRunning(); }));
+    EXPECT_TRUE(watch.isRunning()) << watch.errorOutput().toStdString();
+    EXPECT_THAT(watch.output().toStdString(), ::testing::MatchesRegex("[0-9:]{8}  volume 22 \\(50 %\\)\n"));
+    watch.stop();
+    QDBusConnection::disconnectFromBus("flaky");
+}
 
 // A holder that never answers: the tool gives up with a clear message, and a bar still gets
 // its object at once.

@@ -126,11 +126,12 @@ HeadsetController::Failure deadlinePassed() {
 }  // namespace
 
 void HeadsetController::applyForCaller(std::vector<EventID> events, WriteOperation operation, DueTime deadline,
-                                       Completion done) {
+                                       Completion done, std::function<void()> written) {
     queue_.async(
-        [this, events = std::move(events), operation = std::move(operation), deadline, done = std::move(done)] {
+        [this, events = std::move(events), operation = std::move(operation), deadline, done = std::move(done),
+         written = std::move(written)] {
             if (now() >= deadline) return complete(done, deadlinePassed());
-            write(events, operation, done, deadline);
+            write(events, operation, done, deadline, written);
         },
         SerialQueue::Lane::background);
     wake_.signal();
@@ -457,7 +458,8 @@ void HeadsetController::pollBattery(HeadsetClient& client) {
 }
 
 void HeadsetController::write(const std::vector<EventID>& events, const WriteOperation& operation,
-                              const Completion& done, std::optional<DueTime> deadline) {
+                              const Completion& done, std::optional<DueTime> deadline,
+                              const std::function<void()>& written) {
     ++writeGeneration_;
     // Set before the write runs: its echo may arrive inside the write's own exchange.
     const DueTime quietEnd = now() + quietWindow;
@@ -468,6 +470,7 @@ void HeadsetController::write(const std::vector<EventID>& events, const WriteOpe
     // waiting by then.
     const bool toldNow = failure.has_value() || (deadline && now() >= *deadline);
     if (toldNow) complete(done, std::move(failure));
+    else if (written) options_.runOnMainThread(written);
     fullSync();
     if (!toldNow) complete(done, std::nullopt);
 }
@@ -493,7 +496,13 @@ std::optional<HeadsetController::Failure> HeadsetController::withClient(const st
         return std::nullopt;
     } catch (const SerialPort::Failure& error) {
         options_.trace.writeFailure(wallNow(), events, error.description());
+        const bool unconfirmed = client && client->lastSetUnanswered();
         dropConnection();
+        if (unconfirmed) {
+            return Failure{Failure::Kind::unconfirmed,
+                           "the line failed before the headset confirmed the write, which it may have taken (" +
+                               error.description() + ")"};
+        }
         return Failure{Failure::Kind::failed, error.description()};
     } catch (const HeadsetClient::Failure& error) {
         options_.trace.writeFailure(wallNow(), events, error.description());

@@ -54,6 +54,9 @@ public:
             notConnected,    // no dongle held and no connect attempt due: nothing was tried
             deadlinePassed,  // its caller's deadline passed before it could go out: nothing was sent
             noReply,         // the headset left a request unanswered
+            // A write went out, then the line failed before its answer came (the dongle was
+            // pulled out, say): the headset may have taken it. It was not sent again.
+            unconfirmed,
             failed,          // anything else: the port failed, a reply did not decode, ...
         };
         Kind kind;
@@ -148,8 +151,12 @@ public:
     // hears Failure::deadlinePassed.
     //
     // A write as `apply` makes it. Its `done` hears of a success once the sync after it has
-    // published, or at once when the deadline passed during the write.
-    void applyForCaller(std::vector<EventID> events, WriteOperation write, DueTime deadline, Completion done);
+    // published, or at once when the deadline passed during the write. `written`, when given,
+    // hears before the sync that the write itself went through: a sync with a slow headset can
+    // outlast the caller's patience, and a caller must not be left to take a write that
+    // happened for one that failed.
+    void applyForCaller(std::vector<EventID> events, WriteOperation write, DueTime deadline, Completion done,
+                        std::function<void()> written = {});
     // `operation` with the client as it is (connecting when due), and nothing else: no echo
     // window and no sync. For raw reads and writes.
     void performForCaller(WriteOperation operation, DueTime deadline, Completion done);
@@ -195,7 +202,7 @@ private:
     void pollBattery(HeadsetClient& client);
     void dropConnection();
     void write(const std::vector<EventID>& events, const WriteOperation& operation, const Completion& done,
-               std::optional<DueTime> deadline);
+               std::optional<DueTime> deadline, const std::function<void()>& written = {});
     // Runs `operation` with the client; with a deadline, no frame goes out after it.
     std::optional<Failure> withClient(const std::vector<EventID>& events, const WriteOperation& operation,
                                       std::optional<DueTime> deadline);

@@ -1,9 +1,13 @@
 #include "AvraneBar/Service/HeadsetService.h"
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <utility>
 
 #include <QDBusMessage>
 #include <QPointer>
+#include <QTimer>
 
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneKit/Client/SettingTable.h"
@@ -28,6 +32,7 @@ const char* errorOf(Failure::Kind kind) {
     switch (kind) {
         case Failure::Kind::noReply: return "NoReply";
         case Failure::Kind::deadlinePassed: return "DeadlinePassed";
+        case Failure::Kind::unconfirmed: return "Unconfirmed";
         case Failure::Kind::notConnected:
         case Failure::Kind::failed: break;
     }
@@ -102,8 +107,9 @@ std::optional<DueTime> HeadsetServiceAdaptor::deadline(std::optional<qulonglong>
 
 HeadsetServiceAdaptor::Answer HeadsetServiceAdaptor::laterReply(std::function<void()> release) {
     service_->answerLater();
-    return [request = service_->call(), bus = service_->callBus(), release = std::move(release)](
-               const std::optional<Failure>& failure, const QVariantList& results) {
+    return [request = service_->call(), bus = service_->callBus(), release = std::move(release),
+            answered = std::make_shared<bool>(false)](const std::optional<Failure>& failure, const QVariantList& results) {
+        if (std::exchange(*answered, true)) return;
         release();
         if (failure) {
             bus.send(request.createErrorReply(errorName(errorOf(failure->kind)), text(failure->description)));
@@ -142,7 +148,17 @@ void HeadsetServiceAdaptor::set(const QString& name, const QString& value, std::
     if (!release) return;
     const Answer reply = laterReply(std::move(*release));
     service_->controller().applyForCaller({setting->item}, std::move(*write), *until,
-                                          [reply](const std::optional<Failure>& failure) { reply(failure, {}); });
+                                          [reply](const std::optional<Failure>& failure) { reply(failure, {}); },
+                                          succeedBy(*until, reply));
+}
+
+std::function<void()> HeadsetServiceAdaptor::succeedBy(DueTime until, const Answer& reply) const {
+    return [service = QPointer(service_), until, reply] {
+        if (!service) return;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - service->controller().now());
+        QTimer::singleShot(std::max(left, std::chrono::milliseconds::zero()), service,
+                           [reply] { reply(std::nullopt, {}); });
+    };
 }
 
 void HeadsetServiceAdaptor::Refresh() { service_->controller().refreshForCaller(); }
@@ -198,7 +214,7 @@ void HeadsetServiceAdaptor::rawSet(uchar raw, const QByteArray& payload, std::op
     // As a write of the panel: its echo is its own, and the properties follow it.
     service_->controller().applyForCaller(
         {*item}, [item = *item, bytes = std::move(bytes)](HeadsetClient& client) { client.setRawParam(item, bytes); },
-        *until, [reply](const std::optional<Failure>& failure) { reply(failure, {}); });
+        *until, [reply](const std::optional<Failure>& failure) { reply(failure, {}); }, succeedBy(*until, reply));
 }
 
 }  // namespace avrane

@@ -166,10 +166,13 @@ private:
     // The deadline of the call in progress on the controller's clock, or nothing (and the
     // call answered with DeadlinePassed) when it has passed already.
     std::optional<DueTime> deadline(std::optional<qulonglong> stated) const;
-    // Answers the call in progress later, when the returned function runs with the outcome;
-    // `release` gives its place back then.
+    // Answers the call in progress later, when the returned function first runs with the
+    // outcome; `release` gives its place back then.
     using Answer = std::function<void(const std::optional<HeadsetController::Failure>&, const QVariantList&)>;
     Answer laterReply(std::function<void()> release);
+    // For a write that went through: answers it as done at the caller's deadline at the
+    // latest, when reading the headset's state after it takes longer.
+    std::function<void()> succeedBy(DueTime until, const Answer& reply) const;
     void set(const QString& setting, const QString& value, std::optional<qulonglong> stated);
     void rawGet(uchar item, std::optional<qulonglong> stated);
     void rawSet(uchar item, const QByteArray& payload, std::optional<qulonglong> stated);

@@ -74,6 +74,7 @@ std::uint16_t HeadsetClient::allocateTransactionID() {
 
 Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param, std::optional<int> attempts) {
     const std::lock_guard guard(lock_);
+    lastSetUnanswered_ = false;
     if (relay_) {
         throwIfInterrupted(interruptFd);
         Packet reply = Packet::command(eventID, EventType::ret, 0);
@@ -94,7 +95,11 @@ Packet HeadsetClient::exchange(EventID eventID, EventType eventType, Bytes param
         try {
             // A dongle that stops taking bytes must not hold the line longer than a silent one.
             port_->write(frame, std::max(replyTimeout, shortestWriteWait));
-            if (auto reply = awaitReply(eventID, sent)) return *std::move(reply);
+            lastSetUnanswered_ = lastSetUnanswered_ || eventType == EventType::set;
+            if (auto reply = awaitReply(eventID, sent)) {
+                lastSetUnanswered_ = false;
+                return *std::move(reply);
+            }
         } catch (const SerialPort::Failure&) {
             lastError = std::current_exception();
         }

@@ -110,6 +110,10 @@ public:
     // readable (then no further attempt is sent). `attempts` overrides `retryCount`.
     Packet exchange(EventID eventID, EventType eventType, Bytes param = {},
                     std::optional<int> attempts = std::nullopt);
+    // Whether the last request was a `set` that put a frame on the line and never heard back.
+    // When it ended in a port failure (the dongle pulled out while the headset answered), the
+    // headset may well have taken the write: nobody can tell.
+    bool lastSetUnanswered() const { return lastSetUnanswered_; }
 
     // One bounded read that only hands notifications to `onNotification`. Throws the
     // port's read failure (a hang-up included). A readable `wakeFd` ends the wait early,
@@ -182,6 +186,7 @@ private:
     const Relay relay_;
     FrameReassembler reassembler_;
     std::uint16_t nextTransactionID_ = 1;
+    bool lastSetUnanswered_ = false;
     std::mutex lock_;
     const DiscoveredDongle dongle_;
 };

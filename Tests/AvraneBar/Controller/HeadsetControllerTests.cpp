@@ -268,16 +268,27 @@ TEST_F(HeadsetControllerTests, ANotificationDuringASyncOutlivesWhatTheSyncReadBe
 }
 
 // A write that fails on the port drops the link; one the headset ignores does not. The
-// trace says so, and the sync after it publishes nothing: the snapshot stays as it was.
+// trace says so, and the sync after it publishes nothing: the snapshot stays as it was. Its
+// caller hears which: a line that failed after the write went out leaves the write
+// unconfirmed (the headset may have taken it, as here), one that failed before it fails it.
 TEST_F(HeadsetControllerTests, WriteFailuresDropTheLinkOnlyWhenThePortFailed) {
+    using Told = HeadsetController::Failure::Kind;
     const struct {
         std::function<void(sim::Simulator&)> breakLink;
         std::string description;
         int reconnects;
+        Told told;
+        std::uint8_t stored;
     } rows[] = {
         {[](sim::Simulator& s) { s.updateFaults([](sim::Faults& f) { f.silentItems = {EventID::sidetoneVolume}; }); },
-         "no reply to sidetoneVolume (the headset may be off or out of range)", 0},
-        {[](sim::Simulator& s) { s.hangUp(); }, "write failed: Input/output error", 1},
+         "no reply to sidetoneVolume (the headset may be off or out of range)", 0, Told::noReply, 5},
+        {[](sim::Simulator& s) { s.hangUp(); }, "write failed: Input/output error", 1, Told::failed, 5},
+        {[](sim::Simulator& s) {
+             s.setRequestObserver([&s](const sim::ReceivedRequest& r) {
+                 if (r.packet.eventType == EventType::set) s.hangUp();  // stored, not answered
+             });
+         },
+         "read failed: Input/output error", 1, Told::unconfirmed, 3},
     };
     double t = 0;
     for (const auto& row : rows) {
@@ -286,16 +297,25 @@ TEST_F(HeadsetControllerTests, WriteFailuresDropTheLinkOnlyWhenThePortFailed) {
         const int connectsBefore = connects;
         row.breakLink(sim);
         seconds = t + 1;
-        controller().apply({EventID::sidetoneVolume, EventID::ledSetting}, [](HeadsetClient& client) {
-            client.setSidetoneVolume({.level = 3, .reportedPercent = 30});
-        });
+        std::optional<HeadsetController::Failure> told;
+        controller().apply({EventID::sidetoneVolume, EventID::ledSetting},
+                           [](HeadsetClient& client) { client.setSidetoneVolume({.level = 3, .reportedPercent = 30}); },
+                           [&](const std::optional<HeadsetController::Failure>& failure) { told = failure; });
         controller().waitUntilIdle();
         EXPECT_EQ(traceLines().back(), Trace::timestamp(at(t + 1)) +
                                            "  WRITE FAILED [AvraneKit.EventID.sidetoneVolume, "
                                            "AvraneKit.EventID.ledSetting]  " + row.description + "\n");
         EXPECT_EQ(newlyPublished(), 0u);
+        ASSERT_TRUE(told);
+        EXPECT_EQ(told->kind, row.told);
+        EXPECT_EQ(sim.model().sidetoneVolume.level, row.stored);
         step(t + 2.9);
         EXPECT_EQ(connects, connectsBefore);
+        sim.setRequestObserver(nullptr);
+        if (!sim.isPluggedIn()) {
+            sim.replug();
+            setDongles({simDongle()});
+        }
         step(t + 3);  // 2 s after a drop
         EXPECT_EQ(connects, connectsBefore + row.reconnects);
         sim.setFaults({});
