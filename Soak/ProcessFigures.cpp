@@ -48,9 +48,16 @@ std::optional<ProcessSample> sampleProcess(pid_t pid) {
         if (i >= 14) ticks += std::stol(field);
     }
     sample.cpuSeconds = double(ticks) / double(::sysconf(_SC_CLK_TCK));
+    // Qt's global pool starts threads for short work and ends them after 30 s idle, each with
+    // the eventfd of its event loop: they come and go with the work, which is not a leak.
+    int pooled = 0;
     sample.descriptors = forEachEntry(base + "/fd");
-    sample.threads = forEachEntry(base + "/task");
+    sample.threads = forEachEntry(base + "/task", [&](const std::filesystem::path& task) {
+        if (readFile(task.string() + "/comm").starts_with("Thread (pooled)")) ++pooled;
+    });
     if (sample.descriptors < 0 || sample.threads < 0) return std::nullopt;
+    sample.threads -= pooled;
+    sample.descriptors -= pooled;
     return sample;
 }
 

@@ -9,8 +9,8 @@ namespace avrane::soak {
 // What /proc tells about a running process at one moment.
 struct ProcessSample {
     long residentKiB = 0;   // VmRSS
-    int descriptors = 0;    // entries of /proc/PID/fd
-    int threads = 0;        // entries of /proc/PID/task
+    int descriptors = 0;    // entries of /proc/PID/fd, less one eventfd per thread of Qt's pool
+    int threads = 0;        // entries of /proc/PID/task, without Qt's pool threads
     double cpuSeconds = 0;  // utime + stime
 };
 
