@@ -8,23 +8,29 @@ namespace avrane {
 
 namespace {
 
+// A URL as it reads back from its own encoded form, which is how it travels from the update
+// helper to the application: the two must mean the same URL.
+QUrl settled(const QUrl& url) { return QUrl::fromEncoded(url.toEncoded(), QUrl::StrictMode); }
+
 std::optional<QUrl> readPackageURL(const QJsonValue& value) {
     if (!value.isString()) return std::nullopt;
     const QString text = value.toString();
     const QUrl url(text, QUrl::StrictMode);
-    // QUrl folds the scheme to lower case; the manifest must spell it "https" itself.
+    // QUrl folds the scheme to lower case; the manifest must spell it "https" itself. A URL
+    // without a host ("https:/r/x.deb") names nothing to download from, and a fragment means
+    // nothing to a download.
     if (!url.isValid() || url.scheme() != QLatin1String("https") ||
-        !text.startsWith(QLatin1String("https:"))) {
+        !text.startsWith(QLatin1String("https:")) || url.host().isEmpty() || url.hasFragment()) {
         return std::nullopt;
     }
-    return url;
+    return settled(url);
 }
 
 std::optional<QUrl> readNotesURL(const QJsonValue& value) {
     if (!value.isString() || value.toString().isEmpty()) return std::nullopt;
     const QUrl url(value.toString(), QUrl::StrictMode);
     if (!url.isValid()) return std::nullopt;
-    return url;
+    return settled(url);
 }
 
 }  // namespace

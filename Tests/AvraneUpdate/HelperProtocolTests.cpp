@@ -52,7 +52,12 @@ TEST(HelperRequest, theCommandLineCarriesTheJobWhole) {
 
 TEST(HelperReport, onlyTheLineTheHelperWritesIsTaken) {
     const ReleaseInfo release{"1.4.0", QUrl("https://r.example/a.deb"), "9F86d0", QUrl("https://r.example/notes")};
-    const Report reports[] = {ManifestRead{release},
+    // A manifest's URLs read back on the application's side as the helper read them, whatever
+    // they hold.
+    const auto odd = ReleaseInfo::decode(
+        R"({"version":"1","package_url":"https://r.example/a%7E.deb?x=%23","notes_url":"https://r.example/n#a#b"})");
+    ASSERT_TRUE(odd);
+    const Report reports[] = {ManifestRead{release}, ManifestRead{*odd},
                               ManifestRead{ReleaseInfo{"2", QUrl("https://r.example/b.deb"), std::nullopt, std::nullopt}},
                               PackageReady{"/home/u/.cache/avrane/avrane-linux-1.4.0.deb"},
                               Failure{"Host releases.example not found – 호스트 \"없음\""}};

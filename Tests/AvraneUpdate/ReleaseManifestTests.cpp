@@ -46,6 +46,8 @@ TEST(ReleaseManifest, acceptedOrRefusedAsAWhole) {
         {"scheme in capitals", manifest(R"("1.4.0")", R"("HTTPS://releases.example/a.deb")"), std::nullopt},
         {"scheme-less package", manifest(R"("1.4.0")", R"("releases.example/a.deb")"), std::nullopt},
         {"unparsable package", manifest(R"("1.4.0")", R"("https://exa mple/a.deb")"), std::nullopt},
+        {"package without a host", manifest(R"("1.4.0")", R"("https:/releases/a.deb")"), std::nullopt},
+        {"package with a fragment", manifest(R"("1.4.0")", R"("https://releases.example/a.deb#x")"), std::nullopt},
         {"version a number", manifest("1.4", https), std::nullopt},
         {"version leaving the folder", manifest(R"("../../x")", https), std::nullopt},
         {"no version", R"({"package_url":"https://releases.example/a.deb"})", std::nullopt},
