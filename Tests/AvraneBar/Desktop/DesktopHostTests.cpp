@@ -369,13 +369,21 @@ TEST_F(RealDesktop, gnomeShellWithTheAppIndicatorExtension) {
 
     // A double click (GNOME's way to activate an item) closes and opens the panel; Escape
     // closes it. The shell takes a click on the item only once it has seen the pointer come
-    // over it, as a user's pointer does.
+    // over it, as a user's pointer does; and it tells a double click from two clicks by their
+    // timing, which a loaded machine stretches now and then: the two clicks then open and
+    // close the item's menu, and the user clicks again.
     ASSERT_TRUE(gnome.movePointer(icon));
     ASSERT_TRUE(app.waitFor([&] { const auto item = itemNamed(isOurs); return item && item->hovered; }, "the pointer over the item"));
-    ASSERT_TRUE(gnome.click(icon, 1, 2));
-    ASSERT_TRUE(app.waitFor([&] { return !gnome.window(panelTitle); }, "the panel to close"));
-    ASSERT_TRUE(gnome.click(icon, 1, 2));
-    ASSERT_TRUE(app.waitFor(placed, "the panel to open again"));
+    const auto doubleClickUntil = [&](const std::function<bool()>& done, const char* what) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (!gnome.click(icon, 1, 2)) return false;
+            if (waitUntil(done, 3s)) return true;
+            if (!gnome.openMenu().empty()) gnome.pressKey(escapeKeysym);
+        }
+        return gnome.click(icon, 1, 2) && app.waitFor(done, what);
+    };
+    ASSERT_TRUE(doubleClickUntil([&] { return !gnome.window(panelTitle); }, "the panel to close"));
+    ASSERT_TRUE(doubleClickUntil(placed, "the panel to open again"));
     ASSERT_TRUE(app.waitFor([&] { return gnome.window(panelTitle)->focused; }, "the panel to take the keyboard"));
     ASSERT_TRUE(gnome.pressKey(escapeKeysym));
     ASSERT_TRUE(app.waitFor([&] { return !gnome.window(panelTitle); }, "Escape to close the panel"));
