@@ -40,13 +40,6 @@ TEST(DisplayCheck, platformsInQtsOrder) {
               QStringList{"vnc"});
 }
 
-TEST(DisplayCheck, targetsNameTheirSource) {
-    EXPECT_EQ(targetOf("xcb", with({{"DISPLAY", ":5"}}, {"-display", ":9"})), (Target{Target::Kind::x11, ":9", "-display", {}}));
-    EXPECT_EQ(targetOf("wayland", with({{"WAYLAND_DISPLAY", "/tmp/w"}})).location, "/tmp/w");
-    EXPECT_EQ(targetOf("wayland", with({{"XDG_RUNTIME_DIR", "/run/u"}})),
-              (Target{Target::Kind::wayland, "wayland-0", "WAYLAND_DISPLAY not set", "/run/u/wayland-0"}));
-}
-
 // Qt takes the first platform that starts; the check says nothing when that one can reach its
 // display, and names every display it tried otherwise.
 TEST(DisplayCheck, followsTheFirstPlatformThatCanStart) {

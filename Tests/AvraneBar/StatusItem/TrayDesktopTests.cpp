@@ -10,26 +10,6 @@
 namespace avrane {
 namespace {
 
-TEST(TrayDesktop, fromTheSessionsName) {
-    struct Row {
-        const char* currentDesktop;
-        bool shellOnBus;
-        TrayDesktop expected;
-    };
-    for (const Row& row : std::initializer_list<Row>{
-             {"GNOME", false, TrayDesktop::gnome},
-             {"ubuntu:GNOME", false, TrayDesktop::gnome},
-             {"GNOME-Classic:GNOME", false, TrayDesktop::gnomeClassic},
-             {"KDE", false, TrayDesktop::plasma},
-             {"sway", true, TrayDesktop::other},  // named: the bus is not asked
-             {"", true, TrayDesktop::gnome},
-             {"", false, TrayDesktop::other},
-         }) {
-        EXPECT_EQ(trayDesktop(QString::fromLatin1(row.currentDesktop), row.shellOnBus), row.expected)
-            << row.currentDesktop << " " << row.shellOnBus;
-    }
-}
-
 // Plasma's folders, made afresh for each case: a user's configuration and data, and the
 // system's data with Breeze's style and colour schemes as Debian installs them.
 class PlasmaFolders : public ::testing::Test {
