@@ -210,6 +210,7 @@ HeadsetController::PumpWait HeadsetController::nextWait(DueTime time) const {
     if (client_) {
         if (client_->dongle().model != DongleModel::virtualPort) consider(Due::dongleCheck, nextDongleCheck_);
         consider(Due::fullSync, nextResync_);
+        for (const auto& held : heldEchoes_) consider(Due::fullSync, quietUntil_.at(held.first));
         consider(Due::batteryPoll, nextBatteryPoll_);
     } else {
         consider(Due::connectAttempt, nextConnectAttempt_);
@@ -248,6 +249,7 @@ void HeadsetController::pumpOnce(std::chrono::milliseconds lineWait) {
     HeadsetClient* const client = connectedClient().client;
     if (!client) return;
     time = now();
+    settleQuietWindows(time);
     if (time >= nextResync_) {
         fullSync();
     } else if (time >= nextBatteryPoll_) {
@@ -376,6 +378,7 @@ void HeadsetController::dropConnection() {
     synced_ = false;
     syncReading_ = false;
     heldNotifications_.clear();
+    heldEchoes_.clear();  // the next connection starts with a full sync
     plugInRetriesLeft_ = 0;
     reconnectDelay_ = initialReconnectDelay;
     nextConnectAttempt_ = now() + initialReconnectDelay;
@@ -540,9 +543,11 @@ void HeadsetController::applyNotification(const Packet& packet) {
     if (const auto quiet = quietUntil_.find(packet.eventID); quiet != quietUntil_.end()) {
         if (now() < quiet->second) {
             options_.trace.notification(wall, packet, true);
+            heldEchoes_.insert_or_assign(packet.eventID, packet);
             return;
         }
         quietUntil_.erase(quiet);
+        heldEchoes_.erase(packet.eventID);  // this one is newer
     }
     options_.trace.notification(wall, packet, false);
     if (synced_) publishPatched(packet);
@@ -554,6 +559,22 @@ void HeadsetController::applyNotification(const Packet& packet) {
                                    [&](const Packet& held) { return held.eventID == packet.eventID; });
     if (same != heldNotifications_.end()) heldNotifications_.erase(same);
     heldNotifications_.push_back(packet);
+}
+
+void HeadsetController::settleQuietWindows(DueTime time) {
+    bool stale = false;
+    for (auto held = heldEchoes_.begin(); held != heldEchoes_.end();) {
+        if (time < quietUntil_.at(held->first)) {
+            ++held;
+            continue;
+        }
+        HeadsetSnapshot patched = snapshot_;
+        patch(patched, held->second);
+        stale = stale || patched != snapshot_;
+        quietUntil_.erase(held->first);
+        held = heldEchoes_.erase(held);
+    }
+    if (stale) nextResync_ = time;
 }
 
 void HeadsetController::publishPatched(const Packet& packet) {

@@ -112,7 +112,10 @@ public:
     static constexpr std::chrono::seconds batteryPollInterval{30};
     static constexpr std::chrono::seconds initialReconnectDelay{2};
     static constexpr std::chrono::seconds longestReconnectDelay{30};
-    static constexpr std::chrono::seconds quietWindow{1};  // notifications of a write's events are its echo
+    // Notifications of a write's events are taken for its echo for this long. When the window
+    // ends, the last one held back of each event is compared with the snapshot: one that would
+    // change it was not an echo (or an echo of an older write), and a full sync reads the truth.
+    static constexpr std::chrono::seconds quietWindow{1};
     // After a dongle appears its device node may be refused for a moment (udev has yet to
     // give it its group), so failed connects are tried again after these pauses, about a
     // second in all, before the ordinary back-off takes over.
@@ -210,6 +213,8 @@ private:
     Failure notConnected() const;
     void complete(const Completion& done, std::optional<Failure> failure);
     void applyNotification(const Packet& packet);
+    // Syncs now when a notification held back in a window that has ended would change the snapshot.
+    void settleQuietWindows(DueTime now);
     void publishPatched(const Packet& packet);
     void publish(HeadsetSnapshot candidate);
     HeadsetSnapshot failureSnapshot(HeadsetSnapshot::Availability availability) const;
@@ -229,6 +234,7 @@ private:
     DueTime nextDongleCheck_ = distantPast;
     long writeGeneration_ = 0;
     std::map<EventID, DueTime> quietUntil_;
+    std::map<EventID, Packet> heldEchoes_;  // the last notification held back in each window
     std::atomic<bool> isPanelVisible_{false};
     HeadsetSnapshot snapshot_;
     Duration reconnectDelay_ = initialReconnectDelay;
