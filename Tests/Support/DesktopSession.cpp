@@ -7,6 +7,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 
@@ -21,6 +23,16 @@ QProcessEnvironment childEnvironment(std::initializer_list<const DesktopPart*> p
         environment.remove(QString::fromLatin1(name));
     for (const DesktopPart* part : parts) part->addTo(environment);
     return environment;
+}
+
+std::optional<QVariant> busProperty(const QDBusConnection& bus, const QString& service, const QString& path,
+                                    const QString& interface, const QString& name) {
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                       QStringLiteral("Get"));
+    call << interface << name;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
+    return reply.arguments().constFirst().value<QDBusVariant>().variant();
 }
 
 SessionBus::SessionBus() {

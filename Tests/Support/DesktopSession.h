@@ -13,6 +13,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 #include <QDBusConnection>
 #include <QProcessEnvironment>
@@ -37,6 +38,10 @@ protected:
 // The test's own environment without the real desktop's display, compositor, session bus and
 // desktop name (Qt picks its platform and theme from them), with what `parts` add.
 QProcessEnvironment childEnvironment(std::initializer_list<const DesktopPart*> parts);
+
+// A property as org.freedesktop.DBus.Properties.Get gives it; nothing on an error.
+std::optional<QVariant> busProperty(const QDBusConnection& bus, const QString& service, const QString& path,
+                                    const QString& interface, const QString& name);
 
 // A dbus-daemon of the session type on a socket in a folder of its own. It starts no services.
 class SessionBus : public DesktopPart {
@@ -95,7 +100,6 @@ public:
     WestonCompositor();
     explicit WestonCompositor(const XvfbDisplay& shownOn, QSize size = {1024, 768});
     ~WestonCompositor() override;
-    QString runtimeDirectory() const { return runtimeDirectory_.path(); }
     // WAYLAND_DISPLAY, XDG_RUNTIME_DIR, QT_QPA_PLATFORM=wayland; DISPLAY removed.
     void addTo(QProcessEnvironment& environment) const override;
 

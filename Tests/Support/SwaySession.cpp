@@ -20,8 +20,7 @@ QRect rectOf(const QJsonValue& value) {
 
 void collectWindows(const QJsonObject& node, bool floating, std::vector<SwayWindow>& out) {
     if (node.contains("pid")) {
-        out.push_back({node.value("pid").toInteger(), node.value("app_id").toString(), node.value("name").toString(),
-                       rectOf(node.value("rect")), floating});
+        out.push_back({node.value("name").toString(), rectOf(node.value("rect")), floating});
     }
     for (const QJsonValue child : node.value("nodes").toArray()) collectWindows(child.toObject(), floating, out);
     for (const QJsonValue child : node.value("floating_nodes").toArray()) collectWindows(child.toObject(), true, out);
