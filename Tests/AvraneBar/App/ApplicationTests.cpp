@@ -12,7 +12,7 @@
 
 #include "AvraneBar/StatusItem/TrayIconInk.h"
 #include "AvraneSim/Simulator.h"
-#include "Support/DesktopSession.h"
+#include "Support/ApplicationOnABus.h"
 #include "Support/NotificationServer.h"
 #include "Support/QtTestSupport.h"
 #include "Support/StatusNotifierItems.h"
@@ -52,12 +52,7 @@ protected:
     void SetUp() override { sim.start(); }
 
     QProcessEnvironment environment(std::initializer_list<const DesktopPart*> parts) {
-        QProcessEnvironment env = childEnvironment(parts);
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        if (!env.contains("XDG_RUNTIME_DIR")) env.insert("XDG_RUNTIME_DIR", runtime.path());
-        env.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-        env.insert("AVRANE_BAR_LOG", "1");
-        return env;
+        return applicationEnvironment(parts, home, sim.slavePath());
     }
     ::testing::AssertionResult start(ChildProcess& app, const QProcessEnvironment& env, const QStringList& arguments = {}) {
         app.start(AVRANE_BAR_PROGRAM, arguments, env);
@@ -91,7 +86,7 @@ protected:
     }
 
     sim::Simulator sim;
-    QTemporaryDir home, runtime;
+    QTemporaryDir home;
 };
 
 TEST_F(Application, inAnXEmbedTray) {
@@ -159,32 +154,6 @@ TEST_F(Application, inAnXEmbedTray) {
     }, "the panel to close when another window takes the keyboard"));
 }
 
-TEST_F(Application, asAStatusNotifierItem) {
-    SessionBus bus;
-    XvfbDisplay display;
-    StatusNotifierWatcher watcher(bus);
-    ASSERT_TRUE(bus.started() && display.started() && watcher.started());
-    X11Display x(display.name());
-    ChildProcess app;
-    ASSERT_TRUE(start(app, environment({&bus, &display})));
-    const auto address = watcher.nextRegistration();
-    ASSERT_TRUE(address);
-    const StatusNotifierItem item(bus.connection(), *address);
-    ASSERT_TRUE(panelShown(x, app, true));
-
-    ASSERT_TRUE(item.activate());
-    ASSERT_TRUE(panelShown(x, app, false));
-    ASSERT_TRUE(item.activate());
-    ASSERT_TRUE(panelShown(x, app, true));
-
-    batteryBecomes(42);
-    EXPECT_TRUE(app.waitFor([&] {
-        const auto tip = item.toolTip();
-        return tip && (tip->title + tip->text).contains("Battery 42%");
-    }, "the tool tip to follow"));
-    EXPECT_FALSE(item.icon().isNull());
-}
-
 TEST_F(Application, aTrayThatComesLater) {
     // The panel's watcher comes up after the program; or it is there, and its host registers
     // later. Meanwhile the panel is an ordinary window.
@@ -203,25 +172,6 @@ TEST_F(Application, aTrayThatComesLater) {
         ASSERT_TRUE(watcher->started());
         EXPECT_TRUE(watcher->nextRegistration());
     }
-}
-
-TEST_F(Application, aSecondInstanceShowsTheFirstOnesPanel) {
-    SessionBus bus;
-    XvfbDisplay display;
-    Trayer tray(display);
-    ASSERT_TRUE(bus.started() && display.started() && tray.started());
-    X11Display x(display.name());
-    ChildProcess first, second;
-    ASSERT_TRUE(start(first, environment({&bus, &display})));
-    ASSERT_TRUE(panelShown(x, first, true));
-    ASSERT_TRUE(panelFocused(x, first));
-    ASSERT_TRUE(x.pressKey("Escape"));
-    ASSERT_TRUE(panelShown(x, first, false));
-
-    ASSERT_TRUE(start(second, environment({&bus, &display})));
-    EXPECT_EQ(second.waitForExit(), 0);
-    EXPECT_TRUE(panelShown(x, first, true));
-    EXPECT_TRUE(first.isRunning());
 }
 
 // The tray goes away (trayer killed): the program becomes what it is without one, an ordinary
@@ -274,7 +224,7 @@ TEST_F(Application, anXEmbedTrayThatGoesAwayAndComesBack) {
 }
 
 // The same with a StatusNotifierItem host whose watcher leaves the bus and comes back (a bar
-// restarted); the item keeps the application id as its Id.
+// restarted); the item keeps the application id as its Id, its tool tip follows the battery.
 TEST_F(Application, aStatusNotifierHostThatGoesAwayAndComesBack) {
     SessionBus bus;
     XvfbDisplay display;
@@ -286,7 +236,14 @@ TEST_F(Application, aStatusNotifierHostThatGoesAwayAndComesBack) {
     ASSERT_TRUE(start(app, environment({&bus, &display}), {"--autostart"}));
     auto address = watcher->nextRegistration();
     ASSERT_TRUE(address);
-    EXPECT_EQ(StatusNotifierItem(bus.connection(), *address).property("Id"), QVariant(applicationId));
+    const StatusNotifierItem first(bus.connection(), *address);
+    EXPECT_EQ(first.property("Id"), QVariant(applicationId));
+    EXPECT_FALSE(first.icon().isNull());
+    batteryBecomes(42);
+    EXPECT_TRUE(app.waitFor([&] {
+        const auto tip = first.toolTip();
+        return tip && (tip->title + tip->text).contains("Battery 42%");
+    }, "the tool tip to follow"));
 
     watcher.reset();
     ASSERT_TRUE(app.waitFor([&] {
@@ -380,10 +337,12 @@ TEST_F(Application, closingTheWindowWithoutATray) {
 }
 
 // On a console or over ssh: help and the version answer, and a start says why it cannot run
-// instead of aborting in Qt's platform plugin. An unknown option is refused, display or not.
-TEST_F(Application, fromATerminal) {
+// instead of aborting in Qt's platform plugin. An unknown option is refused, display or not. A
+// display that cannot be reached is named, with the variable that named it, where Qt would
+// abort; where Qt falls back to one that works, the program runs.
+TEST_F(Application, withoutADisplayItCanReach) {
     QProcessEnvironment env = environment({});
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
     ChildProcess version, help, app, unknown;
     ASSERT_TRUE(start(version, env, {"--version"}));
     EXPECT_EQ(version.waitForExit(), 0);
@@ -394,33 +353,24 @@ TEST_F(Application, fromATerminal) {
     ASSERT_TRUE(start(app, env));
     EXPECT_EQ(app.waitForExit(), 1);
     EXPECT_THAT(app.errorOutput().toStdString(), ::testing::HasSubstr("no display"));
-
-    for (const bool withDisplay : {false, true}) {
-        if (withDisplay) env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const char* platform : {"", "offscreen"}) {
+        if (*platform) env.insert("QT_QPA_PLATFORM", platform);
         ASSERT_TRUE(start(unknown, env, {"--panel"}));
         EXPECT_EQ(unknown.waitForExit(), 1);
         EXPECT_THAT(unknown.errorOutput().toStdString(), ::testing::HasSubstr("Unknown option 'panel'"));
     }
-}
 
-// A display that cannot be reached is named, with the variable that named it, where Qt would
-// abort; where Qt falls back to one that works, the program runs.
-TEST_F(Application, aDisplayThatCannotBeReached) {
-    XvfbDisplay display;
-    ASSERT_TRUE(display.started());
-    QProcessEnvironment env = environment({});
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
+    env.remove("QT_QPA_PLATFORM");
     const QString gone = unusedDisplayName();
     env.insert("DISPLAY", gone);
-    ChildProcess stale;
-    ASSERT_TRUE(start(stale, env));
-    EXPECT_EQ(stale.waitForExit(), 1);
-    EXPECT_EQ(stale.errorOutput(), "avrane-bar: cannot open the display " + gone + " (DISPLAY)\n");
-
+    ASSERT_TRUE(start(app, env));
+    EXPECT_EQ(app.waitForExit(), 1);
+    EXPECT_EQ(app.errorOutput(), "avrane-bar: cannot open the display " + gone + " (DISPLAY)\n");
     // Both named, only the X display there: Qt tries Wayland first, then takes X11.
+    XvfbDisplay display;
+    ASSERT_TRUE(display.started());
     env.insert("DISPLAY", display.name());
     env.insert("WAYLAND_DISPLAY", "bogus");
-    ChildProcess app;
     ASSERT_TRUE(start(app, env));
     X11Display x(display.name());
     EXPECT_TRUE(panelShown(x, app, true));
@@ -491,9 +441,8 @@ TEST_F(Application, startedAtLoginThePanelStaysClosed) {
     EXPECT_TRUE(panelShown(x, app, true));
 }
 
-// A battery that drains from 20 % to 3 %, charges, and drains again, on the desktop's
-// notification server: an alert under 15 %, its replacement under 5 %, withdrawn when the
-// charger is plugged in, and the two again on the next discharge.
+// A battery that drains from 20 % to 3 % and charges, on the desktop's notification server: an
+// alert under 15 %, its replacement under 5 %, withdrawn when the charger is plugged in.
 TEST_F(Application, lowBatteryAlerts) {
     SessionBus bus;
     XvfbDisplay display;
@@ -526,13 +475,6 @@ TEST_F(Application, lowBatteryAlerts) {
     EXPECT_EQ(server.nextCall(), notify.arg(0).arg(low).arg(1));
     EXPECT_EQ(server.nextCall(), notify.arg(1).arg(critical).arg(1));
     EXPECT_EQ(server.nextCall(), "CloseNotification 1");
-    for (int percent = 4; percent <= 30; ++percent) batteryBecomes(std::uint8_t(percent));
-    ASSERT_TRUE(logged(app, "battery 30%"));
-    chargerPlugged(false);
-    ASSERT_TRUE(drain(29, 3));
-    EXPECT_EQ(server.nextCall(), notify.arg(0).arg(low).arg(2));
-    EXPECT_EQ(server.nextCall(), notify.arg(2).arg(critical).arg(2));
-    EXPECT_EQ(server.calls().size(), 5);
 }
 
 // The update check of a first launch runs in the update helper, a child that ends with it:

@@ -9,7 +9,7 @@
 
 #include "AvraneSim/Simulator.h"
 #include "Support/AccessibilityBus.h"
-#include "Support/DesktopSession.h"
+#include "Support/ApplicationOnABus.h"
 #include "Support/QtTestSupport.h"
 #include "Support/X11Display.h"
 
@@ -64,11 +64,7 @@ protected:
         QDir(home.path()).mkpath("config/avrane");
         writeFile(home.filePath("config/avrane/AvraneBar.conf"), "[General]\nlanguage=english\n");
         ASSERT_TRUE(bus.started() && display.started() && tray.started() && accessibility.started());
-        QProcessEnvironment env = childEnvironment({&bus, &display, &accessibility});
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
-        env.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-        env.insert("AVRANE_BAR_LOG", "1");
+        QProcessEnvironment env = applicationEnvironment({&bus, &display, &accessibility}, home, sim.slavePath());
         env.insert("AVRANE_BAR_OPEN", "1");
         app.start(AVRANE_BAR_PROGRAM, {}, env);
         ASSERT_TRUE(app.started());
@@ -104,7 +100,7 @@ protected:
     }
 
     sim::Simulator sim;
-    QTemporaryDir home, runtime;
+    QTemporaryDir home;
     SessionBus bus;
     XvfbDisplay display;
     Trayer tray{display};
