@@ -44,19 +44,17 @@ GnomeShell::GnomeShell(const SessionBus& bus) : bus_(bus.connection()) {
         process_.fail(QStringLiteral("gnome-shell: no session bus, or no private folders for it"));
         return;
     }
-    QFile settings(home.filePath("config/glib-2.0/settings/keyfile"));
-    if (!settings.open(QIODevice::WriteOnly)) {
+    // No animations (a start took 16 s with them under load), and no notification banners
+    // over the top bar (GNOME warns of a session run as root).
+    if (!writeConfiguration(home.filePath("config/glib-2.0/settings/keyfile"),
+                            QStringLiteral("[org/gnome/shell]\nenabled-extensions=['%1', '%2']\n"
+                                           "[org/gnome/desktop/interface]\nenable-animations=false\n"
+                                           "[org/gnome/desktop/notifications]\nshow-banners=false\n")
+                                .arg(appIndicatorExtension, probeUuid)
+                                .toUtf8())) {
         process_.fail(QStringLiteral("gnome-shell: cannot write its settings"));
         return;
     }
-    // No animations (a start took 16 s with them under load), and no notification banners
-    // over the top bar (GNOME warns of a session run as root).
-    settings.write(QStringLiteral("[org/gnome/shell]\nenabled-extensions=['%1', '%2']\n"
-                                  "[org/gnome/desktop/interface]\nenable-animations=false\n"
-                                  "[org/gnome/desktop/notifications]\nshow-banners=false\n")
-                       .arg(appIndicatorExtension, probeUuid)
-                       .toUtf8());
-    settings.close();
     if (!systemBus_.started()) {
         process_.fail(QStringLiteral("gnome-shell: no system bus: ") + QString::fromStdString(systemBus_.started().message()));
         return;

@@ -356,7 +356,6 @@ TEST_F(AvranectlTests, WatchFollowWaitsForTheDongleToComeBack) {
 TEST_F(AvranectlTests, OutputErrorsExitOneWithTheirReason) {
     const std::tuple<Strings, Output, const char*> table[] = {
         {{"status"}, Output::fullDisk, "No space left on device"},
-        {{"--json", "status"}, Output::fullDisk, "No space left on device"},
         {{"get", "volume"}, Output::closedPipe, "Broken pipe"},
         {{"status", "--waybar"}, Output::closedPipe, "Broken pipe"},
         {{"watch"}, Output::closedPipe, "Broken pipe"},
