@@ -540,12 +540,5 @@ TEST_F(HeadsetControllerTests, NotificationsBeforeTheFirstSyncWaitForIt) {
     EXPECT_EQ(published.back().batteryPercent, 55);
 }
 
-TEST(TraceSwitchTests, OnlyOneTurnsItOn) {
-    for (const char* value : {"1", "true", "", " 1"}) {
-        EXPECT_EQ(Trace::isOnFor(value), value == std::string("1")) << value;
-    }
-    EXPECT_FALSE(Trace::isOnFor(nullptr));
-}
-
 }  // namespace
 }  // namespace avrane

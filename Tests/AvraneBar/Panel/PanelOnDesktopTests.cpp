@@ -112,7 +112,7 @@ protected:
 // A wheel turned over the volume slider (which the panel usually focuses as it opens), over
 // the noise-cancelling mode and over the language menu scrolls the card list and changes
 // nothing on the headset; the slider takes the wheel once clicked.
-TEST_F(PanelOnDesktop, aWheelOverThePanelScrollsTheList) {
+TEST_F(PanelOnDesktop, aWheelScrollsTheListAndTheTaskbarSwitchMakesAWindow) {
     ASSERT_TRUE(app.waitFor([&] { return app.errorOutput().count(QRegularExpression("\n +QPushButton ")) >= 4; },
                             "the layout dump"));
     std::vector<QRect> sliders, popUps, gauges;
@@ -149,6 +149,18 @@ TEST_F(PanelOnDesktop, aWheelOverThePanelScrollsTheList) {
     ASSERT_TRUE(x.click(volume));
     ASSERT_TRUE(x.click(volume, 5));
     EXPECT_TRUE(app.waitFor([&] { return sim.model().headphoneVolume.level == 12; }, "the volume write"));
+
+    // The taskbar switch makes the panel an ordinary window at once; another preference's
+    // change leaves the window as it is (applying an equal taskbar preference would make it anew).
+    const WindowId window = x.window(panelTitle)->id;
+    EXPECT_EQ(x.windowType(window), "_NET_WM_WINDOW_TYPE_UTILITY");
+    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
+    ASSERT_TRUE(accessibility.doAction(node("check box", "Show volume"), "Toggle"));
+    ASSERT_TRUE(app.waitFor([&] { return readFile(settings).contains("showsVolumeText=true"); }, "the preference stored"));
+    EXPECT_EQ(x.window(panelTitle)->id, window);
+    ASSERT_TRUE(accessibility.doAction(node("check box", "Show in taskbar"), "Toggle"));
+    EXPECT_TRUE(app.waitFor([&] { return x.windowType(x.window(panelTitle)->id) == "_NET_WM_WINDOW_TYPE_NORMAL"; },
+                            "an ordinary window"));
 }
 
 // What a screen reader reads (through the registry, as it would), and the panel by keyboard
@@ -215,20 +227,6 @@ TEST_F(PanelOnDesktop, readByAssistiveTechnologyAndUsedByKeyboard) {
     }
     ASSERT_TRUE(x.pressKey("Escape"));
     EXPECT_TRUE(app.waitFor([&] { return !x.window(panelTitle)->viewable; }, "Escape to close the panel"));
-}
-
-// The taskbar switch makes the panel an ordinary window at once; another preference's change
-// leaves the window as it is (applying an equal taskbar preference would make it anew).
-TEST_F(PanelOnDesktop, theTaskbarEntryFollowsItsSwitchAlone) {
-    const WindowId window = x.window(panelTitle)->id;
-    EXPECT_EQ(x.windowType(window), "_NET_WM_WINDOW_TYPE_UTILITY");
-    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
-    ASSERT_TRUE(accessibility.doAction(node("check box", "Show volume"), "Toggle"));
-    ASSERT_TRUE(app.waitFor([&] { return readFile(settings).contains("showsVolumeText=true"); }, "the preference stored"));
-    EXPECT_EQ(x.window(panelTitle)->id, window);
-    ASSERT_TRUE(accessibility.doAction(node("check box", "Show in taskbar"), "Toggle"));
-    EXPECT_TRUE(app.waitFor([&] { return x.windowType(x.window(panelTitle)->id) == "_NET_WM_WINDOW_TYPE_NORMAL"; },
-                            "an ordinary window"));
 }
 
 }  // namespace
