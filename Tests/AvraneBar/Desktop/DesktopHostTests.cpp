@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -67,6 +68,26 @@ std::string describe(const std::optional<SwayWindow>& w) {
     return w ? describe(w->rect) + (w->floating ? ", floating" : ", tiled") : "no window";
 }
 
+// Screenshots looked at one after another: the one after `bar` has looked the same for
+// `span`, nothing while it is still changing.
+class Steady {
+public:
+    std::optional<QImage> look(const QImage& now, const QRect& bar, std::chrono::milliseconds span) {
+        if (now.isNull() || last_.isNull() || now.copy(bar) != last_.copy(bar)) {
+            last_ = now;
+            unchanged_.setRemainingTime(span);
+            return std::nullopt;
+        }
+        if (!unchanged_.hasExpired()) return std::nullopt;
+        last_ = QImage();  // the next look starts again
+        return now;
+    }
+
+private:
+    QImage last_;
+    QDeadlineTimer unchanged_;
+};
+
 // avrane-bar as its user runs it, on the simulated headset, with settings of its own.
 class RealDesktop : public ::testing::Test {
 protected:
@@ -112,21 +133,17 @@ protected:
     }
 
     // A screenshot in which `bar` shows more than in `empty`, once the host has finished
-    // drawing the icon; the area that changed.
+    // drawing the icon (hosts fade a new icon in): the same for half a second, and drawn at a
+    // size; the area that changed.
     std::optional<std::pair<QImage, QRect>> newIcon(ChildProcess& waiter, const std::function<QImage()>& shoot,
                                                     const QImage& empty, const QRect& bar) {
-        QImage last;
-        int alike = 0;
         std::optional<std::pair<QImage, QRect>> found;
+        Steady steady;
         waiter.waitFor([&] {
-            const QImage now = shoot();
-            const QRect changed = changedArea(empty, now, bar);
-            // Hosts fade a new icon in: the same in three shots in a row, and drawn at a size.
-            alike = !last.isNull() && now.copy(bar) == last.copy(bar) ? alike + 1 : 0;
-            const bool settled = changed.width() >= 8 && changed.height() >= 8 && alike >= 2;
-            last = now;
-            if (settled) found.emplace(now, changed);
-            return settled;
+            const auto now = steady.look(shoot(), bar, 500ms);
+            const QRect changed = now ? changedArea(empty, *now, bar) : QRect();
+            if (changed.width() >= 8 && changed.height() >= 8) found.emplace(*now, changed);
+            return found.has_value();
         }, "an icon in the bar", std::chrono::seconds(20));
         return found;
     }
@@ -146,17 +163,13 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return shoot().copy(bar) == empty.copy(bar); })) << "the reference icon gone";
     }
 
-    // The bar once the host has finished drawing it: the same in three shots in a row.
+    // The bar once the host has finished drawing it: the same for two seconds (a host sets
+    // the bar's place aside before it first paints it).
     static QImage settled(const std::function<QImage()>& shoot, const QRect& bar) {
-        QImage last, now;
-        int alike = 0;
-        waitUntil([&] {
-            now = shoot();
-            alike = !now.isNull() && !last.isNull() && now.copy(bar) == last.copy(bar) ? alike + 1 : 0;
-            last = now;
-            return alike >= 2;
-        });
-        return now;
+        std::optional<QImage> now;
+        Steady steady;
+        waitUntil([&] { return (now = steady.look(shoot(), bar, 2s)).has_value(); });
+        return now.value_or(shoot());
     }
 
     sim::Simulator sim;
