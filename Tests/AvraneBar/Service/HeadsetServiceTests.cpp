@@ -54,7 +54,6 @@ TEST(ServiceValues, propertiesSayWhatIsKnownAndOnlyChangesGoOut) {
     next.volume->reportedPercent = 51;  // not shown by the word: no change
     EXPECT_EQ(service::changed(p, service::properties(next)).keys(), QStringList{"BatteryPercent"});
     EXPECT_EQ(service::changed({}, p).size(), p.size());
-    EXPECT_EQ(propertyName("auto-power-off"), "AutoPowerOff");  // the names avranectl looks for
 }
 
 // What PropertiesChanged carried, one entry per signal.
