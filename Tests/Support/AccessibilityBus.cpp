@@ -76,9 +76,7 @@ QDBusMessage call(const QDBusConnection& bus, const QString& service, const QStr
 
 QVariant property(const QDBusConnection& bus, const QString& service, const QString& path, const QString& interface,
                   const QString& name) {
-    const QDBusMessage reply = call(bus, service, path, properties, QStringLiteral("Get"), {interface, name});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
-    return reply.arguments().front().value<QDBusVariant>().variant();
+    return busProperty(bus, service, path, interface, name).value_or(QVariant());
 }
 
 template <class T>
@@ -169,7 +167,6 @@ AccessibleNode AccessibilityBus::read(const QString& service, const QString& pat
     node.path = path;
     node.role = call(bus, service, path, accessible, QStringLiteral("GetRoleName")).arguments().value(0).toString();
     node.name = property(bus, service, path, accessible, QStringLiteral("Name")).toString();
-    node.description = property(bus, service, path, accessible, QStringLiteral("Description")).toString();
     node.states = states(node);
     const QStringList interfaces =
         call(bus, service, path, accessible, QStringLiteral("GetInterfaces")).arguments().value(0).toStringList();

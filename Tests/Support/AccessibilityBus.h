@@ -25,7 +25,6 @@ namespace avrane::testing {
 // AT-SPI states by their number in the protocol.
 enum class AccessibleState : std::uint8_t {
     checked = 4,
-    enabled = 8,
     focusable = 11,
     focused = 12,
     showing = 25,
@@ -35,7 +34,7 @@ enum class AccessibleState : std::uint8_t {
 struct AccessibleNode {
     QString service, path;  // where it answers on the accessibility bus
     QString role;           // the role's name: "slider", "combo box", "check box", "panel" ...
-    QString name, description;
+    QString name;
     std::uint64_t states = 0;
     // The Value interface, when the object has one.
     std::optional<double> value, minimum, maximum, step;

@@ -7,6 +7,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 
@@ -21,6 +23,21 @@ QProcessEnvironment childEnvironment(std::initializer_list<const DesktopPart*> p
         environment.remove(QString::fromLatin1(name));
     for (const DesktopPart* part : parts) part->addTo(environment);
     return environment;
+}
+
+bool writeConfiguration(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+std::optional<QVariant> busProperty(const QDBusConnection& bus, const QString& service, const QString& path,
+                                    const QString& interface, const QString& name) {
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                       QStringLiteral("Get"));
+    call << interface << name;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
+    return reply.arguments().constFirst().value<QDBusVariant>().variant();
 }
 
 SessionBus::SessionBus() {
@@ -109,48 +126,37 @@ static bool accepts(const QString& socketPath) {
     return connected;
 }
 
-WestonCompositor::WestonCompositor() {
-    start({QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman")}, childEnvironment({}));
-}
-
 WestonCompositor::WestonCompositor(const XvfbDisplay& shownOn, QSize size) {
+    const QString config = runtimeDirectory_.filePath(QStringLiteral("weston.ini"));
     if (!shownOn.started()) {
         process_.fail(QStringLiteral("weston: no X display to show it on"));
-        return;
-    }
-    start({QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
-           QStringLiteral("--width=%1").arg(size.width()), QStringLiteral("--height=%1").arg(size.height())},
-          childEnvironment({&shownOn}));
-}
-
-WestonCompositor::~WestonCompositor() { process_.stop(); }  // before its runtime folder goes
-
-void WestonCompositor::start(const QStringList& backendArguments, const QProcessEnvironment& base) {
-    QFile config(runtimeDirectory_.filePath(QStringLiteral("weston.ini")));
-    if (!runtimeDirectory_.isValid() ||
-        !QFile::setPermissions(runtimeDirectory_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
-        !config.open(QIODevice::WriteOnly)) {
-        process_.fail(QStringLiteral("weston: cannot make a private runtime folder"));
         return;
     }
     // Nothing of weston's own to click on by mistake (the panel's terminal launcher, the
     // on-screen keyboard), no lock screen after five idle minutes, a plain background, and no
     // animations, so that what a screenshot shows is settled.
-    config.write("[core]\nidle-time=0\n"
-                 "[shell]\npanel-position=none\nlocking=false\nbackground-image=\nbackground-color=0xff303030\n"
-                 "startup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n"
-                 "[input-method]\npath=\n");
-    config.close();
-    QProcessEnvironment environment = base;
+    if (!runtimeDirectory_.isValid() ||
+        !QFile::setPermissions(runtimeDirectory_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
+        !writeConfiguration(config, "[core]\nidle-time=0\n"
+                                    "[shell]\npanel-position=none\nlocking=false\nbackground-image=\nbackground-color=0xff303030\n"
+                                    "startup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n"
+                                    "[input-method]\npath=\n")) {
+        process_.fail(QStringLiteral("weston: cannot make a private runtime folder"));
+        return;
+    }
+    QProcessEnvironment environment = childEnvironment({&shownOn});
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDirectory_.path());
     if (!process_.start(QStringLiteral("weston"),
-                        backendArguments + QStringList{QStringLiteral("--socket=") + QLatin1String(socketName),
-                                                       QStringLiteral("--config=") + config.fileName()},
+                        {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
+                         QStringLiteral("--width=%1").arg(size.width()), QStringLiteral("--height=%1").arg(size.height()),
+                         QStringLiteral("--socket=") + QLatin1String(socketName), QStringLiteral("--config=") + config},
                         environment, QStringLiteral("weston")))
         return;
     const QString socket = QDir(runtimeDirectory_.path()).filePath(QLatin1String(socketName));
     process_.waitFor([&] { return accepts(socket); }, QStringLiteral("accepting clients on ") + socket);
 }
+
+WestonCompositor::~WestonCompositor() { process_.stop(); }  // before its runtime folder goes
 
 void WestonCompositor::addTo(QProcessEnvironment& environment) const {
     environment.remove(QStringLiteral("DISPLAY"));  // Qt must not fall back to X11

@@ -13,6 +13,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 #include <QDBusConnection>
 #include <QProcessEnvironment>
@@ -37,6 +38,13 @@ protected:
 // The test's own environment without the real desktop's display, compositor, session bus and
 // desktop name (Qt picks its platform and theme from them), with what `parts` add.
 QProcessEnvironment childEnvironment(std::initializer_list<const DesktopPart*> parts);
+
+// Writes a part's configuration file; false if it cannot.
+bool writeConfiguration(const QString& path, const QByteArray& contents);
+
+// A property as org.freedesktop.DBus.Properties.Get gives it; nothing on an error.
+std::optional<QVariant> busProperty(const QDBusConnection& bus, const QString& service, const QString& path,
+                                    const QString& interface, const QString& name);
 
 // A dbus-daemon of the session type on a socket in a folder of its own. It starts no services.
 class SessionBus : public DesktopPart {
@@ -82,26 +90,21 @@ public:
 };
 
 // weston's desktop shell, without its panel and lock screen, with a socket named socketName in a
-// runtime folder of its own (mode 0700). Headless it has no input devices: no window is ever
-// activated and no key can reach one. Shown in a window on an X display, it takes its seat's
+// runtime folder of its own (mode 0700), shown in a window on an X display. It takes its seat's
 // keyboard and pointer from there: with the X input focus on that window, X11Display::pressKey
-// reaches the focused client, and X11Display::click the surface under the pointer. Either way
-// it places new windows itself and ignores the positions clients ask for.
+// reaches the focused client, and X11Display::click the surface under the pointer. It places
+// new windows itself and ignores the positions clients ask for.
 class WestonCompositor : public DesktopPart {
 public:
     static constexpr const char* socketName = "avrane-wayland";
     static constexpr const char* outputWindowTitle = "Weston Compositor - screen0";
 
-    WestonCompositor();
     explicit WestonCompositor(const XvfbDisplay& shownOn, QSize size = {1024, 768});
     ~WestonCompositor() override;
-    QString runtimeDirectory() const { return runtimeDirectory_.path(); }
     // WAYLAND_DISPLAY, XDG_RUNTIME_DIR, QT_QPA_PLATFORM=wayland; DISPLAY removed.
     void addTo(QProcessEnvironment& environment) const override;
 
 private:
-    void start(const QStringList& backendArguments, const QProcessEnvironment& environment);
-
     QTemporaryDir runtimeDirectory_;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// GNOME Shell 43 on no screen, as a Wayland session with XWayland and, unless asked not to,
-// the AppIndicator extension (the only tray GNOME has). Debian packages: gnome-shell,
+// GNOME Shell 43 on no screen, as a Wayland session with XWayland and the AppIndicator
+// extension (the only tray GNOME has). Debian packages: gnome-shell,
 // gnome-shell-extension-appindicator, xwayland, dbus-daemon.
 //
 // GNOME allows no screenshot, no Eval and no virtual input from outside, so it also loads a
@@ -26,9 +26,9 @@ public:
     static inline const QString appIndicatorExtension = QStringLiteral("ubuntu-appindicators@ubuntu.com");
 
     struct TopBarItem {
-        QString id, title;
+        QString id;
         bool visible = false;
-        QRect button, icon;  // the icon's box may be as high as the bar
+        QRect icon;  // the icon's box may be as high as the bar
         bool hovered = false;  // the shell has seen the pointer over it
     };
     struct TopBar {
@@ -36,18 +36,16 @@ public:
         std::vector<TopBarItem> items;
     };
     struct Window {
-        QString title, wmClass;
+        QString title;
         bool x11 = false, decorated = false, focused = false, skipTaskbar = false, minimized = false;
         QRect frame;  // with the title bar, when it has one
     };
     struct MenuEntry {
         QString label;
-        bool sensitive = true;
         QRect rect;
     };
 
-    // `xwayland`: whether the session offers X11 programs a server (GNOME's default).
-    GnomeShell(const SessionBus& bus, bool appIndicator = true, bool xwayland = true);
+    explicit GnomeShell(const SessionBus& bus);
     ~GnomeShell() override;
     // The session's WAYLAND_DISPLAY, XDG_RUNTIME_DIR, DISPLAY and XAUTHORITY (XWayland's),
     // XDG_SESSION_TYPE and XDG_CURRENT_DESKTOP. No QT_QPA_PLATFORM: programs choose.
@@ -71,7 +69,8 @@ private:
     QDBusMessage probe(const QString& method, const QVariantList& arguments = {}) const;
 
     QTemporaryDir home_;
-    ChildProcess systemBus_;
+    // Its login manager module gives up without a system bus; an empty one is enough.
+    SessionBus systemBus_;
     QDBusConnection bus_;
     QString x11Display_, xauthority_;
 };

@@ -60,27 +60,17 @@ PlasmaDesktop::PlasmaDesktop(const XvfbDisplay& display, const SessionBus& bus, 
         process_.fail(QStringLiteral("plasmashell: no X display, session bus or configuration folder"));
         return;
     }
-    QFile applets(QDir(configHome).filePath(QStringLiteral("plasma-org.kde.plasma.desktop-appletsrc")));
-    QFile shell(QDir(configHome).filePath(QStringLiteral("plasmashellrc")));
-    if (!applets.open(QIODevice::WriteOnly) || !shell.open(QIODevice::WriteOnly)) {
-        process_.fail(QStringLiteral("plasmashell: cannot write its layout"));
+    const QDir config(configHome);
+    if (!writeConfiguration(config.filePath(QStringLiteral("plasma-org.kde.plasma.desktop-appletsrc")), layout(edge)) ||
+        !writeConfiguration(config.filePath(QStringLiteral("plasmashellrc")),
+                            QStringLiteral("[PlasmaViews][Panel 1][Defaults]\nthickness=%1\n").arg(panelThickness).toUtf8()) ||
+        // No compositing: no window shadows over the panel, and less work for two cores.
+        !writeConfiguration(config.filePath(QStringLiteral("kwinrc")), "[Compositing]\nEnabled=false\n") ||
+        !writeConfiguration(config.filePath(QStringLiteral("plasmarc")),
+                            colours == Colours::breezeDark ? "[Theme]\nname=breeze-dark\n" : "[Theme]\nname=default\n")) {
+        process_.fail(QStringLiteral("plasmashell: cannot write its settings"));
         return;
     }
-    applets.write(layout(edge));
-    applets.close();
-    shell.write(QStringLiteral("[PlasmaViews][Panel 1][Defaults]\nthickness=%1\n").arg(panelThickness).toUtf8());
-    shell.close();
-    // No compositing: no window shadows over the panel, and less work for two cores.
-    QFile kwin(QDir(configHome).filePath(QStringLiteral("kwinrc")));
-    QFile theme(QDir(configHome).filePath(QStringLiteral("plasmarc")));
-    if (!kwin.open(QIODevice::WriteOnly) || !theme.open(QIODevice::WriteOnly)) {
-        process_.fail(QStringLiteral("plasmashell: cannot write KWin's and the theme's settings"));
-        return;
-    }
-    kwin.write("[Compositing]\nEnabled=false\n");
-    kwin.close();
-    theme.write(colours == Colours::breezeDark ? "[Theme]\nname=breeze-dark\n" : "[Theme]\nname=default\n");
-    theme.close();
 
     environment_ = childEnvironment({&display, &bus});
     addTo(environment_);

@@ -10,12 +10,15 @@
 namespace avrane::testing {
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
-    QTimer guard;
+    QTimer guard, pace;
     guard.setSingleShot(true);
     guard.start(deadline);
+    // Conditions on what no event of ours announces (a screenshot, a file, another process)
+    // are looked at again every 20 ms, not only when an event happens to come.
+    pace.start(std::chrono::milliseconds(20));
     while (!condition()) {
         if (!guard.isActive()) return false;
-        // Blocks until an event arrives; the guard's expiry is one.
+        // Blocks until an event arrives; the pace's and the guard's timeouts are events.
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;

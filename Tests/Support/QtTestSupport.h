@@ -9,7 +9,8 @@
 
 namespace avrane::testing {
 
-// Runs the event loop until `condition` holds; false if the (generous) deadline passes first.
+// Runs the event loop until `condition` holds, looking at it after each event and every 20 ms;
+// false if the (generous) deadline passes first.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(20));
 
 // A path, unique within the process, inside the folder the test main made for this process.

@@ -57,10 +57,6 @@ std::optional<StatusNotifierItemAddress> StatusNotifierWatcher::nextRegistration
     return next(QStringLiteral("registered"), deadline);
 }
 
-std::optional<StatusNotifierItemAddress> StatusNotifierWatcher::nextUnregistration(std::chrono::milliseconds deadline) {
-    return next(QStringLiteral("unregistered"), deadline);
-}
-
 StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, StatusNotifierItemAddress address)
     : bus_(bus), address_(std::move(address)) {}
 
@@ -74,12 +70,7 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, StatusNotifie
 }
 
 std::optional<QVariant> StatusNotifierItem::property(const QString& name) const {
-    QDBusMessage call = QDBusMessage::createMethodCall(address_.service, address_.path,
-                                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << itemInterface << name;
-    const QDBusMessage reply = bus_.call(call, QDBus::Block, 5000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
-    return reply.arguments().constFirst().value<QDBusVariant>().variant();
+    return busProperty(bus_, address_.service, address_.path, itemInterface, name);
 }
 
 std::optional<StatusNotifierItem::ToolTip> StatusNotifierItem::toolTip() const {

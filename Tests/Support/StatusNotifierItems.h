@@ -26,10 +26,8 @@ class StatusNotifierWatcher : public DesktopPart {
 public:
     // `hostAfter`: the host registers only that long after the watcher came up.
     explicit StatusNotifierWatcher(const SessionBus& bus, std::chrono::milliseconds hostAfter = {});
-    // The next item that registers, or whose owner leaves the bus; nullopt on deadline (with
-    // the reason in started()).
+    // The next item that registers; nullopt on deadline (with the reason in started()).
     std::optional<StatusNotifierItemAddress> nextRegistration(std::chrono::milliseconds deadline = std::chrono::seconds(10));
-    std::optional<StatusNotifierItemAddress> nextUnregistration(std::chrono::milliseconds deadline = std::chrono::seconds(10));
     void addTo(QProcessEnvironment&) const override {}
 
 private:

@@ -20,8 +20,7 @@ QRect rectOf(const QJsonValue& value) {
 
 void collectWindows(const QJsonObject& node, bool floating, std::vector<SwayWindow>& out) {
     if (node.contains("pid")) {
-        out.push_back({node.value("pid").toInteger(), node.value("app_id").toString(), node.value("name").toString(),
-                       rectOf(node.value("rect")), floating});
+        out.push_back({node.value("name").toString(), rectOf(node.value("rect")), floating});
     }
     for (const QJsonValue child : node.value("nodes").toArray()) collectWindows(child.toObject(), floating, out);
     for (const QJsonValue child : node.value("floating_nodes").toArray()) collectWindows(child.toObject(), true, out);
@@ -30,27 +29,25 @@ void collectWindows(const QJsonObject& node, bool floating, std::vector<SwayWind
 }  // namespace
 
 SwayCompositor::SwayCompositor() {
-    QFile config(runtimeDirectory_.filePath(QStringLiteral("sway.conf")));
+    const QString config = runtimeDirectory_.filePath(QStringLiteral("sway.conf"));
+    // No X server, and no pointer to follow: what a test sees depends on nothing else.
     if (!runtimeDirectory_.isValid() ||
         !QFile::setPermissions(runtimeDirectory_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
-        !config.open(QIODevice::WriteOnly)) {
+        !writeConfiguration(config, QStringLiteral("output HEADLESS-1 resolution %1x%2 position 0 0\n"
+                                                   "xwayland disable\nfocus_follows_mouse no\n")
+                                        .arg(outputSize.width())
+                                        .arg(outputSize.height())
+                                        .toUtf8())) {
         process_.fail(QStringLiteral("sway: cannot make a private runtime folder"));
         return;
     }
-    // No X server, and no pointer to follow: what a test sees depends on nothing else.
-    config.write(QStringLiteral("output HEADLESS-1 resolution %1x%2 position 0 0\n"
-                                "xwayland disable\nfocus_follows_mouse no\n")
-                     .arg(outputSize.width())
-                     .arg(outputSize.height())
-                     .toUtf8());
-    config.close();
     QProcessEnvironment environment = childEnvironment({});
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDirectory_.path());
     environment.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     environment.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
     environment.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
     // sway refuses to run as root; in a user namespace of its own it is nobody.
-    if (!process_.start(QStringLiteral("unshare"), {QStringLiteral("--user"), QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()},
+    if (!process_.start(QStringLiteral("unshare"), {QStringLiteral("--user"), QStringLiteral("sway"), QStringLiteral("-c"), config},
                         environment, QStringLiteral("util-linux and sway")))
         return;
     const QDir runtime(runtimeDirectory_.path());
@@ -122,30 +119,20 @@ Waybar::Waybar(const SwayCompositor& sway, const SessionBus& bus, Edge edge, Sty
         process_.fail(QStringLiteral("waybar: no sway or session bus to run on"));
         return;
     }
-    QFile config(directory_.filePath(QStringLiteral("config")));
-    if (!config.open(QIODevice::WriteOnly)) {
+    const QString config = directory_.filePath(QStringLiteral("config")), css = directory_.filePath(QStringLiteral("style.css"));
+    // A light style of one's own: the bar and its text as in Adwaita.
+    if (!writeConfiguration(config, QStringLiteral(R"({"position": "%1", "height": %2, "modules-left": [], "modules-center": [],
+                                                       "modules-right": ["tray"], "tray": {"icon-size": 22, "spacing": 4}})")
+                                        .arg(edge == Edge::top ? QStringLiteral("top") : QStringLiteral("bottom"))
+                                        .arg(height)
+                                        .toUtf8()) ||
+        !writeConfiguration(css, "* { border: none; border-radius: 0; min-height: 0; }\n"
+                                 "window#waybar { background-color: #f6f5f4; color: #2e3436; }\n")) {
         process_.fail(QStringLiteral("waybar: cannot write its configuration"));
         return;
     }
-    config.write(QStringLiteral(R"({"position": "%1", "height": %2, "modules-left": [], "modules-center": [],
-                                    "modules-right": ["tray"], "tray": {"icon-size": 22, "spacing": 4}})")
-                     .arg(edge == Edge::top ? QStringLiteral("top") : QStringLiteral("bottom"))
-                     .arg(height)
-                     .toUtf8());
-    config.close();
-    QStringList arguments{QStringLiteral("-c"), config.fileName()};
-    if (style == Style::light) {
-        // What a light theme of one's own looks like: the bar and its text as in Adwaita.
-        QFile css(directory_.filePath(QStringLiteral("style.css")));
-        if (!css.open(QIODevice::WriteOnly)) {
-            process_.fail(QStringLiteral("waybar: cannot write its style"));
-            return;
-        }
-        css.write("* { border: none; border-radius: 0; min-height: 0; }\n"
-                  "window#waybar { background-color: #f6f5f4; color: #2e3436; }\n");
-        css.close();
-        arguments << QStringLiteral("-s") << css.fileName();
-    }
+    QStringList arguments{QStringLiteral("-c"), config};
+    if (style == Style::light) arguments << QStringLiteral("-s") << css;
     QProcessEnvironment environment = childEnvironment({&bus, &sway});
     environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
     // waybar started by sway's own exec, inside its user namespace, could not reach the bus.

@@ -23,8 +23,7 @@ namespace avrane::testing {
 
 // One window as sway's tree holds it.
 struct SwayWindow {
-    qint64 pid = 0;
-    QString appId, title;
+    QString title;
     QRect rect;  // the window's content, in layout coordinates
     bool floating = false;
 };
@@ -67,8 +66,6 @@ public:
 
     Waybar(const SwayCompositor& sway, const SessionBus& bus, Edge edge = Edge::top, Style style = Style::dark);
     void addTo(QProcessEnvironment&) const override {}
-    // The tray's host leaving, as when the user restarts the bar.
-    void stop() { process_.stop(); }
     // The bar's rectangle in layout coordinates.
     QRect area() const;
 

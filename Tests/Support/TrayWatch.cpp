@@ -12,12 +12,7 @@ namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 std::optional<QVariant> watcherProperty(const QDBusConnection& bus, const QString& name) {
-    QDBusMessage call = QDBusMessage::createMethodCall(watcherService, QStringLiteral("/StatusNotifierWatcher"),
-                                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << watcherService << name;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
-    return reply.arguments().constFirst().value<QDBusVariant>().variant();
+    return busProperty(bus, watcherService, QStringLiteral("/StatusNotifierWatcher"), watcherService, name);
 }
 
 // One menu entry and its children from GetLayout's (ia{sv}av).
@@ -37,7 +32,6 @@ void readEntry(const QDBusArgument& argument, int depth, std::vector<ItemMenu::E
     if (depth == 0) return;  // the root holds the entries
     if (properties.value(QStringLiteral("type")).toString() == QLatin1String("separator")) return;
     entry.label = properties.value(QStringLiteral("label")).toString().remove(QLatin1Char('_'));
-    entry.enabled = properties.value(QStringLiteral("enabled"), true).toBool();
     out.push_back(entry);
 }
 
@@ -65,12 +59,8 @@ std::optional<StatusNotifierItemAddress> TrayWatch::itemOf(qint64 pid) const {
 }
 
 ItemMenu::ItemMenu(const QDBusConnection& bus, const StatusNotifierItemAddress& item) : bus_(bus), service_(item.service) {
-    QDBusMessage call = QDBusMessage::createMethodCall(item.service, item.path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Get"));
-    call << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("Menu");
-    const QDBusMessage reply = bus_.call(call, QDBus::Block, 3000);
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-        path_ = reply.arguments().constFirst().value<QDBusVariant>().variant().value<QDBusObjectPath>().path();
+    if (const auto menu = busProperty(bus, item.service, item.path, QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Menu")))
+        path_ = menu->value<QDBusObjectPath>().path();
 }
 
 std::vector<ItemMenu::Entry> ItemMenu::entries() const {
@@ -78,7 +68,7 @@ std::vector<ItemMenu::Entry> ItemMenu::entries() const {
     if (path_.isEmpty()) return entries;
     QDBusMessage call = QDBusMessage::createMethodCall(service_, path_, QStringLiteral("com.canonical.dbusmenu"),
                                                        QStringLiteral("GetLayout"));
-    call << 0 << -1 << QStringList{QStringLiteral("label"), QStringLiteral("type"), QStringLiteral("enabled")};
+    call << 0 << -1 << QStringList{QStringLiteral("label"), QStringLiteral("type")};
     const QDBusMessage reply = bus_.call(call, QDBus::Block, 3000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 2) return entries;
     readEntry(reply.arguments().at(1).value<QDBusArgument>(), 0, entries);

@@ -36,7 +36,6 @@ public:
     struct Entry {
         int id = 0;
         QString label;  // without the mnemonic's underscore
-        bool enabled = true;
     };
 
     ItemMenu(const QDBusConnection& bus, const StatusNotifierItemAddress& item);

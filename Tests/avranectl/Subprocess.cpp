@@ -50,34 +50,15 @@ Subprocess::Subprocess(const std::string& program, const std::vector<std::string
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
         return;
     }
-    std::string terminalPath;
     if (options.output == Output::fullDisk) {
         ::close(out[1]);
         out[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     } else if (options.output == Output::closedPipe) {
         ::close(out[0]);
         out[0] = -1;
-    } else if (options.output == Output::terminal) {
-        ::close(out[0]);
-        ::close(out[1]);
-        out[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (out[0] < 0 || ::grantpt(out[0]) != 0 || ::unlockpt(out[0]) != 0) {
-            ADD_FAILURE() << "no pseudo-terminal: " << std::strerror(errno);
-            return;
-        }
-        terminalPath = ::ptsname(out[0]);
-        terminalHold_ = ::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        out[1] = -1;
-        terminal_ = true;
     }
     pid_ = ::fork();
     if (pid_ == 0) {
-        if (!terminalPath.empty()) {
-            // Its own session, with the terminal as its controlling one, as in a shell.
-            ::setsid();
-            out[1] = ::open(terminalPath.c_str(), O_RDWR);
-            if (out[1] < 0) ::_exit(childSetupFailed);
-        }
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
@@ -88,7 +69,7 @@ Subprocess::Subprocess(const std::string& program, const std::vector<std::string
         ::_exit(childSetupFailed);
     }
     ::close(in[0]);
-    if (out[1] >= 0) ::close(out[1]);
+    ::close(out[1]);
     ::close(err[1]);
     if (options.output == Output::fullDisk) {
         ::close(out[0]);
@@ -106,27 +87,18 @@ Subprocess::Subprocess(const std::string& program, const std::vector<std::string
 }
 
 Subprocess::~Subprocess() {
-    if (pid_ > 0 && !waitStatus_) {
+    if (pid_ > 0) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    if (terminalHold_ >= 0) ::close(terminalHold_);
     if (outFd_ >= 0) ::close(outFd_);
     if (errFd_ >= 0) ::close(errFd_);
 }
 
 bool Subprocess::pump(std::chrono::steady_clock::time_point deadline) {
-    int status = 0;
-    if (terminalHold_ >= 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) {
-        waitStatus_ = status;
-        ::close(terminalHold_);
-        terminalHold_ = -1;
-    }
     pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
     if (outFd_ < 0 && errFd_ < 0) return false;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    // While the terminal is held, its end comes from the child's exit, looked for now and then.
-    if (terminalHold_ >= 0) left = std::min(left, std::chrono::milliseconds(50));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (::poll(fds, 2, static_cast<int>(std::max<long>(0, left.count()))) <= 0) return true;
     for (auto [fd, text] : {std::pair{&outFd_, &out_}, std::pair{&errFd_, &err_}}) {
         const pollfd& p = fd == &outFd_ ? fds[0] : fds[1];
@@ -150,7 +122,6 @@ std::optional<std::string> Subprocess::readLine(std::chrono::milliseconds timeou
         if (end != std::string::npos) {
             std::string line = out_.substr(lineStart_, end - lineStart_);
             lineStart_ = end + 1;
-            if (terminal_ && line.ends_with('\r')) line.pop_back();
             return line;
         }
         if (std::chrono::steady_clock::now() >= deadline || outFd_ < 0 || !pump(deadline)) {
@@ -160,7 +131,7 @@ std::optional<std::string> Subprocess::readLine(std::chrono::milliseconds timeou
 }
 
 void Subprocess::signal(int number) {
-    if (pid_ > 0 && !waitStatus_) ::kill(pid_, number);
+    if (pid_ > 0) ::kill(pid_, number);
 }
 
 Finished Subprocess::wait(std::chrono::milliseconds timeout) {
@@ -170,14 +141,10 @@ Finished Subprocess::wait(std::chrono::milliseconds timeout) {
     Finished result;
     if (outFd_ >= 0 || errFd_ >= 0) {
         ADD_FAILURE() << "the child did not finish within " << timeout.count() << " ms";
-        if (!waitStatus_) ::kill(pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
     }
     int status = 0;
-    if (waitStatus_) {
-        status = *waitStatus_;
-    } else if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_) {
-        status = -1;
-    }
+    if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_) status = -1;
     if (status != -1) result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     pid_ = -1;
     result.out = out_.substr(lineStart_);

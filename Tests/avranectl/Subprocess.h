@@ -21,9 +21,8 @@ struct Finished {
 class Subprocess {
 public:
     // Where its standard output goes: a pipe the test reads, one whose reader has gone
-    // already, a full disk (/dev/full), or a pseudo-terminal the test reads, as a terminal
-    // it is the controlling terminal of (lines then end in CR LF; readLine drops the CR).
-    enum class Output { pipe, closedPipe, fullDisk, terminal };
+    // already, or a full disk (/dev/full).
+    enum class Output { pipe, closedPipe, fullDisk };
 
     struct Options {
         std::map<std::string, std::string> environment;
@@ -55,11 +54,6 @@ private:
     std::string out_;
     std::string err_;
     std::size_t lineStart_ = 0;
-    bool terminal_ = false;
-    // The terminal's other side, held until the child has ended: a terminal nobody holds
-    // reads as ended, as it would before the child opened it.
-    int terminalHold_ = -1;
-    std::optional<int> waitStatus_;  // once reaped
 };
 
 // Parses `text` with a strict JSON parser (Python's: no NaN, no duplicate keys, valid

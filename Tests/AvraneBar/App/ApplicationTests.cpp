@@ -12,7 +12,7 @@
 
 #include "AvraneBar/StatusItem/TrayIconInk.h"
 #include "AvraneSim/Simulator.h"
-#include "Support/DesktopSession.h"
+#include "Support/ApplicationOnABus.h"
 #include "Support/NotificationServer.h"
 #include "Support/QtTestSupport.h"
 #include "Support/StatusNotifierItems.h"
@@ -52,12 +52,7 @@ protected:
     void SetUp() override { sim.start(); }
 
     QProcessEnvironment environment(std::initializer_list<const DesktopPart*> parts) {
-        QProcessEnvironment env = childEnvironment(parts);
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        if (!env.contains("XDG_RUNTIME_DIR")) env.insert("XDG_RUNTIME_DIR", runtime.path());
-        env.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-        env.insert("AVRANE_BAR_LOG", "1");
-        return env;
+        return applicationEnvironment(parts, home, sim.slavePath());
     }
     ::testing::AssertionResult start(ChildProcess& app, const QProcessEnvironment& env, const QStringList& arguments = {}) {
         app.start(AVRANE_BAR_PROGRAM, arguments, env);
@@ -91,7 +86,7 @@ protected:
     }
 
     sim::Simulator sim;
-    QTemporaryDir home, runtime;
+    QTemporaryDir home;
 };
 
 TEST_F(Application, inAnXEmbedTray) {
@@ -159,74 +154,10 @@ TEST_F(Application, inAnXEmbedTray) {
     }, "the panel to close when another window takes the keyboard"));
 }
 
-TEST_F(Application, asAStatusNotifierItem) {
-    SessionBus bus;
-    XvfbDisplay display;
-    StatusNotifierWatcher watcher(bus);
-    ASSERT_TRUE(bus.started() && display.started() && watcher.started());
-    X11Display x(display.name());
-    ChildProcess app;
-    ASSERT_TRUE(start(app, environment({&bus, &display})));
-    const auto address = watcher.nextRegistration();
-    ASSERT_TRUE(address);
-    const StatusNotifierItem item(bus.connection(), *address);
-    ASSERT_TRUE(panelShown(x, app, true));
-
-    ASSERT_TRUE(item.activate());
-    ASSERT_TRUE(panelShown(x, app, false));
-    ASSERT_TRUE(item.activate());
-    ASSERT_TRUE(panelShown(x, app, true));
-
-    batteryBecomes(42);
-    EXPECT_TRUE(app.waitFor([&] {
-        const auto tip = item.toolTip();
-        return tip && (tip->title + tip->text).contains("Battery 42%");
-    }, "the tool tip to follow"));
-    EXPECT_FALSE(item.icon().isNull());
-}
-
-TEST_F(Application, aTrayThatComesLater) {
-    // The panel's watcher comes up after the program; or it is there, and its host registers
-    // later. Meanwhile the panel is an ordinary window.
-    for (const bool watcherFirst : {false, true}) {
-        SCOPED_TRACE(watcherFirst ? "host registers later" : "watcher comes later");
-        SessionBus bus;
-        XvfbDisplay display;
-        ASSERT_TRUE(bus.started() && display.started());
-        X11Display x(display.name());
-        std::optional<StatusNotifierWatcher> watcher;
-        if (watcherFirst) watcher.emplace(bus, 1500ms);
-        ChildProcess app;
-        ASSERT_TRUE(start(app, environment({&bus, &display})));
-        ASSERT_TRUE(panelShown(x, app, true));
-        if (!watcherFirst) watcher.emplace(bus);
-        ASSERT_TRUE(watcher->started());
-        EXPECT_TRUE(watcher->nextRegistration());
-    }
-}
-
-TEST_F(Application, aSecondInstanceShowsTheFirstOnesPanel) {
-    SessionBus bus;
-    XvfbDisplay display;
-    Trayer tray(display);
-    ASSERT_TRUE(bus.started() && display.started() && tray.started());
-    X11Display x(display.name());
-    ChildProcess first, second;
-    ASSERT_TRUE(start(first, environment({&bus, &display})));
-    ASSERT_TRUE(panelShown(x, first, true));
-    ASSERT_TRUE(panelFocused(x, first));
-    ASSERT_TRUE(x.pressKey("Escape"));
-    ASSERT_TRUE(panelShown(x, first, false));
-
-    ASSERT_TRUE(start(second, environment({&bus, &display})));
-    EXPECT_EQ(second.waitForExit(), 0);
-    EXPECT_TRUE(panelShown(x, first, true));
-    EXPECT_TRUE(first.isRunning());
-}
-
-// The tray goes away (trayer killed): the program becomes what it is without one, an ordinary
-// window that opens by itself and that Escape leaves open; the tray comes back: the icon
-// returns, and the window is the drop-down under it again.
+// Started from the login's autostart entry, the panel stays closed, and a second such start
+// leaves it so. The tray goes away (trayer killed): the program becomes what it is without
+// one, an ordinary window that opens by itself and that Escape leaves open; the tray comes
+// back: the icon returns, and the window is the drop-down under it again.
 TEST_F(Application, anXEmbedTrayThatGoesAwayAndComesBack) {
     SessionBus bus;
     XvfbDisplay display;
@@ -234,9 +165,21 @@ TEST_F(Application, anXEmbedTrayThatGoesAwayAndComesBack) {
     tray.emplace(display);
     ASSERT_TRUE(bus.started() && display.started() && tray->started());
     X11Display x(display.name());
+    const QProcessEnvironment env = environment({&bus, &display});
+    const auto panelClosed = [&] {
+        const auto panel = x.window(panelTitle);
+        return !panel || !panel->viewable;
+    };
     ChildProcess app;
-    ASSERT_TRUE(start(app, environment({&bus, &display}), {"--autostart"}));
+    ASSERT_TRUE(start(app, env, {"--autostart"}));
+    // The panel would open at launch, before the icon embeds and the headset is read.
     ASSERT_TRUE(app.waitFor([&] { return !x.embeddedWindows("avrane-bar").empty(); }, "the icon to embed"));
+    ASSERT_TRUE(logged(app, "connected"));
+    EXPECT_TRUE(panelClosed());
+    ChildProcess again;
+    ASSERT_TRUE(start(again, env, {"--autostart"}));
+    EXPECT_EQ(again.waitForExit(), 0);
+    EXPECT_TRUE(panelClosed());
 
     tray.reset();
     ASSERT_TRUE(app.waitFor([&] {
@@ -270,23 +213,36 @@ TEST_F(Application, anXEmbedTrayThatGoesAwayAndComesBack) {
     x.setInputFocus(x.window(panelTitle)->id);
     ASSERT_TRUE(panelFocused(x, app));
     ASSERT_TRUE(x.pressKey("Escape"));
-    EXPECT_TRUE(panelShown(x, app, false));
+    ASSERT_TRUE(panelShown(x, app, false));
+    // A start by hand, unlike one at login, opens it.
+    ChildProcess byHand;
+    ASSERT_TRUE(start(byHand, env));
+    EXPECT_EQ(byHand.waitForExit(), 0);
+    EXPECT_TRUE(panelShown(x, app, true));
 }
 
 // The same with a StatusNotifierItem host whose watcher leaves the bus and comes back (a bar
-// restarted); the item keeps the application id as its Id.
+// restarted); the item keeps the application id as its Id, its tool tip follows the battery.
+// At first the watcher is there but its host registers late: the item waits for it.
 TEST_F(Application, aStatusNotifierHostThatGoesAwayAndComesBack) {
     SessionBus bus;
     XvfbDisplay display;
     std::optional<StatusNotifierWatcher> watcher;
-    watcher.emplace(bus);
+    watcher.emplace(bus, 1500ms);
     ASSERT_TRUE(bus.started() && display.started() && watcher->started());
     X11Display x(display.name());
     ChildProcess app;
     ASSERT_TRUE(start(app, environment({&bus, &display}), {"--autostart"}));
     auto address = watcher->nextRegistration();
     ASSERT_TRUE(address);
-    EXPECT_EQ(StatusNotifierItem(bus.connection(), *address).property("Id"), QVariant(applicationId));
+    const StatusNotifierItem first(bus.connection(), *address);
+    EXPECT_EQ(first.property("Id"), QVariant(applicationId));
+    EXPECT_FALSE(first.icon().isNull());
+    batteryBecomes(42);
+    EXPECT_TRUE(app.waitFor([&] {
+        const auto tip = first.toolTip();
+        return tip && (tip->title + tip->text).contains("Battery 42%");
+    }, "the tool tip to follow"));
 
     watcher.reset();
     ASSERT_TRUE(app.waitFor([&] {
@@ -380,10 +336,12 @@ TEST_F(Application, closingTheWindowWithoutATray) {
 }
 
 // On a console or over ssh: help and the version answer, and a start says why it cannot run
-// instead of aborting in Qt's platform plugin. An unknown option is refused, display or not.
-TEST_F(Application, fromATerminal) {
+// instead of aborting in Qt's platform plugin. An unknown option is refused, display or not. A
+// display that cannot be reached is named, with the variable that named it, where Qt would
+// abort.
+TEST_F(Application, withoutADisplayItCanReach) {
     QProcessEnvironment env = environment({});
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
     ChildProcess version, help, app, unknown;
     ASSERT_TRUE(start(version, env, {"--version"}));
     EXPECT_EQ(version.waitForExit(), 0);
@@ -394,36 +352,19 @@ TEST_F(Application, fromATerminal) {
     ASSERT_TRUE(start(app, env));
     EXPECT_EQ(app.waitForExit(), 1);
     EXPECT_THAT(app.errorOutput().toStdString(), ::testing::HasSubstr("no display"));
-
-    for (const bool withDisplay : {false, true}) {
-        if (withDisplay) env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const char* platform : {"", "offscreen"}) {
+        if (*platform) env.insert("QT_QPA_PLATFORM", platform);
         ASSERT_TRUE(start(unknown, env, {"--panel"}));
         EXPECT_EQ(unknown.waitForExit(), 1);
         EXPECT_THAT(unknown.errorOutput().toStdString(), ::testing::HasSubstr("Unknown option 'panel'"));
     }
-}
 
-// A display that cannot be reached is named, with the variable that named it, where Qt would
-// abort; where Qt falls back to one that works, the program runs.
-TEST_F(Application, aDisplayThatCannotBeReached) {
-    XvfbDisplay display;
-    ASSERT_TRUE(display.started());
-    QProcessEnvironment env = environment({});
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
+    env.remove("QT_QPA_PLATFORM");
     const QString gone = unusedDisplayName();
     env.insert("DISPLAY", gone);
-    ChildProcess stale;
-    ASSERT_TRUE(start(stale, env));
-    EXPECT_EQ(stale.waitForExit(), 1);
-    EXPECT_EQ(stale.errorOutput(), "avrane-bar: cannot open the display " + gone + " (DISPLAY)\n");
-
-    // Both named, only the X display there: Qt tries Wayland first, then takes X11.
-    env.insert("DISPLAY", display.name());
-    env.insert("WAYLAND_DISPLAY", "bogus");
-    ChildProcess app;
     ASSERT_TRUE(start(app, env));
-    X11Display x(display.name());
-    EXPECT_TRUE(panelShown(x, app, true));
+    EXPECT_EQ(app.waitForExit(), 1);
+    EXPECT_EQ(app.errorOutput(), "avrane-bar: cannot open the display " + gone + " (DISPLAY)\n");
 }
 
 TEST_F(Application, diagnosticLinesInTheirFormats) {
@@ -461,49 +402,43 @@ TEST_F(Application, diagnosticLinesInTheirFormats) {
     EXPECT_THAT(quiet.errorOutput().toStdString(), ::testing::Not(::testing::ContainsRegex("(^|\n)(---|[0-9]{4}-)")));
 }
 
-// Started from the login's autostart entry the panel stays closed, and a second such start
-// leaves it so; any other start opens it.
-TEST_F(Application, startedAtLoginThePanelStaysClosed) {
-    SessionBus bus;
-    XvfbDisplay display;
-    Trayer tray(display);
-    ASSERT_TRUE(bus.started() && display.started() && tray.started());
-    X11Display x(display.name());
-    const QProcessEnvironment env = environment({&bus, &display});
-    const auto panelClosed = [&] {
-        const auto panel = x.window(panelTitle);
-        return !panel || !panel->viewable;
-    };
-    ChildProcess app;
-    ASSERT_TRUE(start(app, env, {"--autostart"}));
-    // The panel would open at launch, before the icon embeds and the headset is read.
-    ASSERT_TRUE(app.waitFor([&] { return !x.embeddedWindows("avrane-bar").empty(); }, "the icon to embed"));
-    ASSERT_TRUE(logged(app, "connected"));
-    EXPECT_TRUE(panelClosed());
-
-    ChildProcess again;
-    ASSERT_TRUE(start(again, env, {"--autostart"}));
-    EXPECT_EQ(again.waitForExit(), 0);
-    EXPECT_TRUE(panelClosed());
-    ChildProcess byHand;
-    ASSERT_TRUE(start(byHand, env));
-    EXPECT_EQ(byHand.waitForExit(), 0);
-    EXPECT_TRUE(panelShown(x, app, true));
-}
-
-// A battery that drains from 20 % to 3 %, charges, and drains again, on the desktop's
-// notification server: an alert under 15 %, its replacement under 5 %, withdrawn when the
-// charger is plugged in, and the two again on the next discharge.
-TEST_F(Application, lowBatteryAlerts) {
+// A first launch: its update check runs in the update helper, a child that ends with it, and
+// the application never maps the network or TLS libraries, before, during or after it. Then a
+// battery that drains from 20 % to 3 % and charges, on the desktop's notification server: an
+// alert under 15 %, its replacement under 5 %, withdrawn when the charger is plugged in.
+TEST_F(Application, aFirstLaunchChecksForUpdatesApartAndAlertsOnLowBattery) {
     SessionBus bus;
     XvfbDisplay display;
     NotificationServer server(bus);
     ASSERT_TRUE(bus.started() && display.started() && server.started());
+    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
     QDir(home.path()).mkpath("config/avrane");
-    testing::writeFile(home.filePath("config/avrane/AvraneBar.conf"), "[General]\nlanguage=english\n");
+    testing::writeFile(settings, "[General]\nlanguage=english\n");
     batteryBecomes(20);
     ChildProcess app;
     ASSERT_TRUE(start(app, environment({&bus, &display})));
+    const QString pid = QString::number(app.processId());
+    QStringList mapped;
+    bool helperRan = false, helperRuns = true;
+    const auto look = [&] {
+        const QByteArray maps = readFile("/proc/" + pid + "/maps");
+        for (const char* library : {"libssl", "libcrypto", "libQt6Network"}) {
+            if (maps.contains(library) && !mapped.contains(library)) mapped << library;
+        }
+        helperRuns = !readFile("/proc/" + pid + "/task/" + pid + "/children").trimmed().isEmpty();
+        helperRan |= helperRuns;
+    };
+    // The helper may live for a few tens of milliseconds only: looked for every millisecond.
+    const QDeadlineTimer deadline(20s);
+    while (!readFile(settings).contains("update.lastCheck") || helperRuns) {
+        ASSERT_FALSE(deadline.hasExpired()) << "the launch's update check did not end";
+        look();
+        std::this_thread::sleep_for(1ms);
+    }
+    look();
+    EXPECT_TRUE(helperRan);
+    EXPECT_THAT(mapped, ::testing::IsEmpty());
+
     // One level at a time, each shown before the next.
     const auto drain = [&](int from, int to) {
         for (int percent = from; percent >= to; --percent) {
@@ -526,45 +461,6 @@ TEST_F(Application, lowBatteryAlerts) {
     EXPECT_EQ(server.nextCall(), notify.arg(0).arg(low).arg(1));
     EXPECT_EQ(server.nextCall(), notify.arg(1).arg(critical).arg(1));
     EXPECT_EQ(server.nextCall(), "CloseNotification 1");
-    for (int percent = 4; percent <= 30; ++percent) batteryBecomes(std::uint8_t(percent));
-    ASSERT_TRUE(logged(app, "battery 30%"));
-    chargerPlugged(false);
-    ASSERT_TRUE(drain(29, 3));
-    EXPECT_EQ(server.nextCall(), notify.arg(0).arg(low).arg(2));
-    EXPECT_EQ(server.nextCall(), notify.arg(2).arg(critical).arg(2));
-    EXPECT_EQ(server.calls().size(), 5);
-}
-
-// The update check of a first launch runs in the update helper, a child that ends with it:
-// the application never maps the network or TLS libraries, before, during or after it.
-TEST_F(Application, theUpdateCheckKeepsTheNetworkOutOfTheApplication) {
-    SessionBus bus;
-    XvfbDisplay display;
-    ASSERT_TRUE(bus.started() && display.started());
-    ChildProcess app;
-    ASSERT_TRUE(start(app, environment({&bus, &display})));
-    const QString pid = QString::number(app.processId());
-    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
-    QStringList mapped;
-    bool helperRan = false, helperRuns = true;
-    const auto look = [&] {
-        const QByteArray maps = readFile("/proc/" + pid + "/maps");
-        for (const char* library : {"libssl", "libcrypto", "libQt6Network"}) {
-            if (maps.contains(library) && !mapped.contains(library)) mapped << library;
-        }
-        helperRuns = !readFile("/proc/" + pid + "/task/" + pid + "/children").trimmed().isEmpty();
-        helperRan |= helperRuns;
-    };
-    // The helper may live for a few tens of milliseconds only: looked for every millisecond.
-    const QDeadlineTimer deadline(20s);
-    while (!readFile(settings).contains("update.lastCheck") || helperRuns) {
-        ASSERT_FALSE(deadline.hasExpired()) << "the launch's update check did not end";
-        look();
-        std::this_thread::sleep_for(1ms);
-    }
-    look();
-    EXPECT_TRUE(helperRan);
-    EXPECT_THAT(mapped, ::testing::IsEmpty());
 }
 
 TEST_F(Application, onWayland) {

@@ -31,16 +31,11 @@ TEST(DiagnosticLog, snapshotLineNamesEveryKnownField) {
     EXPECT_EQ(snapshotSummary(lost), "unreachable (no reply to batteryInfo)  \u00B7  balance -5.0");
 }
 
+// The header, the nesting and the controls' lines are read back from the application's own
+// dump; a label's text and the numbers are not.
 TEST(DiagnosticLog, layoutLines) {
-    EXPECT_EQ(layoutHeader({912, 29, 360, 560.4}, true, {1257, 1, 22, 22}),
-              "--- panel 360x560 at 912,29, visible=true, statusItem 22x22 at 1257,1 ---\n");
-    EXPECT_EQ(layoutLine(0, "PanelViewController", {0, 0, 360, 560}, false, std::monostate{}),
-              "PanelViewController  360x560 at 0,0\n");
-    EXPECT_EQ(layoutLine(2, "Card", {0, 143, 328, 99}, true, std::monostate{}), "    Card  328x99 at 0,143  HIDDEN\n");
     EXPECT_EQ(layoutLine(1, "QLabel", {2, 24, 300, 12}, false, TextContent{"Battery 80%"}),
               "  QLabel  300x12 at 2,24 \"Battery 80%\"\n");
-    EXPECT_EQ(layoutLine(1, "ValueSlider", {0, 0, 150, 15}, false, ControlContent{false, 37.5}),
-              "  ValueSlider  150x15 at 0,0 enabled=false value=37.5\n");
     EXPECT_EQ(shortestNumber(0), "0.0");
     EXPECT_EQ(shortestNumber(12), "12.0");
     EXPECT_EQ(shortestNumber(0.1), "0.1");

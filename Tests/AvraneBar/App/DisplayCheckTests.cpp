@@ -29,7 +29,6 @@ Request with(std::map<std::string, QByteArray> environment, QStringList argument
 
 TEST(DisplayCheck, platformsInQtsOrder) {
     EXPECT_EQ(platformsToTry(with({})), QStringList{"xcb"});
-    EXPECT_EQ(platformsToTry(with({{"DISPLAY", ":0"}})), QStringList{"xcb"});
     EXPECT_EQ(platformsToTry(with({{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-1"}})),
               (QStringList{"wayland", "xcb"}));
     EXPECT_EQ(platformsToTry(with({{"XDG_SESSION_TYPE", "wayland"}})), (QStringList{"wayland", "xcb"}));

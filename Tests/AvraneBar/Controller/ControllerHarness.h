@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -137,6 +138,12 @@ protected:
     }
 
     DiscoveredDongle simDongle() const { return {DongleModel::h9, sim.slavePath(), "SIM"}; }
+    // Full syncs so far: each starts with the first bulk part.
+    long bulkReads() const {
+        const auto log = sim.requests();
+        return std::count_if(log.begin(), log.end(),
+                             [](const sim::ReceivedRequest& r) { return r.packet.eventID == EventID::allFunctionSettingsPart1; });
+    }
 
     sim::Simulator sim;
     MainLoop main;

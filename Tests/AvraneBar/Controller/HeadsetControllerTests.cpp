@@ -114,12 +114,6 @@ TEST_F(HeadsetControllerTests, FullSyncRightAfterConnectAndEveryMinute) {
     EXPECT_EQ(last().volume, model.headphoneVolume);
     EXPECT_EQ(last().ncStartupMode, model.ncStartupMode);
 
-    const auto bulkReads = [this] {
-        const auto log = sim.requests();
-        return std::count_if(log.begin(), log.end(), [](const sim::ReceivedRequest& r) {
-            return r.packet.eventID == EventID::allFunctionSettingsPart1;
-        });
-    };
     sim.setFaults({});
     step(5);
     EXPECT_EQ(bulkReads(), 2);
@@ -163,12 +157,6 @@ TEST_F(HeadsetControllerTests, BatteryPollPatchesTheBatteryAndAFailureKeepsTheCl
 // the window ends; a true echo costs no read.
 TEST_F(HeadsetControllerTests, WriteEchoesAreSuppressedForOneSecond) {
     connectAt(0);
-    const auto bulkReads = [this] {
-        const auto log = sim.requests();
-        return std::count_if(log.begin(), log.end(), [](const sim::ReceivedRequest& r) {
-            return r.packet.eventID == EventID::allFunctionSettingsPart1;
-        });
-    };
     const auto write = [this](EventID event, std::function<void(HeadsetClient&)> operation) {
         controller().apply({event}, std::move(operation));
         controller().waitUntilIdle();
@@ -550,13 +538,6 @@ TEST_F(HeadsetControllerTests, NotificationsBeforeTheFirstSyncWaitForIt) {
     }
     EXPECT_EQ(published.back().availability.kind(), Kind::connected);
     EXPECT_EQ(published.back().batteryPercent, 55);
-}
-
-TEST(TraceSwitchTests, OnlyOneTurnsItOn) {
-    for (const char* value : {"1", "true", "yes", "2", "", " 1"}) {
-        EXPECT_EQ(Trace::isOnFor(value), value == std::string("1")) << value;
-    }
-    EXPECT_FALSE(Trace::isOnFor(nullptr));
 }
 
 }  // namespace

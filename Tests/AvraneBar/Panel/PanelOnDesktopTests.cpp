@@ -3,13 +3,12 @@
 #include <algorithm>
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "AvraneSim/Simulator.h"
 #include "Support/AccessibilityBus.h"
-#include "Support/DesktopSession.h"
+#include "Support/ApplicationOnABus.h"
 #include "Support/QtTestSupport.h"
 #include "Support/X11Display.h"
 
@@ -64,11 +63,7 @@ protected:
         QDir(home.path()).mkpath("config/avrane");
         writeFile(home.filePath("config/avrane/AvraneBar.conf"), "[General]\nlanguage=english\n");
         ASSERT_TRUE(bus.started() && display.started() && tray.started() && accessibility.started());
-        QProcessEnvironment env = childEnvironment({&bus, &display, &accessibility});
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
-        env.insert("AVRANE_PORT", QString::fromStdString(sim.slavePath()));
-        env.insert("AVRANE_BAR_LOG", "1");
+        QProcessEnvironment env = applicationEnvironment({&bus, &display, &accessibility}, home, sim.slavePath());
         env.insert("AVRANE_BAR_OPEN", "1");
         app.start(AVRANE_BAR_PROGRAM, {}, env);
         ASSERT_TRUE(app.started());
@@ -104,7 +99,7 @@ protected:
     }
 
     sim::Simulator sim;
-    QTemporaryDir home, runtime;
+    QTemporaryDir home;
     SessionBus bus;
     XvfbDisplay display;
     Trayer tray{display};
@@ -117,7 +112,7 @@ protected:
 // A wheel turned over the volume slider (which the panel usually focuses as it opens), over
 // the noise-cancelling mode and over the language menu scrolls the card list and changes
 // nothing on the headset; the slider takes the wheel once clicked.
-TEST_F(PanelOnDesktop, aWheelOverThePanelScrollsTheList) {
+TEST_F(PanelOnDesktop, aWheelScrollsTheListAndTheTaskbarSwitchMakesAWindow) {
     ASSERT_TRUE(app.waitFor([&] { return app.errorOutput().count(QRegularExpression("\n +QPushButton ")) >= 4; },
                             "the layout dump"));
     std::vector<QRect> sliders, popUps, gauges;
@@ -154,6 +149,18 @@ TEST_F(PanelOnDesktop, aWheelOverThePanelScrollsTheList) {
     ASSERT_TRUE(x.click(volume));
     ASSERT_TRUE(x.click(volume, 5));
     EXPECT_TRUE(app.waitFor([&] { return sim.model().headphoneVolume.level == 12; }, "the volume write"));
+
+    // The taskbar switch makes the panel an ordinary window at once; another preference's
+    // change leaves the window as it is (applying an equal taskbar preference would make it anew).
+    const WindowId window = x.window(panelTitle)->id;
+    EXPECT_EQ(x.windowType(window), "_NET_WM_WINDOW_TYPE_UTILITY");
+    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
+    ASSERT_TRUE(accessibility.doAction(node("check box", "Show volume"), "Toggle"));
+    ASSERT_TRUE(app.waitFor([&] { return readFile(settings).contains("showsVolumeText=true"); }, "the preference stored"));
+    EXPECT_EQ(x.window(panelTitle)->id, window);
+    ASSERT_TRUE(accessibility.doAction(node("check box", "Show in taskbar"), "Toggle"));
+    EXPECT_TRUE(app.waitFor([&] { return x.windowType(x.window(panelTitle)->id) == "_NET_WM_WINDOW_TYPE_NORMAL"; },
+                            "an ordinary window"));
 }
 
 // What a screen reader reads (through the registry, as it would), and the panel by keyboard
@@ -220,26 +227,6 @@ TEST_F(PanelOnDesktop, readByAssistiveTechnologyAndUsedByKeyboard) {
     }
     ASSERT_TRUE(x.pressKey("Escape"));
     EXPECT_TRUE(app.waitFor([&] { return !x.window(panelTitle)->viewable; }, "Escape to close the panel"));
-}
-
-// The taskbar switch makes the panel an ordinary window at once; another preference's change
-// leaves the window as it is (applying an equal taskbar preference would make it anew).
-TEST_F(PanelOnDesktop, theTaskbarEntryFollowsItsSwitchAlone) {
-    const auto windowType = [&] {
-        QProcess xprop;
-        xprop.start("xprop", {"-display", display.name(), "-id", QString::number(x.window(panelTitle)->id),
-                              "_NET_WM_WINDOW_TYPE"});
-        xprop.waitForFinished();
-        return QString::fromLatin1(xprop.readAllStandardOutput());
-    };
-    EXPECT_THAT(windowType().toStdString(), ::testing::HasSubstr("_NET_WM_WINDOW_TYPE_UTILITY"));
-    const WindowId window = x.window(panelTitle)->id;
-    const QString settings = home.filePath("config/avrane/AvraneBar.conf");
-    ASSERT_TRUE(accessibility.doAction(node("check box", "Show volume"), "Toggle"));
-    ASSERT_TRUE(app.waitFor([&] { return readFile(settings).contains("showsVolumeText=true"); }, "the preference stored"));
-    EXPECT_EQ(x.window(panelTitle)->id, window);
-    ASSERT_TRUE(accessibility.doAction(node("check box", "Show in taskbar"), "Toggle"));
-    EXPECT_TRUE(app.waitFor([&] { return windowType().contains("_NET_WM_WINDOW_TYPE_NORMAL"); }, "an ordinary window"));
 }
 
 }  // namespace

@@ -61,7 +61,6 @@ TEST_F(Texts, valuesInWords) {
     using Power = BluetoothStatus::Power;
     using Link = BluetoothStatus::Link;
     EXPECT_EQ(bluetoothStateText(BluetoothStatus{Power::on, Link::connected}, english), "On \u00B7 Connected");
-    EXPECT_EQ(bluetoothStateText(BluetoothStatus{Power::on, Link::pairing}, english), "Pairing");
     EXPECT_EQ(bluetoothStateText(BluetoothStatus{Power::on, std::nullopt}, english), "Not connected");
     EXPECT_EQ(bluetoothStateText(BluetoothStatus{std::nullopt, Link::connected}, english), "Off");
     EXPECT_EQ(bluetoothStateText(std::nullopt, korean), "정보 없음");

@@ -13,7 +13,6 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
-#include <QWheelEvent>
 
 #include "AvraneBar/Controller/HeadsetController.h"
 #include "AvraneBar/Panel/Card.h"
@@ -80,14 +79,6 @@ protected:
     }
     // The hand moves a slider: the value it reports is in the slider's own units.
     static void move(QSlider* slider, double value) { slider->setValue(int(value * 100)); }
-    // One notch of the wheel towards the user, over `widget`: whether it took it.
-    static bool wheel(QWidget* widget) {
-        const QPointF at = QRectF(widget->rect()).center();
-        QWheelEvent event(at, widget->mapToGlobal(at), QPoint(0, -15), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(widget, &event);
-        return event.isAccepted();
-    }
 
     using Kind = HeadsetSnapshot::Availability::Kind;
     sim::Simulator sim;
@@ -307,43 +298,6 @@ TEST_F(PanelWidgets, theUpdatesCardFollowsTheChecker) {
     EXPECT_EQ(status->text(), "Version 99.1 is available");
     EXPECT_TRUE(action->isVisibleTo(panel.get()));
     EXPECT_EQ(action->text(), "Download and Install");
-}
-
-// A wheel turned over a control passes on to the card list (which scrolls: a test on a real
-// display turns a real wheel) unless the user has given the control the focus.
-TEST_F(PanelWidgets, aControlTakesTheWheelOnlyWhenFocused) {
-    const auto values = [&] {
-        QStringList all;
-        for (auto* slider : panel->findChildren<QSlider*>()) all << QString::number(slider->value());
-        for (auto* box : panel->findChildren<QComboBox*>()) all << QString::number(box->currentIndex());
-        for (auto* button : panel->findChildren<QAbstractButton*>()) all << QString::number(button->isChecked());
-        return all;
-    };
-    const QStringList before = values();
-    for (const char* name : {"volumeSlider", "balanceSlider", "sidetoneSlider", "ancPopUp", "btModePopUp", "btStartupPopUp",
-                             "ncStartupPopUp", "autoPowerOffPopUp", "ledSwitch", "volumeTextSwitch",
-                             "updateIntervalPopUp", "languagePopUp"}) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(wheel(find<QWidget>(name)));
-    }
-    EXPECT_EQ(values(), before);
-    EXPECT_EQ(content->model().pendingWriteCount(), 0u);
-
-    // Focused as the window opens, not by the user: still the list's.
-    panel->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-    find<QWidget>("volumeSlider")->setFocus(Qt::ActiveWindowFocusReason);
-    EXPECT_FALSE(wheel(find<QWidget>("volumeSlider")));
-    EXPECT_EQ(values(), before);
-    // A click on it, or Tab to another.
-    auto* volume = find<QWidget>("volumeSlider");
-    QTest::mousePress(volume, Qt::LeftButton, {}, volume->rect().center());
-    QTest::mouseRelease(volume, Qt::LeftButton, {}, volume->rect().center());
-    EXPECT_TRUE(wheel(volume));
-    find<QWidget>("ancPopUp")->setFocus(Qt::TabFocusReason);
-    EXPECT_TRUE(wheel(find<QWidget>("ancPopUp")));
-    EXPECT_NE(values(), before);
-    EXPECT_TRUE(content->model().hasPendingWrite("volume") && content->model().hasPendingWrite("anc"));
 }
 
 // A write that takes the headset long to answer, and the sync after it longer still: the

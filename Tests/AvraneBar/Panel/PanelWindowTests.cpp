@@ -11,10 +11,8 @@ TEST(EdgeResize, theBandAlongTheEdgesAndTheCorners) {
         QPoint at;
         Qt::Edges edges;
     } rows[] = {
-        {{0, 0}, Qt::TopEdge | Qt::LeftEdge},  {{5, 250}, Qt::LeftEdge},  {{6, 250}, {}},
-        {{354, 250}, Qt::RightEdge},           {{353, 250}, {}},          {{180, 499}, Qt::BottomEdge},
-        {{359, 499}, Qt::BottomEdge | Qt::RightEdge},                     {{180, 250}, {}},
-        {{-1, 250}, {}},                       {{360, 250}, {}},
+        {{0, 0}, Qt::TopEdge | Qt::LeftEdge}, {{5, 250}, Qt::LeftEdge}, {{6, 250}, {}},  {{354, 250}, Qt::RightEdge},
+        {{353, 250}, {}}, {{180, 499}, Qt::BottomEdge}, {{-1, 250}, {}}, {{360, 250}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.at.x() << ',' << row.at.y());

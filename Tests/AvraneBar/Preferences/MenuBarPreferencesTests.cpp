@@ -9,12 +9,6 @@
 namespace avrane {
 namespace {
 
-TEST(MenuBarPreferences, firstLaunchReadsTheDefaults) {
-    EXPECT_TRUE(MenuBarPreferences::flag(MenuBarPreferences::showsBatteryText, true));
-    EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsVolumeText, false));
-    EXPECT_FALSE(MenuBarPreferences::flag(MenuBarPreferences::showsDockIcon, false));
-}
-
 TEST(MenuBarPreferences, onlyRealChangesAreWrittenAndAnnounced) {
     // As a restart leaves them: flags as text, and a value that is no flag.
     const QString path = testing::freshFilePath();

@@ -27,12 +27,10 @@ TEST(StatusItemText, titleAndToolTip) {
     const status::Flags battery{true, false}, both{true, true}, volume{false, true}, none{false, false};
     EXPECT_EQ(status::title(connected(80), battery), " 80%");
     EXPECT_EQ(status::title(connected(80, true), battery), " 80%\u26A1");
-    EXPECT_EQ(status::title(connected(80, std::nullopt), battery), " 80%");
     EXPECT_EQ(status::title(connected(80), both), " 80% \u00B7 12");
     EXPECT_EQ(status::title(connected(std::nullopt), both), " 12");
     EXPECT_EQ(status::title(connected(80), volume), " 12");
     EXPECT_EQ(status::title(connected(80), none), "");
-    EXPECT_EQ(status::title(HeadsetSnapshot{}, both), "");
 
     EXPECT_EQ(status::toolTip(connected(80, true), english), "AVRANE H9 \u2014 Battery 80%");
     HeadsetSnapshot anonymous = connected(std::nullopt);
@@ -41,7 +39,6 @@ TEST(StatusItemText, titleAndToolTip) {
     EXPECT_EQ(status::toolTip(HeadsetSnapshot{}, english), "No AVRANE dongle");
     // The volume too when the title shows it: a small icon has room for the battery alone.
     EXPECT_EQ(status::toolTip(connected(80), english, both), "AVRANE H9 \u2014 Battery 80% \u00B7 Volume 12");
-    EXPECT_EQ(status::toolTip(connected(std::nullopt), english, volume), "AVRANE H9 \u2014 Volume 12");
     HeadsetSnapshot held;
     held.availability = Availability::dongleInUse("cannot open /dev/ttyACM0: Device or resource busy");
     EXPECT_EQ(status::toolTip(held, english), "Dongle in use by another program");

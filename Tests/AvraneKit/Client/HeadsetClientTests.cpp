@@ -198,15 +198,6 @@ TEST_F(HeadsetClientTests, ReplyThatDoesNotDecodeIsMalformedAndNotRetried) {
                                                           EventID::ledSetting, EventID::ambSetting}));
 }
 
-TEST_F(HeadsetClientTests, TypedReadsDecodeTheHeadsetsValues) {
-    // The items of the state read are covered there.
-    const auto m = sim.model();
-    EXPECT_EQ(client->modelInfo(), m.modelInfo);
-    EXPECT_EQ(client->firmwareVersion(), m.firmware);
-    EXPECT_EQ(client->rawSetting(EventID::autoPowerOffSetting).value, 30);
-    EXPECT_EQ(client->rawParam(EventID::batteryInfo), (Bytes{0, 80}));
-}
-
 // The write that avranectl's end-to-end table does not reach is one `set`.
 TEST_F(HeadsetClientTests, TheToggleWriteSendsTheValueToItsItem) {
     client->setNCToggleSetting({true, false, true});
@@ -216,22 +207,6 @@ TEST_F(HeadsetClientTests, TheToggleWriteSendsTheValueToItsItem) {
     EXPECT_EQ(log[0].packet.eventID, EventID::ncToggleSetting);
     EXPECT_EQ(log[0].packet.param, (Bytes{1, 0, 1}));
     EXPECT_EQ(sim.model().param(EventID::ncToggleSetting), (Bytes{1, 0, 1}));
-}
-
-TEST_F(HeadsetClientTests, SettingTheNoiseCancellingModeKeepsTheRestOfTheAmbientSetting) {
-    auto model = sim.model();
-    model.ambient = {.mode = NoiseCancellingMode::noiseCancelling, .ambientLevel = 7,
-                     .voiceFocus = true, .reportedPercent = 35};
-    sim.setModel(model);
-    client->setNoiseCancellingMode(NoiseCancellingMode::ambientSound);
-
-    const auto log = sim.requests();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0].packet.eventType, EventType::get);
-    EXPECT_EQ(log[1].packet.eventType, EventType::set);
-    EXPECT_EQ(log[1].packet.eventID, EventID::ambSetting);
-    EXPECT_EQ(log[1].packet.param, (Bytes{0x02, 7, 35, 1}));
-    EXPECT_EQ(sim.model().ambient.mode, NoiseCancellingMode::ambientSound);
 }
 
 TEST_F(HeadsetClientTests, PumpHandsOnNotificationsOnly) {

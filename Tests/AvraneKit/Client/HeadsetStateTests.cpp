@@ -87,16 +87,6 @@ TEST_F(HeadsetStateTests, FallsBackToSingleItemsWhenABulkPartTimesOut) {
     EXPECT_EQ(items(allRequests()), expected);
 }
 
-TEST_F(HeadsetStateTests, FallbackLeavesAnItemThatFailsEmpty) {
-    sim.updateFaults([](sim::Faults& f) {
-        f.bulkUnsupported = true;
-        f.malformedReplies[EventID::ledSetting] = {};
-    });
-    auto expected = expectedState(sim.model(), false);
-    expected.led = std::nullopt;
-    EXPECT_EQ(client->state(), expected);
-}
-
 TEST_F(HeadsetStateTests, FallbackFailsWithTheBatteryErrorAndAsksNothingMore) {
     client->replyTimeout = 0.1;
     sim.updateFaults([](sim::Faults& f) {

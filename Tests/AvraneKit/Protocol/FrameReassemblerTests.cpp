@@ -20,17 +20,6 @@ Bytes concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-TEST(FrameReassemblerTest, FrameFedOneByteAtATimeAppearsOnItsLastByte) {
-    FrameReassembler reassembler;
-    for (std::size_t i = 0; i + 1 < volumeRequest.size(); ++i) {
-        EXPECT_TRUE(reassembler.append(ByteView(&volumeRequest[i], 1)).empty()) << "byte " << i;
-    }
-    const auto frames = reassembler.append(ByteView(&volumeRequest.back(), 1));
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], volumeRequest);
-    EXPECT_TRUE(reassembler.buffer().empty());
-}
-
 TEST(FrameReassemblerTest, CutsWholeFramesAndKeepsTheRest) {
     struct Row {
         const char* name;

@@ -66,18 +66,16 @@ class Probe {
         });
     }
 
-    // The top bar, and each AppIndicator item in it with its indicator's id and title and the
-    // place of its icon.
+    // The top bar, and each AppIndicator item in it with its indicator's id and the place of
+    // its icon.
     TopBar() {
         const items = [];
         for (const [role, button] of Object.entries(Main.panel.statusArea)) {
             if (!role.startsWith('appindicator-') || !button)
                 continue;
             const indicator = button._indicator;
-            items.push({
-                role, id: indicator?.id ?? '', title: indicator?.title ?? '', visible: button.is_visible(), hover: button.hover,
-                button: extents(button), icon: extents(button._icon ?? button),
-            });
+            items.push({id: indicator?.id ?? '', visible: button.is_visible(), hover: button.hover,
+                icon: extents(button._icon ?? button)});
         }
         return JSON.stringify({bar: extents(Main.panel), items});
     }
@@ -91,7 +89,7 @@ class Probe {
             for (const item of button.menu._getMenuItems()) {
                 const label = item.label?.text ?? '';
                 if (label && item.visible)
-                    entries.push({label, sensitive: item.reactive, rect: extents(item)});
+                    entries.push({label, rect: extents(item)});
             }
         }
         return JSON.stringify(entries);
@@ -101,8 +99,7 @@ class Probe {
         return JSON.stringify(global.get_window_actors().map(actor => actor.meta_window).map(w => {
             const frame = w.get_frame_rect();
             return {
-                title: w.get_title() ?? '', wmClass: w.get_wm_class() ?? '',
-                x11: w.get_client_type() === Meta.WindowClientType.X11, decorated: w.decorated,
+                title: w.get_title() ?? '', x11: w.get_client_type() === Meta.WindowClientType.X11, decorated: w.decorated,
                 focused: w.has_focus(), skipTaskbar: w.skip_taskbar, minimized: w.minimized,
                 frame: {x: frame.x, y: frame.y, width: frame.width, height: frame.height},
             };
