@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <thread>
@@ -235,8 +236,11 @@ TEST_F(HeadsetClientTests, InterruptAbandonsTheWaitAtOnce) {
     client->interruptFd = interrupt[0];
     client->replyTimeout = 30;
     sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
+    // The simulator's thread writes the interrupt; the pipe is closed only after it has.
+    std::atomic<bool> written = false;
     sim.setRequestObserver([&](const sim::ReceivedRequest&) {
         [[maybe_unused]] const auto n = ::write(interrupt[1], "!", 1);
+        written = true;  // its last touch of the test's locals
     });
     const auto start = Clock::now();
     EXPECT_THROW(client->batteryInfo(), Interrupted);
@@ -245,6 +249,7 @@ TEST_F(HeadsetClientTests, InterruptAbandonsTheWaitAtOnce) {
     sim.setRequestObserver(nullptr);
     EXPECT_THROW(client->ledSetting(), Interrupted);
     EXPECT_EQ(sim.requestCount(), 1u);
+    while (!written) std::this_thread::yield();  // a moment at most: the pipe was readable
     ::close(interrupt[0]);
     ::close(interrupt[1]);
 }
