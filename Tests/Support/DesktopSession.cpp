@@ -11,6 +11,7 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 
 #include "Support/X11Display.h"
 
@@ -28,6 +29,11 @@ QProcessEnvironment childEnvironment(std::initializer_list<const DesktopPart*> p
 bool writeConfiguration(const QString& path, const QByteArray& contents) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+QRect rectOf(const QJsonValue& value) {
+    const QJsonObject r = value.toObject();
+    return {r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt()};
 }
 
 std::optional<QVariant> busProperty(const QDBusConnection& bus, const QString& service, const QString& path,

@@ -16,7 +16,9 @@
 #include <optional>
 
 #include <QDBusConnection>
+#include <QJsonValue>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QSize>
 #include <QTemporaryDir>
 
@@ -41,6 +43,9 @@ QProcessEnvironment childEnvironment(std::initializer_list<const DesktopPart*> p
 
 // Writes a part's configuration file; false if it cannot.
 bool writeConfiguration(const QString& path, const QByteArray& contents);
+
+// A rectangle as sway and the shell probe write it: {"x", "y", "width", "height"}.
+QRect rectOf(const QJsonValue& value);
 
 // A property as org.freedesktop.DBus.Properties.Get gives it; nothing on an error.
 std::optional<QVariant> busProperty(const QDBusConnection& bus, const QString& service, const QString& path,

@@ -16,11 +16,6 @@ namespace {
 const QString probeService = QStringLiteral("io.github.avranebar.ShellProbe");
 const QString probeUuid = QStringLiteral("shell-probe@tests.avranebar.github.io");
 
-QRect rectOf(const QJsonValue& value) {
-    const QJsonObject r = value.toObject();
-    return {r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt()};
-}
-
 bool copyFolder(const QString& from, const QString& to) {
     if (!QDir().mkpath(to)) return false;
     for (const QString& name : QDir(from).entryList(QDir::Files)) {

@@ -13,11 +13,6 @@
 namespace avrane::testing {
 namespace {
 
-QRect rectOf(const QJsonValue& value) {
-    const QJsonObject r = value.toObject();
-    return {r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt()};
-}
-
 void collectWindows(const QJsonObject& node, bool floating, std::vector<SwayWindow>& out) {
     if (node.contains("pid")) {
         out.push_back({node.value("name").toString(), rectOf(node.value("rect")), floating});

@@ -11,7 +11,7 @@
 namespace avrane {
 namespace {
 
-struct Output {
+struct ToolRun {
     int status;
     std::string out;
     std::string err;
@@ -19,7 +19,7 @@ struct Output {
 
 class DiscoveryCommandTests : public ::testing::Test {
 protected:
-    Output run(std::vector<std::string> args) {
+    ToolRun run(std::vector<std::string> args) {
         ctl::Environment env;
         env.roots = tree.roots();
         std::ostringstream out, err;
@@ -31,7 +31,7 @@ protected:
 };
 
 TEST_F(DiscoveryCommandTests, WithoutAUsableDongleABarStillGetsAnObject) {
-    const Output list = run({"list"});
+    const ToolRun list = run({"list"});
     EXPECT_EQ(list.status, 0);
     EXPECT_EQ(list.out, "no AVRANE dongle found\n");
     EXPECT_EQ(testing::parseJson(run({"--json", "list"}).out).at("dongles"), "[]");
@@ -43,10 +43,10 @@ TEST_F(DiscoveryCommandTests, WithoutAUsableDongleABarStillGetsAnObject) {
     const std::string why =
         "found an AVRANE dongle in a mode without a serial control channel (AVRANE H9 / H7 "
         "(update mode)). Switch the transceiver's slide switch to PC.";
-    const Output status = run({"status"});
+    const ToolRun status = run({"status"});
     EXPECT_EQ(status.status, 1);
     EXPECT_EQ(status.err, "avranectl: " + why + "\n");
-    const Output bar = run({"status", "--waybar"});
+    const ToolRun bar = run({"status", "--waybar"});
     EXPECT_EQ(bar.status, 0);
     EXPECT_EQ(testing::parseJson(bar.out),
               (std::map<std::string, std::string>{{"text", "\"\""},
@@ -59,7 +59,7 @@ TEST_F(DiscoveryCommandTests, ListsDonglesInEveryKnownMode) {
     tree.addUsbTty("ttyACM1", 0x054C, 0x0E53, "5C1D");
     tree.addUsbTty("ttyUSB0", 0x0403, 0x6001, "FTDI", testing::FakeDeviceTree::Layout::usbSerial);
 
-    const Output list = run({"list"});
+    const ToolRun list = run({"list"});
     EXPECT_EQ(list.status, 0);
     const std::string acm0 = tree.devPath("ttyACM0").string();
     const std::string acm1 = tree.devPath("ttyACM1").string();
