@@ -17,26 +17,6 @@ protected:
     const Clock::time_point start{};
 };
 
-TEST_F(LivelyScenarioTests, BatteryDrainsThenChargesToFullThenDrainsAgain) {
-    HeadsetModel model;
-    model.battery = {.statusCode = 0, .percent = 12};
-    sim.setModel(model);
-    const LivelyScenario::Periods periods{.battery = 1s, .volume = 1h, .noiseCancelling = 1h};
-    LivelyScenario scenario(sim, start, periods);
-
-    std::vector<int> seen;
-    for (int second = 1; second <= 36; ++second) {
-        EXPECT_EQ(scenario.advance(start + second * 1s), start + (second + 1) * 1s);
-        const BatteryInfo battery = sim.model().battery;
-        seen.push_back(battery.isCharging() ? 1000 + *battery.percent : *battery.percent);
-    }
-    // 11, then 10 with the charger in, up by three to 100 where it comes out, then down again.
-    std::vector<int> expected{11};
-    for (int percent = 10; percent < 100; percent += 3) expected.push_back(1000 + percent);
-    for (int percent = 100; percent >= 96; --percent) expected.push_back(percent);
-    EXPECT_EQ(seen, expected);
-}
-
 // One late call catches up on everything due, in time order.
 TEST_F(LivelyScenarioTests, ButtonsStayInRangeAndCatchUp) {
     HeadsetModel model;

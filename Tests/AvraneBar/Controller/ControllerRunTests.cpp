@@ -46,11 +46,6 @@ TEST_F(ControllerRunTests, StartedControllerDeliversEverySnapshotInOrder) {
     for (const auto& s : published) percents.push_back(s.batteryPercent.value_or(0));
     percents.erase(std::unique(percents.begin(), percents.end()), percents.end());
     EXPECT_EQ(percents, (std::vector<std::uint8_t>{80, 60, 59, 58}));
-
-    c.apply({EventID::headphoneVolume}, [](HeadsetClient& client) {
-        client.setHeadphoneVolume({.isMuted = true, .level = 7, .reportedPercent = 23});
-    });
-    ASSERT_TRUE(runUntilLast([](const HeadsetSnapshot& s) { return s.volume && s.volume->level == 7; }));
 }
 
 // With nothing due for half a minute (the clock stands still, in the back-off's longest

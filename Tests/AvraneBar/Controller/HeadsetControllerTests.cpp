@@ -22,10 +22,6 @@ using HeadsetControllerTests = testing::ControllerHarness;
 // checked every 2 s), the link is dropped silently, and attempts follow 2 s and 4 s later.
 TEST_F(HeadsetControllerTests, ConnectBacksOffAndResetsTheDelayAfterASuccess) {
     setDongles({});
-    const HeadsetSnapshot fresh = controller().snapshot();
-    EXPECT_EQ(fresh.availability, Availability::noDongle("Looking for dongle\xE2\x80\xA6"));
-    EXPECT_EQ(fresh, HeadsetSnapshot{});
-
     const DiscoveredDongle other{DongleModel::h9, "/nonexistent/ttyACM9", "OTHER"};
     std::vector<int> attempts;
     for (int t = 0; t <= 160; ++t) {
@@ -108,11 +104,8 @@ TEST_F(HeadsetControllerTests, FullSyncRightAfterConnectAndEveryMinute) {
     sim.setModel(model);
     connectAt(0);
     EXPECT_FALSE(last().model);
-    EXPECT_EQ(last().firmware, model.firmware);
     EXPECT_EQ(last().batteryCharging, false);
-    EXPECT_EQ(last().batteryLevelChangedAt, at(0));
     EXPECT_EQ(last().volume, model.headphoneVolume);
-    EXPECT_EQ(last().ncStartupMode, model.ncStartupMode);
 
     sim.setFaults({});
     step(5);
@@ -127,17 +120,22 @@ TEST_F(HeadsetControllerTests, FullSyncRightAfterConnectAndEveryMinute) {
     EXPECT_EQ(newlyPublished(), 0u);
 }
 
+// Due times run on the monotonic clock: the wall clock set back an hour neither delays the
+// next battery poll nor hides it. Only the battery's change time shows the wall clock.
 TEST_F(HeadsetControllerTests, BatteryPollPatchesTheBatteryAndAFailureKeepsTheClient) {
     connectAt(0);
     step(1);  // the sync that follows a connect: polls are due from 31 on
+    wallShift = -1h;
     auto model = sim.model();
     model.battery.percent = 79;
     sim.setModel(model);  // no announcement: only the poll sees it
+    step(30.9);
+    EXPECT_EQ(newlyPublished(), 0u);
     step(31);
     EXPECT_EQ(sim.requests().back().packet.eventID, EventID::batteryInfo);
     ASSERT_EQ(newlyPublished(), 1u);
     EXPECT_EQ(last().batteryPercent, 79);
-    EXPECT_EQ(last().batteryLevelChangedAt, at(31));
+    EXPECT_EQ(last().batteryLevelChangedAt, at(31) - 1h);
 
     step(61);  // a full sync is due, not the poll
     sim.updateFaults([](sim::Faults& f) { f.silentItems = {EventID::batteryInfo}; });
@@ -429,24 +427,6 @@ TEST_F(HeadsetControllerTests, CallersRequestsNeverGoOutPastTheirDeadline) {
     EXPECT_EQ(sim.model().headphoneVolume.level, 15);
 }
 
-// A hang-up is noticed at the next read; connecting fails while the dongle is away and
-// works again once it is back, at the next attempt the back-off allows.
-TEST_F(HeadsetControllerTests, HangUpIsNoticedAtTheNextReadAndReconnectionFollows) {
-    connectAt(0);
-    const std::string oldPath = sim.slavePath();
-    sim.hangUp();
-    step(1);
-    EXPECT_EQ(last().availability, Availability::headsetUnreachable("read failed: Input/output error"));
-    step(3);
-    EXPECT_EQ(last().availability, Availability::noDongle("cannot open " + oldPath + ": No such file or directory"));
-    sim.replug();
-    setDongles({simDongle()});
-    step(6.9);
-    EXPECT_EQ(last().availability.kind(), Kind::noDongle);
-    step(7);
-    EXPECT_EQ(last().availability.kind(), Kind::connected);
-}
-
 // Every 30 s with the panel closed, every 3 s with it open, with or without a dongle; a
 // change publishes only that field.
 TEST_F(HeadsetControllerTests, BluetoothLinkIsCheckedOnItsOwnSchedule) {
@@ -497,23 +477,6 @@ TEST_F(HeadsetControllerTests, PumpSleepsUntilTheEarliestDueTime) {
     EXPECT_EQ(controller().pumpWait(), (Wait{Due::dongleCheck, 1500ms}));
     seconds = 100;  // late: due at once
     EXPECT_EQ(controller().pumpWait(), (Wait{Due::dongleCheck, 0s}));
-}
-
-// Due times run on the monotonic clock: the wall clock set back an hour neither delays the
-// next battery poll nor hides it. Only the battery's change time shows the wall clock.
-TEST_F(HeadsetControllerTests, SettingTheWallClockBackDelaysNothing) {
-    connectAt(0);
-    step(1);  // the sync after the connect: the poll is due at 31
-    wallShift = -1h;
-    auto model = sim.model();
-    model.battery.percent = 61;
-    sim.setModel(model);
-    step(30.9);
-    EXPECT_EQ(newlyPublished(), 0u);
-    step(31);
-    EXPECT_EQ(sim.requests().back().packet.eventID, EventID::batteryInfo);
-    EXPECT_EQ(last().batteryPercent, 61);
-    EXPECT_EQ(last().batteryLevelChangedAt, at(31) - 1h);
 }
 
 // A notification that arrives before the first full sync of a connection has published
