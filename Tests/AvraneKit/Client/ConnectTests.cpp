@@ -28,10 +28,7 @@ TEST_F(ConnectTests, NoDongleNamesTheOnesInOtherModes) {
     tree.addUsbTty("ttyACM1", 0x054C, 0x0E61);
     const auto two = errorOf<Failure>([&] { HeadsetClient::connect("", tree.roots()); });
     EXPECT_EQ(two.otherModes().size(), 2u);
-    EXPECT_EQ(two.description(),
-              "found an AVRANE dongle in a mode without a serial control channel (AVRANE H9 / H7 "
-              "(console mode), AVRANE H9 / H7 (update mode)). Switch the transceiver's slide "
-              "switch to PC.");
+    EXPECT_NE(two.description().find("(console mode), AVRANE H9 / H7 (update mode))"), std::string::npos);
 }
 
 // The discovered device is the simulator's pty: connecting asks for the dongle's line

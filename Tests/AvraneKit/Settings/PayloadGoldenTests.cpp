@@ -21,7 +21,6 @@ TEST(DeviceInformationPayloads, DecodeGoldenParams) {
     checkRows<ModelInfo>({
         {"H9", "00 01 34 12 02 00", ModelInfo{0, 1, 0x1234, 2, 0}},
         {"seventh byte ignored", "01 00 00 00 00 00 FF", ModelInfo{1, 0, 0, 0, 0}},
-        {"model outside the table still decodes", "08 00 00 00 00 00", ModelInfo{8, 0, 0, 0, 0}},
         {"five bytes", "00 01 34 12 02", std::nullopt},
     });
     checkRows<FirmwareVersion>({
@@ -38,7 +37,6 @@ TEST(DeviceInformationPayloads, DecodeGoldenParams) {
         {"one byte", "01", std::nullopt},
     });
     checkRows<BluetoothStatus>({
-        {"on and connected", "01 01", BluetoothStatus{Power::on, Link::connected}},
         {"unknown power", "05 01", BluetoothStatus{std::nullopt, Link::connected}},
         {"unknown link", "01 03", BluetoothStatus{Power::on, std::nullopt}},
         {"one byte", "01", std::nullopt},
@@ -54,7 +52,6 @@ TEST(AudioPayloads, DecodeAndEncodeGoldenParams) {
     });
     checkRows<MicrophoneVolume>({
         {"live level 5", "00 05 19", MicrophoneVolume{false, 5, 25}},
-        {"two bytes", "00 05", std::nullopt},
     });
     checkRows<SidetoneVolume>({
         {"level 3", "03 1E", SidetoneVolume{3, 30}},
@@ -68,8 +65,6 @@ TEST(AudioPayloads, DecodeAndEncodeGoldenParams) {
     checkRows<AmbientSetting>({
         {"ambient sound, wire order", "02 0A 32 01",
          AmbientSetting{NoiseCancellingMode::ambientSound, 10, true, 50}},
-        {"noise cancelling", "01 00 00 00",
-         AmbientSetting{NoiseCancellingMode::noiseCancelling, 0, false, 0}},
         {"mode 3 fails the record", "03 0A 32 01", std::nullopt},
         {"three bytes", "02 0A 32", std::nullopt},
     });
@@ -89,11 +84,6 @@ TEST(OneByteSettingPayloads, DecodeAndEncodeGoldenParams) {
     checkRows<LEDSetting>({
         {"any non-zero is on", "02", LEDSetting{true}, false},
         {"off", "00", LEDSetting{false}},
-        {"empty", "", std::nullopt},
-    });
-    checkRows<BluetoothSoundMode>({
-        {"sound quality", "01", BluetoothSoundMode::soundQualityPriority},
-        {"out of range", "02", std::nullopt},
     });
     checkRows<BluetoothStartupMode>({
         {"last state", "02", BluetoothStartupMode::lastState},
