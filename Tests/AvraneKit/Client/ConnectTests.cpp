@@ -1,5 +1,3 @@
-#include <cstdlib>
-
 #include "Support/FakeDeviceTree.h"
 #include "SimulatedHeadset.h"
 
@@ -12,7 +10,6 @@ using testing::FakeDeviceTree;
 class ConnectTests : public ::testing::Test {
 protected:
     void SetUp() override { sim.start(); }
-    void TearDown() override { ::unsetenv("AVRANE_PORT"); }
 
     sim::Simulator sim;
     FakeDeviceTree tree;
@@ -39,23 +36,6 @@ TEST_F(ConnectTests, DiscoveredDongleIsOpenedWithTheDonglesLineSettings) {
     const auto failure = errorOf<SerialPort::Failure>([&] { HeadsetClient::connect("", tree.roots()); });
     EXPECT_EQ(failure.description(),
               "cannot configure port (asserting RTS/DTR): Inappropriate ioctl for device");
-}
-
-TEST_F(ConnectTests, OverrideSkipsDiscoveryAndLeavesTheLineAlone) {
-    tree.addUsbTty("ttyACM0", 0x054C, 0x0E53);
-    tree.linkDevNode("ttyACM0", sim.slavePath());
-
-    ::setenv("AVRANE_PORT", sim.slavePath().c_str(), 1);
-    const auto client = HeadsetClient::connect(tree.roots());
-    EXPECT_EQ(client->dongle(),
-              (DiscoveredDongle{DongleModel::virtualPort, sim.slavePath(), std::nullopt}));
-    EXPECT_FALSE(client->port().usesCustomBaudRate());
-    EXPECT_EQ(client->batteryInfo().percent, 80);
-    client->close();
-
-    // Set but empty counts as unset.
-    ::setenv("AVRANE_PORT", "", 1);
-    EXPECT_THROW(HeadsetClient::connect(tree.roots()), SerialPort::Failure);
 }
 
 }  // namespace
