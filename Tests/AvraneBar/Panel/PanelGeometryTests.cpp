@@ -33,11 +33,8 @@ TEST(PanelPlacement, besideTheEdgeNearestTheTray) {
         {"pointer on a left dock", {std::nullopt, Point{10, 400}, screen, visible, panel}, {18, 150}},
         {"pointer on a right bar, near the top", {std::nullopt, Point{1435, 850}, screen, visible, panel}, {1067, 369}},
         {"nothing known, a bar at the top: under its right end", {std::nullopt, std::nullopt, screen, visible, panel}, {1072, 369}},
-        {"nothing known, a bar at the bottom: above its right end", {std::nullopt, std::nullopt, screen, bottomBar, panel}, {1072, 36}},
         {"nothing known, a bar on the right: beside its bottom end",
          {std::nullopt, std::nullopt, screen, Rect{0, 0, 1400, 900}, panel}, {1034, 8}},
-        {"nothing known, a bar on the left: beside its bottom end",
-         {std::nullopt, std::nullopt, screen, Rect{48, 0, 1392, 900}, panel}, {54, 8}},
         {"nothing known, no bar: top right", {std::nullopt, std::nullopt, screen, screen, panel}, {1072, 394}},
         {"icon at the top: the usual rule", {Rect{1000, 875, 40, 24}, Point{1, 1}, screen, visible, panel}, {840, 369}},
     };

@@ -21,7 +21,6 @@ TEST(WaylandSession, xwaylandWhereOnlyX11WindowsArePlaced) {
     } rows[] = {
         {"GNOME on Wayland", gnome, "xcb;wayland"},
         {"Ubuntu's GNOME", {"wayland", "ubuntu:GNOME", "wayland-0", ":0", ""}, "xcb;wayland"},
-        {"KDE Plasma on Wayland", {"wayland", "KDE", "wayland-0", ":1", ""}, "xcb;wayland"},
         {"sway: asked over its socket instead", {"wayland", "sway", "wayland-1", ":0", ""}, std::nullopt},
         {"GNOME without XWayland", {"wayland", "GNOME", "wayland-0", "", ""}, std::nullopt},
         {"GNOME on X11", {"x11", "GNOME", "", ":0", ""}, std::nullopt},
