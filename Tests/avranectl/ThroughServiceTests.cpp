@@ -59,10 +59,8 @@ TEST_F(ThroughService, getAndSetWithoutTheDongleBeingInUse) {
     EXPECT_EQ(tool({"set", "volume", "20"}), std::pair(QString(), 0));
     EXPECT_EQ(setsOf(EventID::headphoneVolume), 1u);
     EXPECT_EQ(tool({"get", "volume"}), std::pair(QString("20\n"), 0));
-    EXPECT_EQ(tool({"--json", "get", "anc"}).first, "{\n  \"setting\": \"anc\",\n  \"value\": \"nc\"\n}\n");
-    // Refused before anything is sent.
-    EXPECT_EQ(tool({"set", "volume", "31"}).second, 2);
-    EXPECT_EQ(tool({"set", "mic", "muted"}).second, 2);
+    EXPECT_EQ(tool({"get", "anc"}), std::pair(QString("nc\n"), 0));
+    EXPECT_EQ(tool({"set", "volume", "31"}).second, 2);  // refused before anything is sent
     // get answers from what the application shows, where the dongle would be asked for the
     // item; and nothing was written but the one volume.
     for (const auto& request : sim.requests()) {
@@ -74,8 +72,6 @@ TEST_F(ThroughService, getAndSetWithoutTheDongleBeingInUse) {
     const auto [status, code] = tool({"status"});
     EXPECT_EQ(code, 0);
     EXPECT_THAT(status.toStdString(), ::testing::HasSubstr("volume          20 (50 %)"));
-    EXPECT_THAT(status.toStdString(), ::testing::HasSubstr("mic             live (level 10, 66 %)"));
-    EXPECT_EQ(tool({"raw", "get", "ledSetting"}), std::pair(QString("01\n"), 0));
 
     // A silent headset: the link's own words, exit 1.
     sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
