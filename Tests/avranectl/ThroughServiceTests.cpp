@@ -240,10 +240,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bus.started());
         holder = QDBusConnection::connectToBus(bus.address(), "holder");
-        ASSERT_TRUE(holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &object));
         ASSERT_TRUE(holder.registerService("io.github.avranebar.AvraneBar"));
     }
     void TearDown() override { QDBusConnection::disconnectFromBus("holder"); }
+    bool serve(QDBusVirtualObject& what) { return holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &what); }
 
     // The holder answers on this thread's event loop, which runs meanwhile.
     std::pair<QString, int> tool(const QStringList& arguments) {
@@ -261,13 +261,9 @@ protected:
 
 // A watch through the application goes on when it answers a read with .Failed: the read is
 // asked again shortly, the first state read and the read of an announced change alike.
-TEST(ThroughAFlakyApplication, watchFollowAsksAgainWhatTheApplicationCouldNotRead) {
-    SessionBus bus;
-    ASSERT_TRUE(bus.started());
-    QDBusConnection holder = QDBusConnection::connectToBus(bus.address(), "flaky");
+TEST_F(ThroughAForeignService, watchFollowAsksAgainWhatAFlakyApplicationCouldNotRead) {
     FlakyApplication application;
-    ASSERT_TRUE(holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &application));
-    ASSERT_TRUE(holder.registerService("io.github.avranebar.AvraneBar"));
+    ASSERT_TRUE(serve(application));
     application.failuresLeft = 1;
 
     ChildProcess watch;
@@ -285,12 +281,12 @@ TEST(ThroughAFlakyApplication, watchFollowAsksAgainWhatTheApplicationCouldNotRea
     EXPECT_TRUE(watch.isRunning()) << watch.errorOutput().toStdString();
     EXPECT_THAT(watch.output().toStdString(), ::testing::MatchesRegex("[0-9:]{8}  volume 22 \\(50 %\\)\n"));
     watch.stop();
-    QDBusConnection::disconnectFromBus("flaky");
 }
 
 // A holder that never answers: the tool gives up with a clear message, and a bar still gets
 // its object at once.
 TEST_F(ThroughAForeignService, silenceIsSaidPlainlyAndABarStillGetsItsObject) {
+    ASSERT_TRUE(serve(object));
     const auto [said, status] = tool({"get", "volume"});
     EXPECT_EQ(status, 1);
     EXPECT_THAT(said.toStdString(), ::testing::HasSubstr("did not answer within 5 s"));
@@ -304,6 +300,7 @@ TEST_F(ThroughAForeignService, silenceIsSaidPlainlyAndABarStillGetsItsObject) {
 // Whatever it sends is checked against what AvraneBar sends, and nothing it says reaches the
 // terminal as a control character.
 TEST_F(ThroughAForeignService, whatItSaysIsCheckedAndNeverReachesTheTerminalRaw) {
+    ASSERT_TRUE(serve(object));
     object.answers = true;
     const struct {
         QStringList arguments;
