@@ -47,15 +47,15 @@ TEST(UserDefaults, valuesKeepTheirTypesAcrossARestart) {
 // As a person, an older version or a damaged write may have left them.
 TEST(UserDefaults, onlyValuesOfTheRightKindAreRead) {
     const QString path = freshFilePath();
-    testing::writeFile(path, "[General]\nyes=yes\nupper=TRUE\ntrue=true\none=1\npartial=0.5px\nnan=nan\n"
+    testing::writeFile(path, "[General]\nupper=TRUE\ntrue=true\none=1\npartial=0.5px\nnan=nan\n"
                              "isoDate=2024-01-01T00:00:00Z\nlist=a, b\ncutDate=@DateTime(\\0\\0\\0\\x10\\0\\x80)\n");
     const UserDefaults store(path);
     // key, then whether boolean(), number(), text() and date() find a value
     const std::tuple<const char*, bool, bool, bool, bool> rows[] = {
-        {"yes", false, false, true, false},     {"upper", false, false, true, false},
-        {"true", true, false, true, false},     {"one", false, true, true, false},
-        {"partial", false, false, true, false}, {"nan", false, false, true, false},
-        {"isoDate", false, false, true, false}, {"list", false, false, false, false},
+        {"upper", false, false, true, false},   {"true", true, false, true, false},
+        {"one", false, true, true, false},      {"partial", false, false, true, false},
+        {"nan", false, false, true, false},     {"isoDate", false, false, true, false},
+        {"list", false, false, false, false},
         {"cutDate", false, false, false, false},  // decodes to 4714 BC
     };
     for (const auto& [key, boolean, number, text, date] : rows) {
@@ -93,13 +93,6 @@ TEST(UserDefaults, damagedFilesReadTheSameOnEveryRead) {
     ASSERT_TRUE(QDir().mkpath(folder));
     EXPECT_FALSE(UserDefaults(folder).contains("flag"));
     EXPECT_FALSE(UserDefaults(folder).setBoolean("flag", true));
-}
-
-TEST(UserDefaults, standardStoreIsTheApplicationsFileUnderTheConfigHome) {
-    const QString expected = qEnvironmentVariable("XDG_CONFIG_HOME") + "/avrane/AvraneBar.conf";
-    EXPECT_EQ(UserDefaults::standard().filePath(), expected);
-    ASSERT_TRUE(UserDefaults::standard().setText("probe", "written"));
-    EXPECT_TRUE(testing::readFile(expected).contains("probe=written"));
 }
 
 // A folder no user may write, root included (sysfs refuses new entries): the write fails,

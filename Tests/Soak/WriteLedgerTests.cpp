@@ -4,7 +4,6 @@
 
 #include "AvraneKit/Settings/Payload.h"
 #include "AvraneKit/Settings/VolumeSettings.h"
-#include "Soak/PublishedState.h"
 
 namespace avrane::soak {
 namespace {
@@ -102,13 +101,6 @@ TEST_F(WriteLedgerTests, AnUnconfirmedWriteIsHonestOnlyWhenTheDongleWentDuringIt
     EXPECT_EQ(tally.failed, 0);
 }
 
-TEST_F(WriteLedgerTests, WritesOfItemsNoCallerOwnsAreCountedApart) {
-    ledger.recordWrite({EventID::sidetoneVolume, {4, 40}, at(1)});
-    ledger.recordWrite({EventID::sidetoneVolume, {5, 50}, at(2)});
-    EXPECT_EQ(ledger.tally().othersWrites, (std::map<EventID, int>{{EventID::sidetoneVolume, 2}}));
-    EXPECT_EQ(ledger.tally().asked, 0);
-}
-
 // A value is refused while an unsettled call of the same caller could still store it, so
 // that a late write can never pass for a later call's own.
 TEST_F(WriteLedgerTests, ValuesThatAnUnsettledCallCouldStoreAreRefused) {
@@ -132,27 +124,6 @@ TEST_F(WriteLedgerTests, ValuesThatAnUnsettledCallCouldStoreAreRefused) {
     EXPECT_FALSE(ledger.mayWrite(1, "led", "off"));
     EXPECT_TRUE(ledger.mayWrite(1, "led", "on"));
     EXPECT_FALSE(ledger.mayWrite(2, "ambient-level", "5"));
-}
-
-TEST(PublishedStateTests, AWriteIsReadInTheWordsOfItsSetting) {
-    const auto setting = [](const char* name) { return *findSetting(name); };
-    EXPECT_EQ(wordsOfWrite(setting("volume"), Bytes{0, 20, 66}), "20");
-    EXPECT_EQ(wordsOfWrite(setting("balance"), Bytes{75}), "2.5");
-    // One record, three settings: each reads its own field.
-    const Bytes ambient = encodePayload(AmbientSetting{.mode = NoiseCancellingMode::ambientSound, .ambientLevel = 7,
-                                                       .voiceFocus = true, .reportedPercent = 35});
-    EXPECT_EQ(wordsOfWrite(setting("anc"), ambient), "ambient");
-    EXPECT_EQ(wordsOfWrite(setting("ambient-level"), ambient), "7");
-    EXPECT_EQ(wordsOfWrite(setting("voice-focus"), ambient), "on");
-    EXPECT_EQ(wordsOfWrite(setting("led"), Bytes{}), std::nullopt);
-
-    sim::HeadsetModel model;
-    Properties published = expectedProperties(model);
-    EXPECT_TRUE(differences(published, expectedProperties(model)).empty());
-    published.erase("Led");
-    published["Volume"] = "16";
-    published["Availability"] = "unreachable";
-    EXPECT_EQ(differences(published, expectedProperties(model)), (std::vector<std::string>{"Availability", "Led", "Volume"}));
 }
 
 }  // namespace

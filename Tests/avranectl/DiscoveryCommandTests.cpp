@@ -31,9 +31,6 @@ protected:
 };
 
 TEST_F(DiscoveryCommandTests, WithoutAUsableDongleABarStillGetsAnObject) {
-    const ToolRun list = run({"list"});
-    EXPECT_EQ(list.status, 0);
-    EXPECT_EQ(list.out, "no AVRANE dongle found\n");
     EXPECT_EQ(testing::parseJson(run({"--json", "list"}).out).at("dongles"), "[]");
     const auto none = testing::parseJson(run({"status", "--waybar"}).out);
     EXPECT_EQ(none.at("class"), "\"no-dongle\"");
@@ -69,8 +66,6 @@ TEST_F(DiscoveryCommandTests, ListsDonglesInEveryKnownMode) {
 
     const auto doc = testing::parseJson(run({"--json", "list"}).out);
     EXPECT_EQ(doc.at("dongles.0.devicePath"), "\"" + acm1 + "\"");
-    EXPECT_EQ(doc.at("dongles.0.serialControl"), "true");
-    EXPECT_EQ(doc.at("dongles.0.model.productID"), "3667");
     EXPECT_EQ(doc.at("dongles.1.serialNumber"), "null");
     EXPECT_EQ(doc.at("dongles.1.serialControl"), "false");
     EXPECT_EQ(doc.count("dongles.2.devicePath"), 0u);

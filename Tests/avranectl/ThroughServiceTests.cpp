@@ -59,10 +59,8 @@ TEST_F(ThroughService, getAndSetWithoutTheDongleBeingInUse) {
     EXPECT_EQ(tool({"set", "volume", "20"}), std::pair(QString(), 0));
     EXPECT_EQ(setsOf(EventID::headphoneVolume), 1u);
     EXPECT_EQ(tool({"get", "volume"}), std::pair(QString("20\n"), 0));
-    EXPECT_EQ(tool({"--json", "get", "anc"}).first, "{\n  \"setting\": \"anc\",\n  \"value\": \"nc\"\n}\n");
-    // Refused before anything is sent.
-    EXPECT_EQ(tool({"set", "volume", "31"}).second, 2);
-    EXPECT_EQ(tool({"set", "mic", "muted"}).second, 2);
+    EXPECT_EQ(tool({"get", "anc"}), std::pair(QString("nc\n"), 0));
+    EXPECT_EQ(tool({"set", "volume", "31"}).second, 2);  // refused before anything is sent
     // get answers from what the application shows, where the dongle would be asked for the
     // item; and nothing was written but the one volume.
     for (const auto& request : sim.requests()) {
@@ -74,8 +72,6 @@ TEST_F(ThroughService, getAndSetWithoutTheDongleBeingInUse) {
     const auto [status, code] = tool({"status"});
     EXPECT_EQ(code, 0);
     EXPECT_THAT(status.toStdString(), ::testing::HasSubstr("volume          20 (50 %)"));
-    EXPECT_THAT(status.toStdString(), ::testing::HasSubstr("mic             live (level 10, 66 %)"));
-    EXPECT_EQ(tool({"raw", "get", "ledSetting"}), std::pair(QString("01\n"), 0));
 
     // A silent headset: the link's own words, exit 1.
     sim.updateFaults([](sim::Faults& f) { f.headsetOff = true; });
@@ -244,10 +240,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bus.started());
         holder = QDBusConnection::connectToBus(bus.address(), "holder");
-        ASSERT_TRUE(holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &object));
         ASSERT_TRUE(holder.registerService("io.github.avranebar.AvraneBar"));
     }
     void TearDown() override { QDBusConnection::disconnectFromBus("holder"); }
+    bool serve(QDBusVirtualObject& what) { return holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &what); }
 
     // The holder answers on this thread's event loop, which runs meanwhile.
     std::pair<QString, int> tool(const QStringList& arguments) {
@@ -265,13 +261,9 @@ protected:
 
 // A watch through the application goes on when it answers a read with .Failed: the read is
 // asked again shortly, the first state read and the read of an announced change alike.
-TEST(ThroughAFlakyApplication, watchFollowAsksAgainWhatTheApplicationCouldNotRead) {
-    SessionBus bus;
-    ASSERT_TRUE(bus.started());
-    QDBusConnection holder = QDBusConnection::connectToBus(bus.address(), "flaky");
+TEST_F(ThroughAForeignService, watchFollowAsksAgainWhatAFlakyApplicationCouldNotRead) {
     FlakyApplication application;
-    ASSERT_TRUE(holder.registerVirtualObject("/io/github/avranebar/AvraneBar", &application));
-    ASSERT_TRUE(holder.registerService("io.github.avranebar.AvraneBar"));
+    ASSERT_TRUE(serve(application));
     application.failuresLeft = 1;
 
     ChildProcess watch;
@@ -289,12 +281,12 @@ TEST(ThroughAFlakyApplication, watchFollowAsksAgainWhatTheApplicationCouldNotRea
     EXPECT_TRUE(watch.isRunning()) << watch.errorOutput().toStdString();
     EXPECT_THAT(watch.output().toStdString(), ::testing::MatchesRegex("[0-9:]{8}  volume 22 \\(50 %\\)\n"));
     watch.stop();
-    QDBusConnection::disconnectFromBus("flaky");
 }
 
 // A holder that never answers: the tool gives up with a clear message, and a bar still gets
 // its object at once.
 TEST_F(ThroughAForeignService, silenceIsSaidPlainlyAndABarStillGetsItsObject) {
+    ASSERT_TRUE(serve(object));
     const auto [said, status] = tool({"get", "volume"});
     EXPECT_EQ(status, 1);
     EXPECT_THAT(said.toStdString(), ::testing::HasSubstr("did not answer within 5 s"));
@@ -308,6 +300,7 @@ TEST_F(ThroughAForeignService, silenceIsSaidPlainlyAndABarStillGetsItsObject) {
 // Whatever it sends is checked against what AvraneBar sends, and nothing it says reaches the
 // terminal as a control character.
 TEST_F(ThroughAForeignService, whatItSaysIsCheckedAndNeverReachesTheTerminalRaw) {
+    ASSERT_TRUE(serve(object));
     object.answers = true;
     const struct {
         QStringList arguments;
