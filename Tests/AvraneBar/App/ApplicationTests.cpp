@@ -221,46 +221,29 @@ TEST_F(Application, anXEmbedTrayThatGoesAwayAndComesBack) {
     EXPECT_TRUE(panelShown(x, app, true));
 }
 
-// The same with a StatusNotifierItem host whose watcher leaves the bus and comes back (a bar
-// restarted); the item keeps the application id as its Id, its tool tip follows the battery.
-// At first the watcher is there but its host registers late: the item waits for it.
-TEST_F(Application, aStatusNotifierHostThatGoesAwayAndComesBack) {
+// A StatusNotifierItem host that registers after its watcher: the item waits for it, keeps the
+// application id as its Id, its tool tip follows the battery, and activating it opens the
+// panel. (A watcher that goes and comes back: waybar's, in the desktop tests.)
+TEST_F(Application, aStatusNotifierHostThatRegistersLate) {
     SessionBus bus;
     XvfbDisplay display;
-    std::optional<StatusNotifierWatcher> watcher;
-    watcher.emplace(bus, 1500ms);
-    ASSERT_TRUE(bus.started() && display.started() && watcher->started());
+    StatusNotifierWatcher watcher(bus, 1500ms);
+    ASSERT_TRUE(bus.started() && display.started() && watcher.started());
     X11Display x(display.name());
     ChildProcess app;
     ASSERT_TRUE(start(app, environment({&bus, &display}), {"--autostart"}));
-    auto address = watcher->nextRegistration();
+    const auto address = watcher.nextRegistration();
     ASSERT_TRUE(address);
-    const StatusNotifierItem first(bus.connection(), *address);
-    EXPECT_EQ(first.property("Id"), QVariant(applicationId));
-    EXPECT_FALSE(first.icon().isNull());
+    const StatusNotifierItem item(bus.connection(), *address);
+    EXPECT_EQ(item.property("Id"), QVariant(applicationId));
+    EXPECT_FALSE(item.icon().isNull());
     batteryBecomes(42);
     EXPECT_TRUE(app.waitFor([&] {
-        const auto tip = first.toolTip();
+        const auto tip = item.toolTip();
         return tip && (tip->title + tip->text).contains("Battery 42%");
     }, "the tool tip to follow"));
-
-    watcher.reset();
-    ASSERT_TRUE(app.waitFor([&] {
-        const auto panel = x.window(panelTitle);
-        return panel && panel->viewable && x.windowType(panel->id) == ordinaryWindow;
-    }, "the window to open by itself", 15s));
-
-    watcher.emplace(bus);
-    ASSERT_TRUE(watcher->started());
-    address = watcher->nextRegistration();
-    ASSERT_TRUE(address) << "the item registered again";
-    ASSERT_TRUE(app.waitFor([&] {
-        const auto panel = x.window(panelTitle);
-        return panel && panel->viewable && x.windowType(panel->id) == dropDown;
-    }, "the window to become the drop-down"));
-    const StatusNotifierItem item(bus.connection(), *address);
     ASSERT_TRUE(item.activate());
-    EXPECT_TRUE(panelShown(x, app, false));
+    EXPECT_TRUE(panelShown(x, app, true));
 }
 
 // On Plasma the icon takes the colours of the panel, which follows the colour scheme; a new
@@ -381,15 +364,11 @@ TEST_F(Application, diagnosticLinesInTheirFormats) {
     const QRegularExpression snapshot(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ  (connected|no-dongle \(.+\)|unreachable \(.+\))(  ·  .+)?$)");
     EXPECT_EQ(lines.filter(snapshot).size(), lines.filter(QRegularExpression("^\\d{4}-")).size());
     EXPECT_FALSE(lines.filter("Z  no-dongle (").isEmpty());
-    EXPECT_EQ(lines.filter(QRegularExpression(R"(^--- panel \d+x\d+ at -?\d+,-?\d+, visible=true, statusItem \d+x\d+ at -?\d+,-?\d+ ---$)")).size(), 1);
     // From the content's first view, which holds all the others.
     const qsizetype header = lines.indexOf(QRegularExpression("--- panel .*"));
     ASSERT_GE(header, 0);
     EXPECT_THAT(lines.value(header + 1).toStdString(), ::testing::MatchesRegex("QWidget  [0-9]+x[0-9]+ at 0,0"));
     EXPECT_EQ(lines.filter(QRegularExpression("^ *PanelViewController ")).size(), 0);
-    // Without a dongle the headset's cards are hidden.
-    EXPECT_THAT(lines.filter(QRegularExpression(R"(^ +Card  \d+x\d+ at \d+,\d+  HIDDEN$)")).size(), 4);
-    EXPECT_EQ(lines.filter(QRegularExpression(R"(^ +ValueSlider  \d+x\d+ at \d+,\d+( +HIDDEN)? enabled=(true|false) value=-?\d+\.\d+$)")).size(), 4);
 
     // Without AVRANE_BAR_LOG nothing of the kind is written, the layout dump included.
     app.stop();  // else the next one would only ask it to show its panel

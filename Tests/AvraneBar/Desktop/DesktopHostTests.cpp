@@ -390,16 +390,13 @@ TEST_F(RealDesktop, gnomeShellWithTheAppIndicatorExtension) {
     }, "the menu to open the panel"));
 
     // The extension switched off, GNOME has no tray: the program is an ordinary window, with
-    // a title bar, that Escape does not close. Switched on again, the item is back.
+    // a title bar (that Escape leaves it open: the application's own test). Switched on again,
+    // the item is back.
     ASSERT_TRUE(gnome.setAppIndicatorEnabled(false));
     EXPECT_TRUE(app.waitFor([&] {
         const auto window = gnome.window(panelTitle);
         return window && window->decorated && !window->skipTaskbar;
     }, "the panel to become an ordinary window"));
-    if (app.waitFor([&] { const auto w = gnome.window(panelTitle); return w && w->focused; }, "the window to take the keyboard")) {
-        ASSERT_TRUE(gnome.pressKey(escapeKeysym));
-        EXPECT_FALSE(waitUntil([&] { return !gnome.window(panelTitle); }, 1s)) << "Escape closed the window";
-    }
     ASSERT_TRUE(gnome.setAppIndicatorEnabled(true));
     EXPECT_TRUE(registration(app, bus));
     EXPECT_TRUE(app.waitFor([&] { return itemNamed(isOurs).has_value(); }, "the item back in the top bar"));
@@ -486,16 +483,12 @@ TEST_P(OnPlasma, theItemThePanelBesideTheIconAndAShellThatComesBack) {
     ASSERT_TRUE(x.pressKey("Return"));
     EXPECT_TRUE(app.waitFor([&] { return panelShown(true); }, "the menu to open the panel"));
 
-    // plasmashell goes (kded5 keeps the watcher): the program is a window of its own that
-    // Escape leaves alone, until the shell is back with the item in its panel.
+    // plasmashell goes (kded5 keeps the watcher): the program is a window of its own until
+    // the shell is back with the item in its panel.
     plasma.stopShell();
     EXPECT_TRUE(app.waitFor([&] {
         return panelShown(true) && x.windowType(x.window(panelTitle)->id) == QStringLiteral("_NET_WM_WINDOW_TYPE_NORMAL");
     }, "the panel shown as an ordinary window"));
-    if (app.waitFor([&] { return x.inputFocus() == x.window(panelTitle)->id; }, "the window to take the keyboard")) {
-        ASSERT_TRUE(x.pressKey("Escape"));
-        EXPECT_FALSE(waitUntil([&] { return panelShown(false); }, 1s)) << "Escape closed the window";
-    }
     ASSERT_TRUE(plasma.startShell());
     EXPECT_TRUE(registration(app, bus));
     ASSERT_TRUE(x.movePointer(away));
